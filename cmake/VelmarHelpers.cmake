@@ -1,0 +1,54 @@
+# A library made of every source file under a folder. Folders still empty give an
+# interface library so that dependants can link them already.
+function(velmar_glob_library name dir)
+    file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+    if(srcs)
+        add_library(${name} STATIC ${srcs})
+        set(scope PUBLIC)
+    else()
+        add_library(${name} INTERFACE)
+        set(scope INTERFACE)
+    endif()
+    target_include_directories(${name} ${scope} ${CMAKE_SOURCE_DIR}/src)
+    set(VELMAR_LIB_SCOPE ${scope} PARENT_SCOPE)
+endfunction()
+
+# Z80 assembly to a raw binary with z80asm.
+function(velmar_assemble out_var src out)
+    get_filename_component(src_dir ${src} DIRECTORY)
+    file(GLOB incs CONFIGURE_DEPENDS ${src_dir}/*.inc ${src_dir}/*.asm)
+    add_custom_command(
+        OUTPUT ${out}
+        COMMAND z80asm -I ${src_dir} -o ${out} ${src}
+        DEPENDS ${src} ${incs}
+        COMMENT "Assembling ${src}"
+        VERBATIM)
+    set(${out_var} ${out} PARENT_SCOPE)
+endfunction()
+
+# Test executables for one folder of tests/: *_test.cpp are unit tests, *_itest.cpp
+# integration tests, *_long.cpp whole-program runs. Each group is one executable whose
+# tests carry the matching CTest label.
+function(velmar_test_dir dir)
+    cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+    file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR}/tests ${dir})
+    string(REPLACE "/" "_" base ${rel})
+    foreach(kind test itest long)
+        file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*_${kind}.cpp)
+        if(NOT srcs)
+            continue()
+        endif()
+        if(kind STREQUAL "test")
+            set(label unit)
+        elseif(kind STREQUAL "itest")
+            set(label integration)
+        else()
+            set(label long)
+        endif()
+        set(exe ${base}_${kind})
+        add_executable(${exe} ${srcs})
+        target_link_libraries(${exe} PRIVATE ${T_LIBS} velmar_test_support GTest::gtest_main
+                                             GTest::gmock)
+        gtest_discover_tests(${exe} PROPERTIES LABELS ${label} DISCOVERY_TIMEOUT 60)
+    endforeach()
+endfunction()

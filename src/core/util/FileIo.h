@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace velmar {
+
+// Result of a file operation: empty error means success.
+struct FileResult {
+    std::string error;
+    explicit operator bool() const { return error.empty(); }
+};
+
+// Reads a whole file. Fails (with a message naming the file and the reason) when the file is
+// missing, unreadable, not a regular file, or larger than maxBytes.
+FileResult ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out,
+                         std::uintmax_t maxBytes);
+
+// Writes data to a temporary file beside path and renames it over path, so a crash or a
+// failed write never leaves a truncated file behind.
+FileResult WriteFileAtomic(const std::filesystem::path& path, std::span<const std::uint8_t> data);
+
+} // namespace velmar
