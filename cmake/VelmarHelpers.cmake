@@ -49,6 +49,10 @@ function(velmar_test_dir dir)
         add_executable(${exe} ${srcs})
         target_link_libraries(${exe} PRIVATE ${T_LIBS} velmar_test_support GTest::gtest_main
                                              GTest::gmock)
+        if(NOT kind STREQUAL "test")
+            # Whole-machine tests run the test programs and the command-line runner.
+            add_dependencies(${exe} velmar_test_roms velmar-cli)
+        endif()
         gtest_discover_tests(${exe} PROPERTIES LABELS ${label} DISCOVERY_TIMEOUT 60)
     endforeach()
 endfunction()
