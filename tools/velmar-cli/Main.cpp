@@ -1,10 +1,27 @@
+#include "Commands.h"
+
 #include <cstdio>
+#include <cstring>
+
+namespace {
+void Usage() {
+    std::fputs("usage: velmar-cli run   [options] (ROM | --bios)\n"
+               "       velmar-cli bench [options] (ROM | --bios)\n"
+               "       velmar-cli cpm   FILE.COM\n",
+               stderr);
+}
+} // namespace
 
 int main(int argc, char** argv) {
-    (void)argv;
     if (argc < 2) {
-        std::fprintf(stderr, "usage: velmar-cli (run|bench|cpm) ...\n");
+        Usage();
         return 2;
     }
+    const char* command = argv[1];
+    if (std::strcmp(command, "cpm") == 0) return velmar::cli::RunCpm(argc - 2, argv + 2);
+    if (std::strcmp(command, "run") == 0) return velmar::cli::RunRun(argc - 2, argv + 2);
+    if (std::strcmp(command, "bench") == 0) return velmar::cli::RunBench(argc - 2, argv + 2);
+    std::fprintf(stderr, "velmar-cli: unknown command '%s'\n", command);
+    Usage();
     return 2;
 }

@@ -34,7 +34,8 @@ FileResult ReadWholeFile(const std::filesystem::path& path, std::vector<std::uin
                                    std::to_string(maxBytes) + ")")};
     std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
     in.seekg(0, std::ios::beg);
-    if (size > 0 && !in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(size)))
+    if (size > 0 &&
+        !in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(size)))
         return {Describe(path, "read error")};
     out = std::move(data);
     return {};
@@ -63,7 +64,8 @@ FileResult WriteFileAtomic(const std::filesystem::path& path, std::span<const st
     int syncErrno = errno;
     bool closed = ::close(fd) == 0;
     if (!synced || !closed) {
-        std::string reason = std::string("write error: ") + std::strerror(synced ? errno : syncErrno);
+        std::string reason =
+            std::string("write error: ") + std::strerror(synced ? errno : syncErrno);
         ::unlink(tmp.c_str());
         return {Describe(path, reason)};
     }

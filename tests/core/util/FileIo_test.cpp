@@ -11,9 +11,9 @@ using namespace velmar;
 
 namespace {
 fs::path TempDir(const char* name) {
-    fs::path d = fs::temp_directory_path() / ("velmar_" + std::string(name) + "_" +
-                                              std::to_string(::testing::UnitTest::GetInstance()
-                                                                 ->random_seed()));
+    fs::path d = fs::temp_directory_path() /
+                 ("velmar_" + std::string(name) + "_" +
+                  std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     fs::remove_all(d);
     fs::create_directories(d);
     return d;

@@ -1,0 +1,10 @@
+#pragma once
+
+namespace velmar::cli {
+
+// Each command gets the arguments after its name and returns the process exit code.
+int RunCpm(int argc, char** argv);
+int RunRun(int argc, char** argv);
+int RunBench(int argc, char** argv);
+
+} // namespace velmar::cli
