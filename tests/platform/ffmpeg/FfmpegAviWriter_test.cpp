@@ -1,0 +1,87 @@
+#include "platform/ffmpeg/FfmpegAviWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using velmar::FfmpegAviWriter;
+
+namespace {
+constexpr int kW = 64, kH = 48;
+
+std::string Capture(const std::string& command) {
+    std::string out;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+        std::array<char, 4096> buf;
+        std::size_t n;
+        while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
+        ::pclose(p);
+    }
+    return out;
+}
+
+// A bottom-up BGR frame whose top row (stored last) is red and whose other rows encode the
+// frame number in green.
+std::vector<std::uint8_t> Frame(int number) {
+    std::vector<std::uint8_t> f(kW * kH * 3);
+    for (int row = 0; row < kH; ++row) {
+        int y = kH - 1 - row; // picture row held by this stored row
+        for (int x = 0; x < kW; ++x) {
+            std::uint8_t* p = &f[(row * kW + x) * 3];
+            p[0] = static_cast<std::uint8_t>(x * 4);                    // blue
+            p[1] = static_cast<std::uint8_t>(y == 0 ? 0 : number * 10); // green
+            p[2] = static_cast<std::uint8_t>(y == 0 ? 255 : 0);         // red
+        }
+    }
+    return f;
+}
+} // namespace
+
+TEST(FfmpegAviWriter, WritesRawFramesThatPlayersShowRightSideUp) {
+    fs::path dir = fs::temp_directory_path() / "velmar_avi_test";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::path file = dir / "cap.AVI";
+    {
+        FfmpegAviWriter w;
+        ASSERT_EQ(w.Open(file, kW, kH, 10), "");
+        EXPECT_TRUE(fs::exists(dir / "cap.AVI.part")) << "grows under a temporary name";
+        for (int i = 0; i < 20; ++i) ASSERT_TRUE(w.WriteFrame(Frame(i).data(), kW * kH * 3));
+        EXPECT_FALSE(w.WriteFrame(Frame(0).data(), 10)) << "a frame of the wrong size is refused";
+        w.Close();
+    }
+    ASSERT_TRUE(fs::exists(file));
+    EXPECT_FALSE(fs::exists(dir / "cap.AVI.part"));
+
+    std::string probe = Capture("ffprobe -v error -count_frames -select_streams v -show_entries "
+                                "stream=width,height,r_frame_rate,nb_read_frames -of csv=p=0 '" +
+                                file.string() + "'");
+    EXPECT_EQ(probe, "64,48,10/1,20\n");
+
+    // Frame 7 decoded as top-down RGB: the first row is red, the rest carry green 70.
+    std::string raw = Capture("ffmpeg -v error -i '" + file.string() +
+                              "' -vf 'select=eq(n\\,7)' -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
+    ASSERT_EQ(raw.size(), static_cast<std::size_t>(kW * kH * 3));
+    auto at = [&](int x, int y, int c) {
+        return static_cast<std::uint8_t>(raw[(y * kW + x) * 3 + c]);
+    };
+    EXPECT_EQ(at(5, 0, 0), 255);
+    EXPECT_EQ(at(5, 0, 1), 0);
+    EXPECT_EQ(at(5, 10, 0), 0);
+    EXPECT_EQ(at(5, 10, 1), 70);
+    EXPECT_EQ(at(5, 10, 2), 20);
+    fs::remove_all(dir);
+}
+
+TEST(FfmpegAviWriter, FailedOpenLeavesNothingOpenOrBehind) {
+    FfmpegAviWriter w;
+    EXPECT_NE(w.Open("/nonexistent-folder/x.AVI", kW, kH, 10), "");
+    EXPECT_FALSE(w.IsOpen());
+    EXPECT_FALSE(w.WriteFrame(Frame(0).data(), kW * kH * 3));
+    w.Close(); // harmless
+}
