@@ -1,0 +1,69 @@
+#include "machine/GameFiles.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <system_error>
+
+#include <unistd.h>
+
+namespace velmar {
+
+std::string GameBaseName(const std::string& ramFileName) {
+    std::size_t slash = ramFileName.find_last_of("/\\");
+    std::string name = slash == std::string::npos ? ramFileName : ramFileName.substr(slash + 1);
+    return name.size() <= 4 ? std::string() : name.substr(0, name.size() - 4);
+}
+
+std::string TimeStamp(std::chrono::system_clock::time_point when) {
+    std::time_t t = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+    ::localtime_r(&t, &local);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d%02d%04d_%02d%02d%02d", local.tm_mday, local.tm_mon + 1,
+                  local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
+    return text;
+}
+
+std::filesystem::path GameFiles::DefaultDataFolder(const std::filesystem::path& programFolder) {
+    if (!programFolder.empty() && ::access(programFolder.c_str(), W_OK) == 0) return programFolder;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && *xdg == '/')
+        return std::filesystem::path(xdg) / "velmar";
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+        return std::filesystem::path(home) / ".local" / "share" / "velmar";
+    return std::filesystem::temp_directory_path() / "velmar";
+}
+
+bool GameFiles::CreateFolders() const {
+    bool ok = true;
+    for (const char* sub : {"RAM", "VLR", "BMP", "AVI"}) {
+        std::error_code ec;
+        std::filesystem::create_directories(data_ / sub, ec);
+        ok = ok && std::filesystem::is_directory(data_ / sub, ec);
+    }
+    return ok;
+}
+
+std::filesystem::path GameFiles::RamFileFor(const std::filesystem::path& romFile) const {
+    return data_ / "RAM" / (GameBaseName(romFile.filename().string()) + ".RAM");
+}
+
+std::filesystem::path GameFiles::BatteryFile(const std::string& ramFileName) const {
+    if (ramFileName == kBiosRamFileName) return data_ / "RAM" / "BIOS.RAM";
+    return ramFileName;
+}
+
+std::filesystem::path GameFiles::StateFile(const std::string& base) const {
+    return data_ / "VLR" / (base + ".VLR");
+}
+
+std::filesystem::path GameFiles::SnapshotFile(const std::string& base,
+                                              const std::string& stamp) const {
+    return data_ / "BMP" / (base + "_" + stamp + ".BMP");
+}
+
+std::filesystem::path GameFiles::AviFile(const std::string& base, const std::string& stamp) const {
+    return data_ / "AVI" / (base + "_" + stamp + ".AVI");
+}
+
+} // namespace velmar

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+namespace velmar {
+
+// The game's base name: the RAM file name without its folder and without its last four
+// characters (normally ".RAM" or ".SMS"); "BIOS" for a firmware run ("BIOS.SMS"), empty
+// before any game. Both '/' and '\' separate folders.
+std::string GameBaseName(const std::string& ramFileName);
+
+// Local date and time as "ddmmyyyy_hhmmss".
+std::string TimeStamp(std::chrono::system_clock::time_point when);
+
+// Where the per-game files live: the folders RAM, VLR, BMP and AVI of one data folder.
+class GameFiles {
+  public:
+    static constexpr const char* kBiosRamFileName = "BIOS.SMS";
+
+    explicit GameFiles(std::filesystem::path dataFolder) : data_(std::move(dataFolder)) {}
+
+    // The program folder when it is writable, else the per-user data folder
+    // ($XDG_DATA_HOME/velmar, or ~/.local/share/velmar), so nothing is silently lost.
+    static std::filesystem::path DefaultDataFolder(const std::filesystem::path& programFolder);
+
+    // Creates the data folder and its four subfolders; false when any cannot be made.
+    bool CreateFolders() const;
+
+    const std::filesystem::path& DataFolder() const { return data_; }
+    // RAM/{ROM base}.RAM for a cartridge file.
+    std::filesystem::path RamFileFor(const std::filesystem::path& romFile) const;
+    // Where the battery RAM of a machine whose RAM file name is ramFileName is read and
+    // written: the name itself, except the bare "BIOS.SMS" of a firmware run, whose RAM
+    // goes to RAM/BIOS.RAM here rather than into the working folder.
+    std::filesystem::path BatteryFile(const std::string& ramFileName) const;
+    std::filesystem::path StateFile(const std::string& base) const;
+    std::filesystem::path SnapshotFile(const std::string& base, const std::string& stamp) const;
+    std::filesystem::path AviFile(const std::string& base, const std::string& stamp) const;
+
+  private:
+    std::filesystem::path data_;
+};
+
+} // namespace velmar

@@ -1,0 +1,51 @@
+#include "machine/GameFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace velmar;
+namespace fs = std::filesystem;
+
+TEST(GameFiles, BaseNameDropsFolderAndLastFourCharacters) {
+    EXPECT_EQ(GameBaseName("/data/RAM/Sonic.RAM"), "Sonic");
+    EXPECT_EQ(GameBaseName("C:\\Velmar\\RAM\\Alex Kidd.RAM"), "Alex Kidd");
+    EXPECT_EQ(GameBaseName("BIOS.SMS"), "BIOS");
+    EXPECT_EQ(GameBaseName(""), "");
+    // A name without extension still loses four characters; a short one becomes empty.
+    EXPECT_EQ(GameBaseName("/roms/WONDERBOY"), "WONDE");
+    EXPECT_EQ(GameBaseName("/roms/GAME"), "");
+    EXPECT_EQ(GameBaseName("abc"), "");
+}
+
+TEST(GameFiles, NamesPerGameAndSharedAcrossFoldersAndExtensionCase) {
+    GameFiles files("/d");
+    EXPECT_EQ(files.RamFileFor("/a/Game.SMS"), fs::path("/d/RAM/Game.RAM"));
+    EXPECT_EQ(files.RamFileFor("/b/Game.sms"), fs::path("/d/RAM/Game.RAM"));
+    EXPECT_EQ(files.RamFileFor("/roms/GAME"), fs::path("/d/RAM/.RAM"));
+    EXPECT_EQ(files.StateFile("BIOS"), fs::path("/d/VLR/BIOS.VLR"));
+    EXPECT_EQ(files.SnapshotFile("Game", "08122026_034825"),
+              fs::path("/d/BMP/Game_08122026_034825.BMP"));
+    EXPECT_EQ(files.AviFile("", "08122026_034825"), fs::path("/d/AVI/_08122026_034825.AVI"));
+    // The firmware run keeps its cartridge RAM in the data folder, never the working folder.
+    EXPECT_EQ(files.BatteryFile("BIOS.SMS"), fs::path("/d/RAM/BIOS.RAM"));
+    EXPECT_EQ(files.BatteryFile("/d/RAM/Game.RAM"), fs::path("/d/RAM/Game.RAM"));
+}
+
+TEST(GameFiles, TimeStampIsDayMonthYearThenTime) {
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    // 8 December 2026, 03:48:25 UTC.
+    auto when = std::chrono::system_clock::from_time_t(1796701705);
+    EXPECT_EQ(TimeStamp(when), "08122026_034825");
+}
+
+TEST(GameFiles, DataFolderFallsBackWhenProgramFolderIsNotWritable) {
+    fs::path tmp = fs::temp_directory_path();
+    EXPECT_EQ(GameFiles::DefaultDataFolder(tmp), tmp);
+    ::setenv("XDG_DATA_HOME", "/xdg", 1);
+    EXPECT_EQ(GameFiles::DefaultDataFolder("/nonexistent/velmar"), fs::path("/xdg/velmar"));
+    ::unsetenv("XDG_DATA_HOME");
+    ::setenv("HOME", "/home/u", 1);
+    EXPECT_EQ(GameFiles::DefaultDataFolder("/nonexistent/velmar"), fs::path("/home/u/.local/share/velmar"));
+}
