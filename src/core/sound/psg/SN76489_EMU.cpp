@@ -1,0 +1,197 @@
+#include "core/sound/psg/SN76489_EMU.h"
+
+#include <cmath>
+#include <limits>
+
+namespace velmar {
+
+namespace {
+
+constexpr double kTwoPi = 6.28318530718;
+constexpr double kSineAmplitude = 20.0;
+constexpr std::int32_t kSineDivisor = 8;
+// Noise counter reloads for the rates 0, 1 and 2; rate 3 follows tone 3's period.
+constexpr std::array<std::int32_t, 3> kNoiseReloads = {16, 32, 64};
+
+// Lowers a counter by one sample's step. A counter whose reload is smaller than the step
+// (tone 3 at period 0 driving the noise) keeps falling; it stops at the bottom of the range
+// instead of wrapping round after hours of play.
+std::int32_t CountDown(std::int32_t Counter, std::int32_t Amount) {
+    const std::int64_t Next = static_cast<std::int64_t>(Counter) - Amount;
+    if (Next < std::numeric_limits<std::int32_t>::min())
+        return std::numeric_limits<std::int32_t>::min();
+    if (Next > std::numeric_limits<std::int32_t>::max())
+        return std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(Next);
+}
+
+std::int32_t Level(std::uint8_t Attenuation) {
+    return T_PSG_CORE::kSilent - (Attenuation & T_PSG_CORE::kLowNibbleMask);
+}
+
+} // namespace
+
+void T_PSG_CORE::Configure(std::uint32_t Fps, std::uint32_t Rate, std::uint32_t ClockHz,
+                           std::uint32_t LinesPerFrame) {
+    ClockDiv16 = ClockHz / 16;
+    SampleRate = Rate;
+    // The fraction is dropped: with 3546893 Hz and 44100 Hz the counters run as if clocked
+    // at 5 x 16 x 44100 = 3528000 Hz.
+    Step = Rate != 0 ? static_cast<std::int32_t>(ClockDiv16 / Rate) : 0;
+    FramesPerSecond = Fps;
+    UsableLines = LinesPerFrame;
+    // Samples are produced on the first lines of each frame only, the same number on each,
+    // so the frame's sample count must divide evenly: 735 samples over 245 lines.
+    const std::uint32_t SamplesPerFrame = Fps != 0 ? Rate / Fps : 0;
+    while (UsableLines > 1 && SamplesPerFrame % UsableLines != 0) --UsableLines;
+
+    for (ToneChannel& Channel : Tone) {
+        Channel.Enabled = 1;
+        Channel.SquareWave = 1;
+    }
+    Noise.Enabled = 1;
+    OutputEnabled = 1;
+}
+
+void T_PSG_CORE::Reset() {
+    for (ToneChannel& Channel : Tone) {
+        Channel.Attenuation = kSilent;
+        Channel.Polarity = 0;
+        Channel.Counter = 0;
+    }
+    Noise.Attenuation = kSilent;
+    Noise.Polarity = 0;
+    Noise.Counter = 0;
+    for (unsigned Value = 0; Value < ParityTable.size(); ++Value) {
+        unsigned Bits = Value;
+        std::uint8_t Parity = 0;
+        for (; Bits != 0; Bits >>= 1) Parity ^= static_cast<std::uint8_t>(Bits & 1);
+        ParityTable[Value] = Parity;
+    }
+}
+
+void T_PSG_CORE::WriteData(std::uint8_t Data) {
+    const bool IsLatch = (Data & kLatchBit) != 0;
+    if (IsLatch) {
+        LatchedChannel = (Data >> kLatchChannelShift) & kLatchChannelMask;
+        LatchedVolume = (Data & kLatchVolumeBit) != 0 ? 1 : 0;
+    }
+
+    if (LatchedChannel == kNoiseChannel) {
+        if (LatchedVolume == 1) {
+            Noise.Attenuation = Data & kLowNibbleMask;
+        } else {
+            // Latch and data bytes alike rewrite the control and restart the register.
+            Noise.TapMask = (Data & kNoiseWhiteBit) != 0 ? kWhiteNoiseTaps : kPeriodicNoiseTaps;
+            Noise.ShiftRegister = kShiftRegisterSeed;
+            Noise.NoiseControl = Data & kLowNibbleMask;
+        }
+        return;
+    }
+
+    ToneChannel& Channel = Tone[LatchedChannel];
+    if (LatchedVolume == 1) {
+        Channel.Attenuation = Data & kLowNibbleMask;
+    } else if (IsLatch) {
+        // The new period takes effect only when its data byte arrives.
+        Channel.PeriodLow = Data & kLowNibbleMask;
+    } else {
+        Channel.Period =
+            static_cast<std::uint16_t>((Data & kPeriodHighMask) * 16 + Channel.PeriodLow);
+    }
+}
+
+std::int32_t T_PSG_CORE::ToneOutput(ToneChannel& Channel) {
+    const std::int32_t Volume = Level(Channel.Attenuation);
+    if (Channel.Period < kMinimumPeriod) return Volume;
+
+    Channel.Counter = CountDown(Channel.Counter, Step);
+    if (Channel.Counter < 0) {
+        Channel.Counter += Channel.Period;
+        Channel.Polarity ^= 1;
+        Channel.Decay = 1.0;
+    }
+
+    if (Channel.SquareWave == 1) {
+        const std::int32_t Amplitude = static_cast<std::int32_t>(Volume * Channel.Decay);
+        if (Channel.Decay > kDecayFloor) Channel.Decay -= kDecayPerSample;
+        return Channel.Polarity == 1 ? 2 * Amplitude : -2 * Amplitude;
+    }
+
+    const double Angle = static_cast<double>(Channel.Counter) / (2.0 * Channel.Period) * kTwoPi;
+    const std::int32_t Sine = static_cast<std::int32_t>(std::sin(Angle) * kSineAmplitude);
+    const std::int32_t Value = (Volume * Sine) / kSineDivisor;
+    return Channel.Polarity == 1 ? Value : -Value;
+}
+
+std::int32_t T_PSG_CORE::NoiseReload() const {
+    const unsigned Rate = Noise.NoiseControl & kNoiseRateMask;
+    if (Rate == kNoiseRateFromTone3) return Tone[2].Period;
+    return kNoiseReloads[Rate];
+}
+
+std::int32_t T_PSG_CORE::NoiseOutput() {
+    Noise.Counter = CountDown(Noise.Counter, Step);
+    if (Noise.Counter < 0) {
+        Noise.Counter += NoiseReload();
+        Noise.Polarity ^= 1;
+        // The register advances on every second expiry.
+        if (Noise.Polarity == 1) {
+            const std::uint16_t Feedback =
+                ParityTable[Noise.ShiftRegister & Noise.TapMask & kLowNibbleMask];
+            Noise.ShiftRegister = static_cast<std::uint16_t>((Noise.ShiftRegister >> 1) |
+                                                             (Feedback << kFeedbackShift));
+        }
+        Noise.Decay = 1.0;
+    }
+
+    if ((Noise.ShiftRegister & 1) == 0) return 0;
+    const std::int32_t Amplitude =
+        static_cast<std::int32_t>(Level(Noise.Attenuation) * Noise.Decay);
+    if (Noise.Decay > kDecayFloor) Noise.Decay -= kDecayPerSample;
+    return Amplitude;
+}
+
+std::int32_t T_PSG_CORE::MixSample() {
+    std::int32_t Sum = 0;
+    // A switched-off channel is not computed: its counter, polarity and decay stand still.
+    for (ToneChannel& Channel : Tone)
+        if (Channel.Enabled == 1) Sum += ToneOutput(Channel);
+    if (Noise.Enabled == 1) Sum += kNoiseMixFactor * NoiseOutput();
+    // All channels loud at once exceed the 16-bit range; clip rather than wrap.
+    const std::int32_t Scaled = Sum * kOutputScale;
+    if (Scaled > std::numeric_limits<std::int16_t>::max())
+        return std::numeric_limits<std::int16_t>::max();
+    if (Scaled < std::numeric_limits<std::int16_t>::min())
+        return std::numeric_limits<std::int16_t>::min();
+    return Scaled;
+}
+
+void T_PSG_CORE::RenderSample(std::int16_t* SampleBuffer, std::int32_t LastIndex,
+                              std::uint32_t Line) {
+    if (Line >= UsableLines) {
+        SampleIndex = 0;
+        return;
+    }
+    const std::int32_t Sample = OutputEnabled == 1 ? MixSample() : 0;
+    // The machine's calling pattern keeps the index inside the buffer; anything else is
+    // dropped rather than written past its end.
+    if (SampleBuffer != nullptr && SampleIndex >= 0 && SampleIndex <= LastIndex)
+        SampleBuffer[SampleIndex] = static_cast<std::int16_t>(Sample);
+    if (SampleIndex < std::numeric_limits<std::int32_t>::max()) ++SampleIndex;
+}
+
+void T_PSG_CORE::SetSquareWave(std::uint8_t Value) {
+    for (ToneChannel& Channel : Tone) Channel.SquareWave = Value;
+}
+
+void T_PSG_CORE::GetStatus(std::array<std::uint16_t, 8>& Values) const {
+    for (unsigned Index = 0; Index < Tone.size(); ++Index) {
+        Values[2 * Index] = Tone[Index].Attenuation;
+        Values[2 * Index + 1] = Tone[Index].Period;
+    }
+    Values[6] = Noise.Attenuation;
+    Values[7] = Noise.NoiseControl;
+}
+
+} // namespace velmar
