@@ -1,0 +1,190 @@
+// The video display processor in its Master System mode 4: the ports the CPU sees, the
+// registers and memories, the line counters that raise interrupts, and the scanline renderer.
+// Member functions are defined across VdpPorts.cpp (ports, registers, interrupts, state),
+// VdpRenderer.cpp (drawing a line) and VdpFrame.cpp (handing the picture to the scaler).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "core/util/StateStream.h"
+
+namespace velmar {
+
+namespace vdp {
+
+inline constexpr int kScreenWidth = 256;
+inline constexpr int kScreenHeight = 192;
+inline constexpr int kLinesPerFrame = 262;
+inline constexpr int kRegisterCount = 11;
+
+inline constexpr std::size_t kVramSize = 16384;
+inline constexpr std::uint16_t kVramMask = 0x3FFF;
+inline constexpr std::size_t kCramSize = 32;
+inline constexpr std::uint16_t kCramMask = 0x1F;
+inline constexpr std::uint8_t kCramColourMask = 0x3F;
+inline constexpr int kTileCount = 512;
+inline constexpr std::size_t kTileCacheSize = kTileCount * 8 * 8;
+
+// Size of the chip's block in a save state.
+inline constexpr std::size_t kStateBlockSize = 49215;
+
+// Control-port codes (the top two bits of the second control byte).
+inline constexpr std::uint8_t kCodeVramRead = 0;
+inline constexpr std::uint8_t kCodeVramWrite = 1;
+inline constexpr std::uint8_t kCodeRegisterWrite = 2;
+inline constexpr std::uint8_t kCodeCramWrite = 3;
+
+// R0
+inline constexpr std::uint8_t kR0SpriteShift = 0x08;
+inline constexpr std::uint8_t kR0LineIrqEnable = 0x10;
+inline constexpr std::uint8_t kR0LeftColumnBlank = 0x20;
+inline constexpr std::uint8_t kR0HScrollLock = 0x40;
+inline constexpr std::uint8_t kR0VScrollLock = 0x80;
+// R1
+inline constexpr std::uint8_t kR1TallSprites = 0x02;
+inline constexpr std::uint8_t kR1FrameIrqEnable = 0x20;
+inline constexpr std::uint8_t kR1DisplayEnable = 0x40;
+// R2, R5, R6, R7
+inline constexpr std::uint8_t kR2NameTableBits = 0x0E;
+inline constexpr int kR2NameTableShift = 10;
+inline constexpr std::uint8_t kR5SatBits = 0x7E;
+inline constexpr int kR5SatShift = 7;
+inline constexpr std::uint8_t kR6SpriteTilesHigh = 0x04;
+inline constexpr std::uint8_t kR7BackdropBits = 0x0F;
+
+// Status byte
+inline constexpr std::uint8_t kStatusFrame = 0x80;
+inline constexpr std::uint8_t kStatusOverflow = 0x40;
+inline constexpr std::uint8_t kStatusCollision = 0x20;
+
+// Name table entry
+inline constexpr std::uint16_t kEntryTileBits = 0x01FF;
+inline constexpr std::uint16_t kEntryHFlip = 0x0200;
+inline constexpr std::uint16_t kEntryVFlip = 0x0400;
+inline constexpr std::uint16_t kEntrySpritePalette = 0x0800;
+inline constexpr std::uint16_t kEntryPriority = 0x1000;
+
+// Sprite attribute table
+inline constexpr int kSpriteCount = 64;
+inline constexpr std::uint8_t kSpriteListEnd = 0xD0;
+inline constexpr int kSpriteXTileOffset = 128;
+inline constexpr int kSpritesPerLine = 8;
+
+inline constexpr int kFrameIrqLine = 193;
+inline constexpr int kVCounterJumpLine = 219;
+
+} // namespace vdp
+
+class T_VDP_CORE {
+  public:
+    T_VDP_CORE();
+
+    // Power-on state.
+    void Reset();
+
+    // Ports, as the bus calls them.
+    void WriteControl(std::uint8_t value);
+    void WriteData(std::uint8_t value);
+    std::uint8_t ReadStatus();
+    std::uint8_t ReadData();
+    std::uint8_t ReadVCounter() const { return static_cast<std::uint8_t>(VCounter); }
+    std::uint8_t IrqPending() const { return IrqLine; }
+
+    // One scan line (0..261): counters and interrupts, then (lines 0..191) the line is drawn
+    // when render is set, zeroed when only clear is set, or left as it was.
+    void RunLine(int line, bool render, bool clear);
+
+    void SetBackgroundEnabled(std::uint8_t value) { BackgroundOn = value; }
+    void SetSpritesEnabled(std::uint8_t value) { SpritesOn = value; }
+
+    // R1 bit 1, R0 bit 4, R1 bit 5, R8, R9, R1 bit 6, R10 (bits as 0/1).
+    void GetStatusInfo(std::array<std::uint8_t, 7>& info) const;
+
+    // Scales FrameBuffer to 512 x 384 into dest (rows pitch bytes apart) at 16, 24 or 32 bits
+    // per pixel; any other depth draws nothing. hq2x = 1 turns the filter on.
+    void RenderFrame(std::uint8_t* dest, int bitsPerPixel, std::ptrdiff_t pitch,
+                     std::uint8_t hq2x) const;
+
+    // The chip's save-state block, appended at the stream's current position.
+    void SaveState(StateWriter& writer);
+    void LoadState(StateReader& reader);
+
+    template <class Stream> void SerializeState(Stream& s) {
+        s.Bytes(Registers.data(), Registers.size());
+        s.U16(AddressRegister);
+        s.U8(CodeRegister);
+        s.U8(ReadBuffer);
+        s.U8(VScrollLatch);
+        s.U16(SatBase);
+        s.U16(NameTableBase);
+        s.U8(IrqLine);
+        s.U8(FramePending);
+        s.U8(LinePending);
+        s.U8(LineCounter);
+        s.U8(SpriteOverflow);
+        s.U8(SpriteCollision);
+        s.U8(ControlLatch);
+        s.U16(Reserved16);
+        s.U16(VCounter);
+        s.Bytes(Vram.data(), Vram.size());
+        s.Bytes(Cram.data(), Cram.size());
+        s.Bytes(TileCache.data(), TileCache.size());
+    }
+
+    // Recomputes the tile-cache row holding the VRAM byte at address.
+    void DecodeTileRow(std::uint16_t address);
+
+    // Tile cache entry [tile][row][k]: the colour index of bit k of that tile row.
+    std::uint8_t TileIndex(int tile, int row, int k) const {
+        return TileCache[(static_cast<std::size_t>(tile) * 8 + row) * 8 + k];
+    }
+
+    std::array<std::uint8_t, vdp::kRegisterCount> Registers{};
+    std::uint16_t AddressRegister = 0;
+    std::uint8_t CodeRegister = 0;
+    std::uint8_t ReadBuffer = 0;
+    std::uint8_t VScrollLatch = 0;
+    std::uint8_t IrqLine = 0;
+    std::uint8_t FramePending = 0;
+    std::uint8_t LinePending = 0;
+    std::uint8_t LineCounter = 0;
+    std::uint8_t SpriteOverflow = 0;
+    std::uint8_t SpriteCollision = 0;
+    std::uint8_t ControlLatch = 0;
+    std::uint8_t SpritesOn = 1;
+    std::uint8_t BackgroundOn = 1;
+    std::uint16_t Reserved16 = 0;
+    std::uint16_t VCounter = 0;
+    std::array<std::uint8_t, vdp::kScreenWidth> PriorityMap{};
+    std::array<std::uint8_t, vdp::kScreenWidth> SpriteMap{};
+    std::array<std::uint8_t, vdp::kVramSize> Vram{};
+    std::array<std::uint8_t, vdp::kCramSize> Cram{};
+    std::array<std::uint8_t, vdp::kTileCacheSize> TileCache{};
+    std::uint16_t SatBase = 0;
+    std::uint16_t NameTableBase = 0;
+    std::array<std::uint16_t, vdp::kScreenWidth * vdp::kScreenHeight> FrameBuffer{};
+
+  private:
+    void RecomputeTableBases();
+    void UpdateCounters(int line);
+    void DrawLine(int line);
+    void DrawBackground(int line, std::uint16_t* pixels, const std::uint16_t* palette);
+    void DrawSprites(int line, std::uint16_t* pixels, const std::uint16_t* palette);
+};
+
+// From a 6-bit colour (bits 0-1 red, 2-3 green, 4-5 blue) to RGB565: each 2-bit component
+// becomes the nearest 5-bit (red, blue) or 6-bit (green) level.
+inline constexpr std::array<std::uint16_t, 64> kVdpColourTable = [] {
+    constexpr std::uint16_t five[4] = {0, 10, 21, 31};
+    constexpr std::uint16_t six[4] = {0, 21, 42, 63};
+    std::array<std::uint16_t, 64> table{};
+    for (int c = 0; c < 64; ++c) {
+        table[c] = static_cast<std::uint16_t>((five[c & 3] << 11) | (six[(c >> 2) & 3] << 5) |
+                                              five[(c >> 4) & 3]);
+    }
+    return table;
+}();
+
+} // namespace velmar

@@ -1,0 +1,180 @@
+// Ports, registers, counters, interrupts and the save-state block of the video chip.
+#include "core/vdp/Vdp.h"
+
+#include <algorithm>
+
+namespace velmar {
+
+using namespace vdp;
+
+T_VDP_CORE::T_VDP_CORE() {
+    Reset();
+}
+
+void T_VDP_CORE::Reset() {
+    Registers.fill(0);
+    Registers[2] = 0x0E;
+    Registers[5] = 0x7E;
+    AddressRegister = 0;
+    CodeRegister = 0;
+    ReadBuffer = 0;
+    IrqLine = 0;
+    FramePending = 0;
+    LinePending = 0;
+    LineCounter = 0;
+    ControlLatch = 0;
+    Reserved16 = 0;
+    VCounter = 0;
+    SpritesOn = 1;
+    BackgroundOn = 1;
+    PriorityMap.fill(0);
+    SpriteMap.fill(0);
+    Vram.fill(0);
+    Cram.fill(0);
+    TileCache.fill(0);
+    // VScrollLatch, the sprite flags, the table bases and the picture survive a reset; the
+    // bases follow R5 and R2 only from the next register write.
+}
+
+void T_VDP_CORE::RecomputeTableBases() {
+    SatBase = static_cast<std::uint16_t>((Registers[5] & kR5SatBits) << kR5SatShift);
+    NameTableBase =
+        static_cast<std::uint16_t>((Registers[2] & kR2NameTableBits) << kR2NameTableShift);
+}
+
+void T_VDP_CORE::WriteControl(std::uint8_t value) {
+    if (ControlLatch == 0) {
+        AddressRegister = value;
+        ControlLatch = 1;
+        return;
+    }
+    CodeRegister = static_cast<std::uint8_t>(value >> 6);
+    if (CodeRegister == kCodeRegisterWrite) {
+        const int r = value & 0x0F;
+        if (r < kRegisterCount) {
+            Registers[r] = static_cast<std::uint8_t>(AddressRegister);
+            RecomputeTableBases();
+            if (r == 0 && LinePending == 1) IrqLine = (Registers[0] & kR0LineIrqEnable) ? 1 : 0;
+            if (r == 1 && FramePending == 1) IrqLine = (Registers[1] & kR1FrameIrqEnable) ? 1 : 0;
+        }
+    } else {
+        AddressRegister = static_cast<std::uint16_t>(AddressRegister + (value & 0x3F) * 256);
+        if (CodeRegister == kCodeVramRead) {
+            ReadBuffer = Vram[AddressRegister & kVramMask];
+            AddressRegister = static_cast<std::uint16_t>((AddressRegister + 1) & kVramMask);
+        }
+    }
+    ControlLatch = 0;
+}
+
+void T_VDP_CORE::WriteData(std::uint8_t value) {
+    // A code register loaded from a state may hold more than two bits: only the low two count.
+    switch (CodeRegister & 3) {
+    case kCodeVramRead:
+    case kCodeVramWrite: {
+        const std::uint16_t address = AddressRegister & kVramMask;
+        Vram[address] = value;
+        DecodeTileRow(address);
+        ++AddressRegister;
+        break;
+    }
+    case kCodeCramWrite:
+        Cram[AddressRegister & kCramMask] = value & kCramColourMask;
+        ++AddressRegister;
+        break;
+    default: break; // register code: the byte is dropped and the address stays
+    }
+    AddressRegister &= kVramMask;
+}
+
+std::uint8_t T_VDP_CORE::ReadData() {
+    const std::uint8_t result = ReadBuffer;
+    ReadBuffer = Vram[AddressRegister & kVramMask];
+    ControlLatch = 0;
+    AddressRegister = static_cast<std::uint16_t>((AddressRegister + 1) & kVramMask);
+    return result;
+}
+
+std::uint8_t T_VDP_CORE::ReadStatus() {
+    std::uint8_t result = 0;
+    if (FramePending == 1) result |= kStatusFrame;
+    if (SpriteOverflow == 1) result |= kStatusOverflow;
+    if (SpriteCollision == 1) result |= kStatusCollision;
+    FramePending = 0;
+    LinePending = 0;
+    SpriteOverflow = 0;
+    SpriteCollision = 0;
+    IrqLine = 0;
+    return result;
+}
+
+void T_VDP_CORE::DecodeTileRow(std::uint16_t address) {
+    const std::size_t rowStart = address & kVramMask & ~3u; // four bit-planes per tile row
+    const std::uint8_t p0 = Vram[rowStart], p1 = Vram[rowStart + 1];
+    const std::uint8_t p2 = Vram[rowStart + 2], p3 = Vram[rowStart + 3];
+    // The tile cache holds 8 indices per tile row, and tile rows are 4 VRAM bytes apart.
+    std::uint8_t* out = &TileCache[rowStart * 2];
+    for (int k = 0; k < 8; ++k) {
+        out[k] = static_cast<std::uint8_t>(((p0 >> k) & 1) | (((p1 >> k) & 1) << 1) |
+                                           (((p2 >> k) & 1) << 2) | (((p3 >> k) & 1) << 3));
+    }
+}
+
+void T_VDP_CORE::UpdateCounters(int line) {
+    if (line <= kFrameIrqLine - 1) {
+        if (LineCounter == 0) {
+            LinePending = 1;
+            LineCounter = Registers[10];
+        } else {
+            --LineCounter;
+        }
+    } else {
+        LineCounter = Registers[10];
+        if (line == kFrameIrqLine) FramePending = 1;
+    }
+    if (LinePending == 1 && (Registers[0] & kR0LineIrqEnable)) IrqLine = 1;
+    if (FramePending == 1 && (Registers[1] & kR1FrameIrqEnable)) IrqLine = 1;
+
+    if (line == 0) {
+        VCounter = 0;
+    } else if (line == kVCounterJumpLine) {
+        VCounter = static_cast<std::uint16_t>(VCounter - 5); // 0xDA -> 0xD5: NTSC 262 lines
+    } else {
+        VCounter = static_cast<std::uint16_t>((VCounter + 1) & 0xFF);
+    }
+}
+
+void T_VDP_CORE::RunLine(int line, bool render, bool clear) {
+    UpdateCounters(line);
+    if (line < 0 || line >= kScreenHeight) return;
+    if (render) {
+        DrawLine(line);
+    } else if (clear) {
+        std::fill_n(FrameBuffer.begin() + line * kScreenWidth, kScreenWidth, std::uint16_t{0});
+    }
+}
+
+void T_VDP_CORE::GetStatusInfo(std::array<std::uint8_t, 7>& info) const {
+    info[0] = (Registers[1] & kR1TallSprites) ? 1 : 0;
+    info[1] = (Registers[0] & kR0LineIrqEnable) ? 1 : 0;
+    info[2] = (Registers[1] & kR1FrameIrqEnable) ? 1 : 0;
+    info[3] = Registers[8];
+    info[4] = Registers[9];
+    info[5] = (Registers[1] & kR1DisplayEnable) ? 1 : 0;
+    info[6] = Registers[10];
+}
+
+void T_VDP_CORE::SaveState(StateWriter& writer) {
+    SerializeState(writer);
+}
+
+// Loaded values are kept as stored (a later save echoes them back); every use that indexes a
+// memory reduces them first: VRAM addresses and table bases modulo 16384, CRAM addresses
+// modulo 32, the code register to its low two bits. A short block replaces only the fields
+// it covers. The reserved word is always 0, whatever the block holds.
+void T_VDP_CORE::LoadState(StateReader& reader) {
+    SerializeState(reader);
+    Reserved16 = 0;
+}
+
+} // namespace velmar
