@@ -1,0 +1,228 @@
+// The per-sample side of the YM2413: LFOs, noise, phase and envelope generators, the
+// operator outputs and the mix into the sample buffer.
+
+#include <algorithm>
+
+#include "core/sound/ym2413/YM2413_EMU.h"
+
+namespace velmar {
+
+namespace {
+
+constexpr std::uint32_t kPhaseMask = 0x3FFFF; // 18-bit phase accumulator
+constexpr std::uint32_t kPhaseOutShift = 9;
+constexpr std::uint32_t kWaveMask = kWaveSize - 1;
+constexpr std::int32_t kLfoPhaseMask = 0xFFFF;
+constexpr std::int32_t kLfoIndexShift = 8;
+constexpr std::uint32_t kNoiseFeedback = 0x8003020;
+constexpr std::uint32_t kEnvelopeShift = 15;
+constexpr std::uint32_t kAttackDone = 1u << 22;
+constexpr std::uint32_t kMaxLevel = 127;
+constexpr std::int32_t kMaxMelodicInstrument = 15;
+
+// Rhythm wave bases: 0, 3, 12 and 15 dB in dB steps, plus the negative half of the table.
+constexpr std::uint32_t kBase0dB = 0;
+constexpr std::uint32_t kBase3dB = 16;
+constexpr std::uint32_t kBase12dB = 64;
+constexpr std::uint32_t kBase15dB = 80;
+constexpr std::uint32_t kNeg = kNegativeHalf;
+
+constexpr std::uint32_t Bit(std::uint32_t v, int n) {
+    return (v >> n) & 1u;
+}
+
+std::int16_t Saturate(std::int32_t v) {
+    return static_cast<std::int16_t>(std::clamp<std::int32_t>(v, -32768, 32767));
+}
+
+} // namespace
+
+void T_YM2413_OPLL_CORE::AdvanceSlot(FmSlot& s) {
+    const FmPatch& p = s.Patch;
+
+    if (p.PM != 0) {
+        s.Phase += static_cast<std::uint32_t>(
+            (static_cast<std::uint64_t>(s.PhaseStep) * static_cast<std::uint32_t>(PitchLfoValue)) >>
+            8);
+    } else {
+        s.Phase += s.PhaseStep;
+    }
+    s.Phase &= kPhaseMask;
+    s.PhaseOut = s.Phase >> kPhaseOutShift;
+
+    std::uint32_t level = kMaxLevel;
+    std::uint32_t& e = s.EnvelopePhase;
+    switch (s.EnvelopeState) {
+    case fmenv::Attack:
+        level = Tables_->AttackCurveTable[std::min<std::uint32_t>(e >> kEnvelopeShift, kMaxLevel)];
+        e += s.EnvelopeStep;
+        if ((e & kAttackDone) != 0 || p.AR == 15) {
+            level = 0;
+            e = 0;
+            s.EnvelopeState = fmenv::Decay;
+            UpdateEnvelopeStep(s);
+        }
+        break;
+    case fmenv::Decay:
+        level = e >> kEnvelopeShift;
+        e += s.EnvelopeStep;
+        if (e >= SustainLevelTable[p.SL]) {
+            e = SustainLevelTable[p.SL];
+            s.EnvelopeState = p.EG == 1 ? fmenv::SustainHold : fmenv::Sustain;
+            UpdateEnvelopeStep(s);
+        }
+        break;
+    case fmenv::SustainHold:
+        level = e >> kEnvelopeShift;
+        if (p.EG == 0) {
+            s.EnvelopeState = fmenv::Sustain;
+            UpdateEnvelopeStep(s);
+        }
+        break;
+    case fmenv::Sustain:
+    case fmenv::Release:
+        level = e >> kEnvelopeShift;
+        e += s.EnvelopeStep;
+        if (level >= 128) {
+            s.EnvelopeState = fmenv::Finished;
+            level = kMaxLevel;
+        }
+        break;
+    default: break;
+    }
+
+    std::uint32_t out = 2 * (level + s.Level);
+    if (p.AM != 0) out += static_cast<std::uint32_t>(AmLfoValue);
+    s.EnvelopeOut = out >= 256 ? kSilentDb : out;
+}
+
+std::int32_t T_YM2413_OPLL_CORE::ModulatorOutput(FmSlot& s) {
+    const std::int16_t* d = Tables_->DbToLinTable.data();
+    const std::uint16_t* w = WaveTable(s);
+    s.Output1 = s.Output0;
+    if (s.EnvelopeOut >= kSilentDb) {
+        s.Output0 = 0;
+    } else if (s.Patch.FB != 0) {
+        const std::int32_t f = (s.Feedback >> 1) >> (7 - s.Patch.FB);
+        const std::uint32_t index = (s.PhaseOut + static_cast<std::uint32_t>(f)) & kWaveMask;
+        s.Output0 = d[w[index] + s.EnvelopeOut];
+    } else {
+        s.Output0 = d[w[s.PhaseOut] + s.EnvelopeOut];
+    }
+    s.Feedback = (s.Output1 + s.Output0) >> 5;
+    return s.Feedback;
+}
+
+std::int32_t T_YM2413_OPLL_CORE::CarrierOutput(FmSlot& s, std::int32_t modulation) {
+    s.Output1 = s.Output0;
+    if (s.EnvelopeOut >= kSilentDb) {
+        s.Output0 = 0;
+    } else {
+        const std::uint32_t index =
+            (s.PhaseOut + static_cast<std::uint32_t>(modulation)) & kWaveMask;
+        s.Output0 = Tables_->DbToLinTable[WaveTable(s)[index] + s.EnvelopeOut];
+    }
+    return (s.Output1 + s.Output0) >> 1;
+}
+
+std::int32_t T_YM2413_OPLL_CORE::TomTomOutput(const FmSlot& s) const {
+    if (s.EnvelopeOut >= kSilentDb) return 0;
+    return Tables_->DbToLinTable[WaveTable(s)[s.PhaseOut] + s.EnvelopeOut];
+}
+
+std::int32_t T_YM2413_OPLL_CORE::SnareDrumOutput(const FmSlot& s, std::uint32_t noise) const {
+    if (s.EnvelopeOut >= kSilentDb) return 0;
+    std::uint32_t base;
+    if (Bit(s.PhaseOut, 7) != 0)
+        base = noise != 0 ? kBase0dB : kBase15dB;
+    else
+        base = noise != 0 ? kNeg + kBase0dB : kNeg + kBase15dB;
+    return Tables_->DbToLinTable[base + s.EnvelopeOut];
+}
+
+std::int32_t T_YM2413_OPLL_CORE::TopCymbalOutput(const FmSlot& s, std::uint32_t tomPhase) const {
+    if (s.EnvelopeOut >= kSilentDb) return 0;
+    const std::uint32_t a = (Bit(tomPhase, 1) ^ Bit(tomPhase, 8)) | Bit(tomPhase, 2);
+    const std::uint32_t b = Bit(s.PhaseOut, 2) & (Bit(s.PhaseOut, 4) ^ 1u);
+    const std::uint32_t base = (a | b) != 0 ? kNeg + kBase3dB : kBase3dB;
+    return Tables_->DbToLinTable[base + s.EnvelopeOut];
+}
+
+std::int32_t T_YM2413_OPLL_CORE::HighHatOutput(const FmSlot& s, std::uint32_t snarePhase,
+                                               std::uint32_t noise) const {
+    if (s.EnvelopeOut >= kSilentDb) return 0;
+    const std::uint32_t a = (Bit(s.PhaseOut, 1) ^ Bit(s.PhaseOut, 8)) | Bit(s.PhaseOut, 2);
+    const std::uint32_t b = Bit(snarePhase, 2) & (Bit(snarePhase, 4) ^ 1u);
+    std::uint32_t base;
+    if ((a | b) != 0)
+        base = noise != 0 ? kNeg + kBase3dB : kNeg + kBase12dB;
+    else
+        base = noise != 0 ? kBase3dB : kBase12dB;
+    return Tables_->DbToLinTable[base + s.EnvelopeOut];
+}
+
+std::int32_t T_YM2413_OPLL_CORE::ChannelOutput(int channel) {
+    FmSlot& car = Slots[2 * channel + 1];
+    if (ChannelEnabled[channel] != 1 || car.EnvelopeState == fmenv::Finished) return 0;
+    return CarrierOutput(car, ModulatorOutput(Slots[2 * channel]));
+}
+
+void T_YM2413_OPLL_CORE::RenderSample(std::int16_t* buffer, std::int32_t lastIndex,
+                                      std::uint32_t line) {
+    if (line >= UsableLines) {
+        SampleIndex = 0;
+        return;
+    }
+    if (FmEnabled == 1) {
+        const FmTables& t = *Tables_;
+        PitchLfoPhase = (PitchLfoPhase + PitchLfoStep) & kLfoPhaseMask;
+        AmLfoPhase = (AmLfoPhase + AmLfoStep) & kLfoPhaseMask;
+        PitchLfoValue = t.PmTable[PitchLfoPhase >> kLfoIndexShift];
+        AmLfoValue = t.AmTable[AmLfoPhase >> kLfoIndexShift];
+
+        if ((NoiseSeed & 1) != 0) NoiseSeed ^= kNoiseFeedback;
+        NoiseSeed >>= 1;
+        const std::uint32_t noise = NoiseSeed & 1;
+
+        for (FmSlot& s : Slots) AdvanceSlot(s);
+
+        // Summed wide and brought into range once at the end: clipping a loud chord is
+        // far less audible than letting it wrap.
+        std::int32_t melody = 0;
+        std::int32_t rhythm = 0;
+        for (int c = 0; c < 6; ++c) melody += ChannelOutput(c);
+
+        if (PatchNumber[6] <= kMaxMelodicInstrument) {
+            melody += ChannelOutput(6);
+        } else if (ChannelEnabled[6] == 1 &&
+                   Slots[kBassDrumSlot].EnvelopeState != fmenv::Finished) {
+            rhythm += CarrierOutput(Slots[kBassDrumSlot], ModulatorOutput(Slots[kBassDrumModSlot]));
+        }
+
+        if (PatchNumber[7] <= kMaxMelodicInstrument) {
+            melody += ChannelOutput(7);
+        } else if (ChannelEnabled[7] == 1) {
+            if (Slots[kHighHatSlot].EnvelopeState != fmenv::Finished)
+                rhythm += HighHatOutput(Slots[kHighHatSlot], Slots[kSnareDrumSlot].PhaseOut, noise);
+            if (Slots[kSnareDrumSlot].EnvelopeState != fmenv::Finished)
+                rhythm -= SnareDrumOutput(Slots[kSnareDrumSlot], noise);
+        }
+
+        if (PatchNumber[8] <= kMaxMelodicInstrument) {
+            melody += ChannelOutput(8);
+        } else if (ChannelEnabled[8] == 1) {
+            if (Slots[kTomTomSlot].EnvelopeState != fmenv::Finished)
+                rhythm += TomTomOutput(Slots[kTomTomSlot]);
+            if (Slots[kTopCymbalSlot].EnvelopeState != fmenv::Finished)
+                rhythm -= TopCymbalOutput(Slots[kTopCymbalSlot], Slots[kTomTomSlot].PhaseOut);
+        }
+
+        if (buffer != nullptr && SampleIndex >= 0 && SampleIndex <= lastIndex) {
+            std::int16_t& entry = buffer[SampleIndex];
+            entry = Saturate(entry + (melody + rhythm) * 2);
+        }
+    }
+    ++SampleIndex;
+}
+
+} // namespace velmar

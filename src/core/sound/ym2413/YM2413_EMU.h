@@ -1,0 +1,156 @@
+#pragma once
+
+// The YM2413 FM sound unit: nine two-operator channels, or six channels plus five rhythm
+// instruments. It adds one sample per call to the entry of the machine's sample buffer that
+// the PSG has just stored.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "core/sound/ym2413/FmRegisters.h"
+#include "core/sound/ym2413/FmTables.h"
+
+namespace velmar {
+
+// Values of FmSlot::EnvelopeState.
+namespace fmenv {
+inline constexpr std::int32_t Idle = 0;
+inline constexpr std::int32_t Attack = 1;
+inline constexpr std::int32_t Decay = 2;
+inline constexpr std::int32_t SustainHold = 3;
+inline constexpr std::int32_t Sustain = 4;
+inline constexpr std::int32_t Release = 5;
+inline constexpr std::int32_t Finished = 6;
+} // namespace fmenv
+
+// One operator. Slot 2c is the modulator and 2c + 1 the carrier of channel c.
+struct FmSlot {
+    FmPatch Patch{};
+    // 1 for carriers and for the high hat and tom-tom modulators in rhythm mode: the level
+    // then comes from the slot volume instead of TL, and the sustain flag applies.
+    std::uint8_t Type = 0;
+    std::int32_t Feedback = 0;
+    std::int32_t Output0 = 0; // current raw output
+    std::int32_t Output1 = 0; // previous raw output
+    std::int32_t Wave = 0;    // 0 sine, 1 half sine
+    std::uint32_t Phase = 0;  // 18-bit accumulator
+    std::uint32_t PhaseStep = 0;
+    std::uint32_t PhaseOut = 0; // phase >> 9
+    std::int32_t FNumber = 0;
+    std::int32_t Block = 0;
+    std::int32_t Volume = 0; // volume nibble x 4
+    std::int32_t Sustain = 0;
+    std::uint32_t Level = 0; // envelope steps
+    std::uint32_t KeyRate = 0;
+    std::int32_t EnvelopeState = fmenv::Idle;
+    std::uint32_t EnvelopePhase = 0; // 22-bit accumulator, level = phase >> 15
+    std::uint32_t EnvelopeStep = 0;
+    std::uint32_t EnvelopeOut = 0; // dB steps, 255 = silent
+};
+
+inline constexpr int kFmSlots = 18;
+inline constexpr int kFmChannels = 9;
+// Rhythm-mode slots.
+inline constexpr int kBassDrumModSlot = 12;
+inline constexpr int kBassDrumSlot = 13;
+inline constexpr int kHighHatSlot = 14;
+inline constexpr int kSnareDrumSlot = 15;
+inline constexpr int kTomTomSlot = 16;
+inline constexpr int kTopCymbalSlot = 17;
+
+class T_YM2413_OPLL_CORE {
+  public:
+    T_YM2413_OPLL_CORE();
+
+    // Set-up: tables, patches, reset; switches the unit on. Zero arguments take the
+    // console's values (60, 44100, 3546893, 262).
+    void Configure(std::uint32_t framesPerSecond, std::uint32_t sampleRate, std::uint32_t clockHz,
+                   std::uint32_t linesPerFrame);
+    // Chip reset; options, the control latch and the sample position stay.
+    void Reset();
+
+    void WriteAddress(std::uint8_t value) { AddressLatch = value; }
+    void WriteData(std::uint8_t value);
+    void WriteControl(std::uint8_t value) { ControlLatch = value; }
+    std::uint8_t ReadControl() const { return FmEnabled == 1 ? ControlLatch : 0; }
+
+    // Adds one FM sample to buffer[SampleIndex] (entries past lastIndex are not touched)
+    // and moves to the next entry; a line at or past UsableLines restarts the frame.
+    void RenderSample(std::int16_t* buffer, std::int32_t lastIndex, std::uint32_t line);
+    void RenderSample(std::span<std::int16_t> buffer, std::uint32_t line) {
+        RenderSample(buffer.data(), static_cast<std::int32_t>(buffer.size()) - 1, line);
+    }
+
+    void SetFmEnabled(std::uint8_t value) { FmEnabled = value; }
+    void SetChannelEnabled(std::uint8_t channel, std::uint8_t value) {
+        if (channel < kFmChannels) ChannelEnabled[channel] = value;
+    }
+
+    const FmTables& Tables() const { return *Tables_; }
+
+    // Register state.
+    std::uint8_t AddressLatch = 0;
+    std::array<std::uint8_t, fmreg::kRegisterCount> Registers{};
+    std::array<std::int32_t, kFmSlots> SlotOn{};
+    // LFOs: phases 0..65535 in 1/65536 of a period; values from PmTable / AmTable.
+    std::int32_t PitchLfoStep = 0;
+    std::int32_t PitchLfoPhase = 0;
+    std::int32_t PitchLfoValue = 0;
+    std::int32_t AmLfoStep = 0;
+    std::int32_t AmLfoPhase = 0;
+    std::int32_t AmLfoValue = 0;
+    std::uint32_t NoiseSeed = 0;
+    std::array<std::int32_t, kFmChannels> PatchNumber{};
+    std::array<std::int32_t, kFmChannels> KeyStatus{};
+    std::array<FmSlot, kFmSlots> Slots{};
+    std::array<std::uint8_t, kFmChannels> ChannelEnabled{};
+    std::array<FmPatch, kPatchCount> PatchTable{};
+    std::uint8_t ControlLatch = 0;
+    std::uint8_t FmEnabled = 0;
+    std::uint32_t UsableLines = 0;
+    std::uint32_t FramesPerSecond = 0;
+    std::uint32_t ClockHz = 0;
+    std::uint32_t SampleRate = 0;
+    std::int32_t SampleIndex = 0;
+
+  private:
+    bool RhythmMode() const { return (Registers[fmreg::kRhythm] & fmreg::kRhythmMode) != 0; }
+
+    void SetPatch(int channel, int instrument);
+    void RefreshPatches();
+    void RefreshSlot(FmSlot& s);
+    void UpdatePhaseStep(FmSlot& s);
+    void UpdateLevel(FmSlot& s);
+    void UpdateKeyRate(FmSlot& s);
+    void UpdateWave(FmSlot& s);
+    void UpdateEnvelopeStep(FmSlot& s);
+    void KeyOn(int channel);
+    void KeyOff(int channel);
+    void SlotStart(FmSlot& s);
+    void SlotStop(FmSlot& s);
+    void UpdateKeyFlags();
+    void UpdateRhythmMode();
+    void WriteRhythm(std::uint8_t value);
+    void WriteUserInstrument(int reg, std::uint8_t value);
+    void RhythmKey(int slot, bool on);
+
+    // Per-sample engine.
+    void AdvanceSlot(FmSlot& s);
+    std::int32_t ModulatorOutput(FmSlot& s);
+    std::int32_t CarrierOutput(FmSlot& s, std::int32_t modulation);
+    std::int32_t ChannelOutput(int channel);
+    std::int32_t TomTomOutput(const FmSlot& s) const;
+    std::int32_t SnareDrumOutput(const FmSlot& s, std::uint32_t noise) const;
+    std::int32_t TopCymbalOutput(const FmSlot& s, std::uint32_t tomPhase) const;
+    std::int32_t HighHatOutput(const FmSlot& s, std::uint32_t snarePhase,
+                               std::uint32_t noise) const;
+    const std::uint16_t* WaveTable(const FmSlot& s) const {
+        return s.Wave == 0 ? Tables_->SineTable.data() : Tables_->HalfSineTable.data();
+    }
+
+    std::unique_ptr<FmTables> Tables_;
+};
+
+} // namespace velmar

@@ -1,0 +1,595 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <vector>
+
+#include "core/sound/ym2413/YM2413_EMU.h"
+
+namespace velmar {
+namespace {
+
+constexpr int kLastIndex = 16383;
+constexpr int kSamplesPerFrame = 735;
+
+class Ym2413Test : public ::testing::Test {
+  protected:
+    void SetUp() override { fm.Configure(60, 44100, 3546893, 262); }
+
+    static void Write(T_YM2413_OPLL_CORE& chip, std::uint8_t reg, std::uint8_t value) {
+        chip.WriteAddress(reg);
+        chip.WriteData(value);
+    }
+    void Write(std::uint8_t reg, std::uint8_t value) { Write(fm, reg, value); }
+
+    // One frame as the machine drives it: 262 lines of three slices, the PSG having
+    // stored `psg` in every entry first. Returns the frame's 735 entries.
+    static std::vector<std::int16_t> Frame(T_YM2413_OPLL_CORE& chip, std::int16_t psg = 0) {
+        std::vector<std::int16_t> buffer(kLastIndex + 1, psg);
+        for (std::uint32_t line = 0; line < 262; ++line)
+            for (int slice = 0; slice < 3; ++slice)
+                chip.RenderSample(buffer.data(), kLastIndex, line);
+        return {buffer.begin(), buffer.begin() + kSamplesPerFrame};
+    }
+    static std::vector<std::int16_t> Frames(T_YM2413_OPLL_CORE& chip, int count,
+                                            std::int16_t psg = 0) {
+        std::vector<std::int16_t> all;
+        for (int i = 0; i < count; ++i) {
+            const auto f = Frame(chip, psg);
+            all.insert(all.end(), f.begin(), f.end());
+        }
+        return all;
+    }
+    // Samples one at a time on line 0, for envelope stepping.
+    void Step(int count) {
+        std::int16_t scratch = 0;
+        for (int i = 0; i < count; ++i) {
+            fm.SampleIndex = 0;
+            fm.RenderSample(&scratch, 0, 0);
+        }
+    }
+
+    // User instrument that sounds as a plain sine at full level: the modulator never
+    // leaves its attack (AR 0, so it stays silent) and the carrier attacks at once and holds.
+    static void PureSineInstrument(T_YM2413_OPLL_CORE& chip) {
+        Write(chip, 0x00, 0x20); // modulator EG 1, ML 0
+        Write(chip, 0x01, 0x21); // carrier EG 1, ML 1
+        Write(chip, 0x02, 0x3F); // modulator TL 63
+        Write(chip, 0x03, 0x00); // sine waves, no feedback
+        Write(chip, 0x04, 0x00); // modulator AR 0
+        Write(chip, 0x05, 0xF0); // carrier AR 15, DR 0
+        Write(chip, 0x06, 0x00);
+        Write(chip, 0x07, 0x00); // carrier SL 0, RR 0
+    }
+    // Key on channel c with instrument/volume byte iv at F-number f and block b.
+    static void Note(T_YM2413_OPLL_CORE& chip, int c, std::uint8_t iv, int f, int b) {
+        Write(chip, static_cast<std::uint8_t>(0x30 + c), iv);
+        Write(chip, static_cast<std::uint8_t>(0x10 + c), static_cast<std::uint8_t>(f & 0xFF));
+        Write(chip, static_cast<std::uint8_t>(0x20 + c),
+              static_cast<std::uint8_t>(0x10 | (b << 1) | (f >> 8)));
+    }
+
+    FmSlot& Carrier(int c) { return fm.Slots[2 * c + 1]; }
+    FmSlot& Modulator(int c) { return fm.Slots[2 * c]; }
+
+    T_YM2413_OPLL_CORE fm;
+};
+
+bool AllZero(const std::vector<std::int16_t>& v) {
+    return std::all_of(v.begin(), v.end(), [](std::int16_t s) { return s == 0; });
+}
+
+TEST_F(Ym2413Test, ConfigureAndReset) {
+    T_YM2413_OPLL_CORE fresh;
+    EXPECT_EQ(fresh.FmEnabled, 0);
+    EXPECT_EQ(fresh.ReadControl(), 0);
+
+    EXPECT_EQ(fm.UsableLines, 245u);
+    EXPECT_EQ(fm.FmEnabled, 1);
+    EXPECT_EQ(fm.PitchLfoStep, 10);
+    EXPECT_EQ(fm.AmLfoStep, 5);
+    EXPECT_EQ(fm.AddressLatch, 63);
+    EXPECT_EQ(fm.NoiseSeed, 0xFFFFu);
+    for (int c = 0; c < kFmChannels; ++c) {
+        EXPECT_EQ(fm.ChannelEnabled[c], 1);
+        EXPECT_EQ(fm.PatchNumber[c], 0);
+    }
+    EXPECT_EQ(fm.PatchTable[2], fm.Tables().DecodedPatches[2]);
+    EXPECT_EQ(fm.PatchTable[37], fm.Tables().DecodedPatches[37]);
+    for (int s = 0; s < kFmSlots; ++s) {
+        EXPECT_EQ(fm.Slots[s].Type, s & 1);
+        EXPECT_EQ(fm.Slots[s].EnvelopeState, fmenv::Idle);
+        EXPECT_EQ(fm.Slots[s].EnvelopePhase, 0x400000u);
+    }
+    EXPECT_TRUE(AllZero(Frame(fm)));
+
+    // A machine reset silences playing notes but keeps the options and the latches.
+    PureSineInstrument(fm);
+    Note(fm, 0, 0x00, 256, 4);
+    Write(0x0E, 0x30);
+    fm.SetChannelEnabled(2, 0);
+    fm.WriteControl(0x77);
+    EXPECT_FALSE(AllZero(Frame(fm)));
+    fm.Reset();
+    EXPECT_EQ(fm.ChannelEnabled[2], 0);
+    EXPECT_EQ(fm.ReadControl(), 0x77);
+    EXPECT_EQ(fm.UsableLines, 245u);
+    EXPECT_EQ(fm.PatchTable[1], NullPatch);
+    EXPECT_EQ(fm.Registers[0x0E], 0);
+    EXPECT_EQ(fm.PatchNumber[6], 0);
+    EXPECT_TRUE(AllZero(Frame(fm)));
+
+    // Zero arguments take the console's values instead of dividing by zero.
+    T_YM2413_OPLL_CORE odd;
+    odd.Configure(0, 0, 0, 0);
+    EXPECT_EQ(odd.UsableLines, 245u);
+}
+
+TEST_F(Ym2413Test, ControlPortAndUnitSwitch) {
+    fm.SetFmEnabled(0);
+    fm.WriteControl(0x5A);
+    EXPECT_EQ(fm.ReadControl(), 0);
+    fm.SetFmEnabled(1);
+    EXPECT_EQ(fm.ReadControl(), 0x5A);
+    fm.SetFmEnabled(2); // only 1 means on
+    EXPECT_EQ(fm.ReadControl(), 0);
+
+    // Switched off: register writes still act, the PSG's samples stay as they are, and
+    // the sample position still follows the PSG's.
+    fm.SetFmEnabled(0);
+    PureSineInstrument(fm);
+    Note(fm, 0, 0x00, 256, 4);
+    EXPECT_EQ(Carrier(0).EnvelopeState, fmenv::Attack);
+    EXPECT_EQ(fm.KeyStatus[0], 1);
+    const auto off = Frame(fm, 1234);
+    EXPECT_TRUE(std::all_of(off.begin(), off.end(), [](std::int16_t s) { return s == 1234; }));
+    EXPECT_EQ(Carrier(0).EnvelopeState, fmenv::Attack); // nothing advanced
+    fm.SetFmEnabled(1);
+    const auto on = Frame(fm, 1234);
+    EXPECT_NE(std::count(on.begin(), on.end(), 1234), kSamplesPerFrame);
+}
+
+TEST_F(Ym2413Test, OneAdditionPerEntryOfTheFrame) {
+    PureSineInstrument(fm);
+    Note(fm, 0, 0x00, 256, 4);
+    std::vector<std::int16_t> buffer(kLastIndex + 1, 100);
+    for (std::uint32_t line = 0; line < 262; ++line) {
+        for (int slice = 0; slice < 3; ++slice) {
+            if (line < 245) {
+                EXPECT_EQ(fm.SampleIndex, static_cast<int>(3 * line) + slice);
+            }
+            fm.RenderSample(buffer.data(), kLastIndex, line);
+        }
+    }
+    EXPECT_EQ(fm.SampleIndex, 0);
+    for (int i = kSamplesPerFrame; i <= kLastIndex; ++i) ASSERT_EQ(buffer[i], 100) << i;
+
+    // The same frame rendered into a zeroed buffer differs by exactly the PSG's value.
+    T_YM2413_OPLL_CORE twin;
+    twin.Configure(60, 44100, 3546893, 262);
+    PureSineInstrument(twin);
+    Note(twin, 0, 0x00, 256, 4);
+    const auto plain = Frame(twin);
+    for (int i = 0; i < kSamplesPerFrame; ++i) ASSERT_EQ(buffer[i], plain[i] + 100) << i;
+
+    // A short buffer is never written past its end.
+    std::int16_t tiny[2] = {7, 7};
+    fm.SampleIndex = 0;
+    for (int i = 0; i < 5; ++i) fm.RenderSample(tiny, 1, 0);
+    EXPECT_EQ(fm.SampleIndex, 5);
+    fm.RenderSample(nullptr, -1, 3);
+}
+
+TEST_F(Ym2413Test, ChannelRegistersReachBothSlots) {
+    for (int c = 0; c < kFmChannels; ++c) {
+        const int f = 0x100 | (0x20 + c);
+        Note(fm, c, static_cast<std::uint8_t>(0x30 | c), f, 5);
+        for (FmSlot* s : {&Modulator(c), &Carrier(c)}) {
+            EXPECT_EQ(s->FNumber, f) << c;
+            EXPECT_EQ(s->Block, 5) << c;
+            EXPECT_EQ(s->EnvelopeState, fmenv::Attack) << c;
+            EXPECT_EQ(s->KeyRate, fm.Tables().KeyRateTable[1][5][s->Patch.KR]) << c;
+        }
+        EXPECT_EQ(fm.PatchNumber[c], 3);
+        EXPECT_EQ(fm.KeyStatus[c], 1);
+        EXPECT_EQ(fm.SlotOn[2 * c], 0x10);
+        EXPECT_EQ(fm.SlotOn[2 * c + 1], 0x10);
+        EXPECT_EQ(Modulator(c).Patch, fm.PatchTable[6]);
+        EXPECT_EQ(Carrier(c).Patch, fm.PatchTable[7]);
+        EXPECT_EQ(Carrier(c).Volume, 4 * c);
+        // Instrument 3 multiplies the modulator by 3 (ML 3) and the carrier by 1.
+        EXPECT_EQ(Modulator(c).PhaseStep,
+                  static_cast<std::uint32_t>(fm.Tables().PhaseStepTable[f][5][3]));
+        EXPECT_EQ(Carrier(c).PhaseStep,
+                  static_cast<std::uint32_t>(fm.Tables().PhaseStepTable[f][5][1]));
+        // Carrier level from the volume, modulator level from TL (26, KL 2).
+        EXPECT_EQ(Carrier(c).Level,
+                  static_cast<std::uint32_t>(fm.Tables().LevelTable[f >> 5][5][4 * c][0]));
+        EXPECT_EQ(Modulator(c).Level,
+                  static_cast<std::uint32_t>(fm.Tables().LevelTable[f >> 5][5][26][2]));
+    }
+    // An F-number low write keeps bit 8 from the key register; a key register write
+    // takes the low bits from the F-number register.
+    Write(0x10, 0x05);
+    EXPECT_EQ(Carrier(0).FNumber, 0x105);
+    Write(0x20, 0x14); // key on, block 2, F-number bit 8 clear, sustain off
+    EXPECT_EQ(Carrier(0).FNumber, 0x05);
+    EXPECT_EQ(Carrier(0).Block, 2);
+    Write(0x20, 0x24); // key off with sustain
+    EXPECT_EQ(fm.KeyStatus[0], 0);
+    EXPECT_EQ(Carrier(0).Sustain, 1);
+    EXPECT_EQ(Modulator(0).Sustain, 0); // only a modulator of type 1 takes the flag
+    EXPECT_EQ(Carrier(0).EnvelopeState, fmenv::Release);
+    EXPECT_EQ(Modulator(0).EnvelopeState, fmenv::Attack); // never stopped by a key-off
+    EXPECT_EQ(Carrier(0).EnvelopeStep,
+              static_cast<std::uint32_t>(fm.Tables().DecayRateTable[5][Carrier(0).KeyRate]));
+
+    // The address latch keeps only six bits; 0x0F and 0x3F are storage only.
+    T_YM2413_OPLL_CORE twin;
+    twin.Configure(60, 44100, 3546893, 262);
+    for (int c = 0; c < kFmChannels; ++c) Note(twin, c, 0x30, 0x123, 4);
+    T_YM2413_OPLL_CORE other;
+    other.Configure(60, 44100, 3546893, 262);
+    for (int c = 0; c < kFmChannels; ++c) Note(other, c, 0x30, 0x123, 4);
+    Write(other, 0x0F, 0xFF);
+    Write(other, 0x3F, 0xFF);
+    Write(other, 0xC0 | 0x39, 0xAB); // register 0x39
+    EXPECT_EQ(other.Registers[0x0F], 0xFF);
+    EXPECT_EQ(other.Registers[0x3F], 0xFF);
+    EXPECT_EQ(other.Registers[0x39], 0xAB);
+    EXPECT_EQ(Frames(twin, 3), Frames(other, 3));
+}
+
+TEST_F(Ym2413Test, UserInstrumentWritesReachOnlyUserChannels) {
+    Note(fm, 0, 0x00, 256, 4); // user instrument
+    Note(fm, 1, 0x30, 256, 4); // instrument 3
+    const std::uint32_t builtInStep = Carrier(1).PhaseStep;
+    Write(0x01, 0x02); // carrier ML 2
+    EXPECT_EQ(fm.PatchTable[1].ML, 2);
+    EXPECT_EQ(Carrier(0).Patch.ML, 2);
+    EXPECT_EQ(Carrier(0).PhaseStep,
+              static_cast<std::uint32_t>(fm.Tables().PhaseStepTable[256][4][2]));
+    EXPECT_EQ(Carrier(1).PhaseStep, builtInStep);
+    Write(0x03, 0x1D); // carrier WF 1, modulator WF 1, FB 5
+    EXPECT_EQ(Carrier(0).Wave, 1);
+    EXPECT_EQ(Modulator(0).Wave, 1);
+    EXPECT_EQ(Modulator(0).Patch.FB, 5);
+    EXPECT_EQ(Carrier(1).Wave, fm.PatchTable[7].WF);
+    Write(0x02, 0x8A); // modulator KL 2, TL 10
+    EXPECT_EQ(Modulator(0).Level, static_cast<std::uint32_t>(fm.Tables().LevelTable[8][4][10][2]));
+    Write(0x04, 0x52); // modulator AR 5 in the attack state: its step follows
+    EXPECT_EQ(Modulator(0).EnvelopeStep,
+              static_cast<std::uint32_t>(fm.Tables().AttackRateTable[5][Modulator(0).KeyRate]));
+}
+
+TEST_F(Ym2413Test, EnvelopeRunsThroughItsStates) {
+    Write(0x01, 0x21); // carrier EG 1, ML 1
+    Write(0x05, 0xFA); // carrier AR 15 (instant), DR 10
+    Write(0x07, 0x4F); // SL 4, RR 15
+    Note(fm, 0, 0x00, 256, 4);
+    Step(1);
+    // AR 15: level 0 at the first update.
+    EXPECT_EQ(Carrier(0).EnvelopeState, fmenv::Decay);
+    EXPECT_EQ(Carrier(0).EnvelopeOut, 0u);
+    EXPECT_EQ(Carrier(0).EnvelopePhase, 0u);
+    int guard = 0;
+    while (Carrier(0).EnvelopeState == fmenv::Decay && ++guard < 100000) Step(1);
+    EXPECT_EQ(Carrier(0).EnvelopeState, fmenv::SustainHold);
+    EXPECT_EQ(Carrier(0).EnvelopePhase, SustainLevelTable[4]);
+    Step(1000);
+    EXPECT_EQ(Carrier(0).EnvelopeState, fmenv::SustainHold); // held while keyed
+    EXPECT_EQ(Carrier(0).EnvelopeOut, 2 * (SustainLevelTable[4] >> 15));
+
+    // Key off: release at RR, then the carrier finishes and leaves the mix.
+    Write(0x20, 0x09);
+    EXPECT_EQ(Carrier(0).EnvelopeState, fmenv::Release);
+    EXPECT_EQ(Carrier(0).EnvelopeStep,
+              static_cast<std::uint32_t>(fm.Tables().DecayRateTable[15][Carrier(0).KeyRate]));
+    guard = 0;
+    while (Carrier(0).EnvelopeState == fmenv::Release && ++guard < 100000) Step(1);
+    EXPECT_EQ(Carrier(0).EnvelopeState, fmenv::Finished);
+    EXPECT_TRUE(AllZero(Frame(fm)));
+
+    // EG 0 (percussive): the decay runs on into Sustain at RR instead of holding.
+    Write(0x01, 0x01);
+    Write(0x20, 0x19);
+    Step(1);
+    guard = 0;
+    while (Carrier(0).EnvelopeState == fmenv::Decay && ++guard < 100000) Step(1);
+    EXPECT_EQ(Carrier(0).EnvelopeState, fmenv::Sustain);
+    // Key off of a percussive sound without sustain releases at rate 7.
+    Write(0x20, 0x09);
+    EXPECT_EQ(Carrier(0).EnvelopeStep,
+              static_cast<std::uint32_t>(fm.Tables().DecayRateTable[7][Carrier(0).KeyRate]));
+}
+
+TEST_F(Ym2413Test, KeyOnTwiceAndKeyOffDuringAttack) {
+    Write(0x01, 0x21);
+    Write(0x05, 0x10); // carrier AR 1: a slow attack
+    Write(0x07, 0x0F);
+    Note(fm, 0, 0x00, 256, 4);
+    Step(3000);
+    ASSERT_EQ(Carrier(0).EnvelopeState, fmenv::Attack);
+    const FmSlot before = Carrier(0);
+    ASSERT_GT(before.EnvelopePhase >> 15, 1u);
+
+    // A second key-on without a key-off does not restart the note.
+    Write(0x20, 0x19);
+    EXPECT_EQ(Carrier(0).EnvelopePhase, before.EnvelopePhase);
+    EXPECT_EQ(Carrier(0).Phase, before.Phase);
+    EXPECT_EQ(Carrier(0).EnvelopeState, fmenv::Attack);
+
+    // A key-off in the attack releases from the level the attack reached.
+    Write(0x20, 0x09);
+    const std::uint32_t reached = fm.Tables().AttackCurveTable[before.EnvelopePhase >> 15];
+    EXPECT_EQ(Carrier(0).EnvelopeState, fmenv::Release);
+    EXPECT_EQ(Carrier(0).EnvelopePhase, reached << 15);
+    Step(1);
+    EXPECT_EQ(Carrier(0).EnvelopeOut, 2 * reached);
+    EXPECT_LT(Carrier(0).EnvelopeOut, 255u);
+
+    // After the key-off a key-on restarts from phase 0.
+    Write(0x20, 0x19);
+    EXPECT_EQ(Carrier(0).EnvelopeState, fmenv::Attack);
+    EXPECT_EQ(Carrier(0).EnvelopePhase, 0u);
+    EXPECT_EQ(Carrier(0).Phase, 0u);
+}
+
+TEST_F(Ym2413Test, RhythmModeSwitchesOnAndOff) {
+    Write(0x36, 0x30);
+    Write(0x37, 0x50);
+    Write(0x38, 0x70);
+    EXPECT_EQ(fm.PatchNumber[6], 3);
+    // Drum keys without the rhythm bit do nothing.
+    Write(0x0E, 0x1F);
+    EXPECT_EQ(fm.KeyStatus[6], 0);
+    for (int s = 12; s < 18; ++s) EXPECT_EQ(fm.Slots[s].EnvelopeState, fmenv::Idle) << s;
+    EXPECT_EQ(fm.SlotOn[kBassDrumSlot], 0);
+
+    Write(0x0E, 0x20);
+    EXPECT_EQ(fm.PatchNumber[6], 16);
+    EXPECT_EQ(fm.PatchNumber[7], 17);
+    EXPECT_EQ(fm.PatchNumber[8], 18);
+    for (int s = 12; s < 18; ++s) {
+        EXPECT_EQ(fm.Slots[s].EnvelopeState, fmenv::Finished) << s;
+        EXPECT_EQ(fm.Slots[s].Patch, fm.PatchTable[s + 20]) << s;
+    }
+    EXPECT_EQ(fm.Slots[kHighHatSlot].Type, 1);
+    EXPECT_EQ(fm.Slots[kTomTomSlot].Type, 1);
+    EXPECT_EQ(fm.Slots[kBassDrumModSlot].Type, 0);
+    EXPECT_TRUE(AllZero(Frame(fm)));
+
+    // Rhythm volumes: 0x37 high hat (high nibble) and snare drum; 0x36 high nibble unused.
+    Write(0x37, 0xA5);
+    EXPECT_EQ(fm.Slots[kHighHatSlot].Volume, 40);
+    EXPECT_EQ(fm.Slots[kSnareDrumSlot].Volume, 20);
+    EXPECT_EQ(fm.Slots[kHighHatSlot].Level, 80u); // F-number 0, block 0: 2 x 40
+    EXPECT_EQ(fm.PatchNumber[7], 17);
+    Write(0x38, 0x6C);
+    EXPECT_EQ(fm.Slots[kTomTomSlot].Volume, 24);
+    EXPECT_EQ(fm.Slots[kTopCymbalSlot].Volume, 48);
+    Write(0x36, 0xF2);
+    EXPECT_EQ(fm.PatchNumber[6], 16);
+    EXPECT_EQ(fm.Slots[kBassDrumSlot].Volume, 8);
+    EXPECT_EQ(fm.Slots[kBassDrumModSlot].Volume, 0);
+
+    // Keys: bass drum starts both of its slots, the others one slot each.
+    Write(0x0E, 0x31);
+    EXPECT_EQ(fm.Slots[kBassDrumModSlot].EnvelopeState, fmenv::Attack);
+    EXPECT_EQ(fm.Slots[kBassDrumSlot].EnvelopeState, fmenv::Attack);
+    EXPECT_EQ(fm.Slots[kHighHatSlot].EnvelopeState, fmenv::Attack);
+    EXPECT_EQ(fm.Slots[kSnareDrumSlot].EnvelopeState, fmenv::Finished);
+    EXPECT_EQ(fm.KeyStatus[6], 1);
+    EXPECT_EQ(fm.SlotOn[kBassDrumSlot], 0x10);
+    EXPECT_EQ(fm.SlotOn[kHighHatSlot], 0x01);
+    Write(0x0E, 0x2E); // bass drum and high hat off; snare, tom-tom, cymbal on
+    EXPECT_EQ(fm.Slots[kBassDrumSlot].EnvelopeState, fmenv::Release);
+    EXPECT_EQ(fm.Slots[kHighHatSlot].EnvelopeState, fmenv::Release);
+    EXPECT_EQ(fm.Slots[kSnareDrumSlot].EnvelopeState, fmenv::Attack);
+    EXPECT_EQ(fm.Slots[kTomTomSlot].EnvelopeState, fmenv::Attack);
+    EXPECT_EQ(fm.Slots[kTopCymbalSlot].EnvelopeState, fmenv::Attack);
+
+    // Clearing the mode while the bass drum key flag is still up keeps channel 6 as a drum
+    // until the next write sees the flag gone.
+    Write(0x0E, 0x30);
+    Write(0x0E, 0x00);
+    EXPECT_EQ(fm.PatchNumber[6], 16);
+    EXPECT_EQ(fm.PatchNumber[7], 10); // from 0x37 = 0xA5
+    EXPECT_EQ(fm.PatchNumber[8], 6);  // from 0x38 = 0x6C
+    EXPECT_EQ(fm.Slots[kHighHatSlot].Type, 0);
+    EXPECT_EQ(fm.Slots[kTomTomSlot].Type, 0);
+    Write(0x0E, 0x00);
+    EXPECT_EQ(fm.PatchNumber[6], 15); // from 0x36 = 0xF2
+    EXPECT_EQ(fm.Slots[kBassDrumModSlot].Patch, fm.PatchTable[30]);
+    EXPECT_EQ(fm.Slots[kTopCymbalSlot].Patch, fm.PatchTable[13]);
+    for (int s = 12; s < 18; ++s) EXPECT_EQ(fm.Slots[s].EnvelopeState, fmenv::Finished) << s;
+
+    // Melodic again: 0x37 selects the instrument.
+    Write(0x37, 0x95);
+    EXPECT_EQ(fm.PatchNumber[7], 9);
+}
+
+TEST_F(Ym2413Test, RhythmSoundsAndFollowsItsChannelSwitches) {
+    // Pitch the drums as a game does, then strike all five.
+    static constexpr std::uint8_t kDrums[][2] = {
+        {0x16, 0x20}, {0x26, 0x05}, {0x17, 0x50}, {0x27, 0x05}, {0x18, 0xC0},
+        {0x28, 0x01}, {0x36, 0x00}, {0x37, 0x00}, {0x38, 0x00}, {0x0E, 0x3F}};
+    for (const auto& w : kDrums) Write(w[0], w[1]);
+    const auto all = Frames(fm, 2);
+    EXPECT_FALSE(AllZero(all));
+
+    auto only = [&](int channel) {
+        T_YM2413_OPLL_CORE chip;
+        chip.Configure(60, 44100, 3546893, 262);
+        for (int c = 0; c < kFmChannels; ++c)
+            chip.SetChannelEnabled(static_cast<std::uint8_t>(c), c == channel ? 1 : 0);
+        for (const auto& w : kDrums) Write(chip, w[0], w[1]);
+        return Frames(chip, 2);
+    };
+    const auto bass = only(6), hatSnare = only(7), tomCymbal = only(8);
+    EXPECT_FALSE(AllZero(bass));
+    EXPECT_FALSE(AllZero(hatSnare));
+    EXPECT_FALSE(AllZero(tomCymbal));
+    EXPECT_TRUE(AllZero(only(0)));
+    // The three drum channels are independent, so their sum is the whole mix.
+    for (std::size_t i = 0; i < all.size(); ++i)
+        ASSERT_EQ(all[i], bass[i] + hatSnare[i] + tomCymbal[i]) << i;
+}
+
+TEST_F(Ym2413Test, RhythmInstrumentOutputs) {
+    // Drums at F-number 0 keep their phases where they are put, and with AR 15 and volume
+    // 0 every envelope is at 0 dB in the first sample, so that sample shows the waveform
+    // rule alone. The noise bit of the first sample is 1 (seed 0xFFFF -> 0x40067EF).
+    auto first = [](std::uint8_t keys, int slot, std::uint32_t phaseOut) {
+        T_YM2413_OPLL_CORE chip;
+        chip.Configure(60, 44100, 3546893, 262);
+        Write(chip, 0x0E, 0x20);
+        Write(chip, 0x0E, keys);
+        if (slot >= 0) chip.Slots[slot].Phase = phaseOut << 9;
+        std::int16_t sample = 0;
+        chip.RenderSample(&sample, 0, 0);
+        EXPECT_EQ(chip.NoiseSeed, 0x40067EFu);
+        return sample;
+    };
+    // dB steps 0, 16 (3 dB) and 203 (the sine's first entry) in linear terms.
+    constexpr int kFull = 2047, k3dB = 1449, kSineStart = 25;
+    // Snare drum (subtracted): phase bit 7 clear with noise -> negative full level.
+    EXPECT_EQ(first(0x28, -1, 0), 2 * kFull);
+    EXPECT_EQ(first(0x28, kSnareDrumSlot, 0x80), -2 * kFull);
+    // High hat: with neither phase pattern, noise 1 -> +3 dB down; own phase bit 2 -> negative.
+    EXPECT_EQ(first(0x21, -1, 0), 2 * k3dB);
+    EXPECT_EQ(first(0x21, kHighHatSlot, 0x04), -2 * k3dB);
+    EXPECT_EQ(first(0x21, kHighHatSlot, 0x002), -2 * k3dB); // bit 1 xor bit 8
+    EXPECT_EQ(first(0x21, kHighHatSlot, 0x102), 2 * k3dB);  // bits 1 and 8 cancel
+    EXPECT_EQ(first(0x21, kHighHatSlot, 0x106), -2 * k3dB); // bit 2 on its own
+    // Top cymbal (subtracted): bit 2 without bit 4 of its own phase selects the negative half.
+    EXPECT_EQ(first(0x22, -1, 0), -2 * k3dB);
+    EXPECT_EQ(first(0x22, kTopCymbalSlot, 0x04), 2 * k3dB);
+    EXPECT_EQ(first(0x22, kTopCymbalSlot, 0x14), -2 * k3dB);
+    // Tom-tom: the plain sine at phase 0.
+    EXPECT_EQ(first(0x24, -1, 0), 2 * kSineStart);
+    // Nothing keyed in rhythm mode: silence.
+    EXPECT_EQ(first(0x20, -1, 0), 0);
+}
+
+TEST_F(Ym2413Test, LoudSumSaturatesAndChannelsSwitchSeparately) {
+    // Nine identical full-level sines; a reference chip mixes only channel 0.
+    T_YM2413_OPLL_CORE single;
+    single.Configure(60, 44100, 3546893, 262);
+    PureSineInstrument(fm);
+    PureSineInstrument(single);
+    for (int c = 0; c < kFmChannels; ++c) {
+        Note(fm, c, 0x00, 256, 4);
+        Note(single, c, 0x00, 256, 4);
+        if (c != 0) single.SetChannelEnabled(static_cast<std::uint8_t>(c), 0);
+    }
+    T_YM2413_OPLL_CORE withPsg;
+    withPsg.Configure(60, 44100, 3546893, 262);
+    PureSineInstrument(withPsg);
+    Note(withPsg, 0, 0x00, 256, 4);
+
+    const auto nine = Frames(fm, 2);
+    const auto one = Frames(single, 2);
+    const auto psg = Frames(withPsg, 2, 30000);
+    int clipped = 0;
+    for (std::size_t i = 0; i < nine.size(); ++i) {
+        const int wide = 9 * one[i];
+        ASSERT_EQ(nine[i], std::clamp(wide, -32768, 32767)) << i;
+        ASSERT_EQ(psg[i], std::clamp(30000 + one[i], -32768, 32767)) << i;
+        if (wide > 32767 || wide < -32768) ++clipped;
+    }
+    EXPECT_GT(clipped, 0);
+    EXPECT_EQ(*std::max_element(nine.begin(), nine.end()), 32767);
+    EXPECT_EQ(*std::min_element(nine.begin(), nine.end()), -32768);
+
+    // Channel switches: off removes the channel, on again brings it back at once.
+    T_YM2413_OPLL_CORE eight;
+    eight.Configure(60, 44100, 3546893, 262);
+    PureSineInstrument(eight);
+    for (int c = 0; c < kFmChannels; ++c) Note(eight, c, 0x00, 256, 4);
+    eight.SetChannelEnabled(4, 0);
+    eight.SetChannelEnabled(9, 0); // no such channel: ignored
+    eight.SetChannelEnabled(200, 0);
+    for (int c = 0; c < kFmChannels; ++c) EXPECT_EQ(eight.ChannelEnabled[c], c == 4 ? 0 : 1);
+    const auto less = Frame(eight);
+    for (std::size_t i = 0; i < less.size(); ++i)
+        ASSERT_EQ(less[i], std::clamp(8 * one[i], -32768, 32767)) << i;
+    // Back on, it joins the mix again (after one sample of its stale previous output).
+    eight.SetChannelEnabled(4, 1);
+    const auto again = Frame(eight);
+    for (std::size_t i = 1; i < again.size(); ++i)
+        ASSERT_EQ(again[i], nine[kSamplesPerFrame + i]) << i;
+}
+
+// Fundamental of a tone: the carrier advances its 18-bit phase by the phase step each
+// output sample, so it plays step x 44100 / 2^18 Hz, where the step is
+// RateAdjust(((F x MultiplierTable[ML]) << block) >> 2) = Trunc(C x that / 72 / R + 0.5).
+double ExpectedPitch(int fNumber, int block, int twiceMultiplier) {
+    const double x = static_cast<double>(((fNumber * twiceMultiplier) << block) >> 2);
+    const double step = std::trunc(3546893.0 * x / 72.0 / 44100.0 + 0.5);
+    return step * 44100.0 / 262144.0;
+}
+
+// Goertzel: the magnitude of one frequency component.
+double Magnitude(const std::vector<std::int16_t>& s, double freq) {
+    const double w = 2.0 * std::numbers::pi * freq / 44100.0;
+    const double k = 2.0 * std::cos(w);
+    double s1 = 0, s2 = 0;
+    for (std::int16_t x : s) {
+        const double s0 = x + k * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - k * s1 * s2));
+}
+
+TEST_F(Ym2413Test, MeasuredPitchMatchesThePhaseStep) {
+    // A plain sine at F-number 256, block 4, ML 1: step 2288, 384.906 Hz.
+    PureSineInstrument(fm);
+    Note(fm, 0, 0x00, 256, 4);
+    EXPECT_EQ(Carrier(0).PhaseStep, 2288u);
+    const double expected = ExpectedPitch(256, 4, 2);
+    EXPECT_NEAR(expected, 384.906, 0.001);
+    const auto second = Frames(fm, 60);
+    ASSERT_EQ(second.size(), 44100u);
+    EXPECT_EQ(*std::max_element(second.begin(), second.end()), 2 * 2047);
+
+    // Rising zero crossings, placed between samples by linear interpolation.
+    double first = -1, last = -1;
+    int crossings = 0;
+    for (std::size_t i = 1; i < second.size(); ++i) {
+        if (second[i - 1] < 0 && second[i] >= 0) {
+            const double at = static_cast<double>(i - 1) +
+                              static_cast<double>(-second[i - 1]) / (second[i] - second[i - 1]);
+            if (first < 0) first = at;
+            last = at;
+            ++crossings;
+        }
+    }
+    ASSERT_GT(crossings, 300);
+    const double measured = (crossings - 1) * 44100.0 / (last - first);
+    EXPECT_NEAR(measured, expected, 0.05);
+
+    // A built-in instrument (9: modulator and carrier both ML 1) at F-number 428, block 5:
+    // its spectrum peaks at the carrier's pitch and has nothing below it.
+    T_YM2413_OPLL_CORE organ;
+    organ.Configure(60, 44100, 3546893, 262);
+    Note(organ, 3, 0x90, 428, 5);
+    const double pitch = ExpectedPitch(428, 5, 2);
+    EXPECT_EQ(organ.Slots[7].PhaseStep,
+              static_cast<std::uint32_t>(std::lround(pitch * 262144.0 / 44100.0)));
+    Frames(organ, 10); // past the attack
+    const auto tone = Frames(organ, 60);
+    double best = 0, bestFreq = 0;
+    for (int f = static_cast<int>(pitch * 0.3); f <= static_cast<int>(pitch * 1.2); ++f) {
+        const double m = Magnitude(tone, f);
+        if (m > best) best = m, bestFreq = f;
+    }
+    EXPECT_NEAR(bestFreq, pitch, 1.0);
+    EXPECT_GT(Magnitude(tone, pitch), 20 * Magnitude(tone, pitch * 0.5));
+}
+
+} // namespace
+} // namespace velmar
