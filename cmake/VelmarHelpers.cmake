@@ -19,7 +19,9 @@ function(velmar_assemble out_var src out)
     file(GLOB incs CONFIGURE_DEPENDS ${src_dir}/*.inc ${src_dir}/*.asm)
     add_custom_command(
         OUTPUT ${out}
-        COMMAND z80asm -I ${src_dir} -o ${out} ${src}
+        # The listing pass is where z80asm reports some errors (a label such as C_X read as
+        # register C); without it those lines assemble wrongly and silently.
+        COMMAND z80asm -I ${src_dir} --list=${out}.lst -o ${out} ${src}
         DEPENDS ${src} ${incs}
         COMMENT "Assembling ${src}"
         VERBATIM)

@@ -1,6 +1,5 @@
-; Boot firmware (placeholder until the real one lands): set up the CPU and wait.
-        org 0
-        di
-        im 1
-        ld sp, 0xdff0
-idle:   jr idle
+; Velmar boot firmware, American / Brazilian image: the Velmar title is shown for 1.5
+; seconds before a cartridge starts; without one the title screen says that no cartridge
+; is inserted.
+SPLASH_FRAMES:  equ 90
+        include "boot.inc"

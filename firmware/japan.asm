@@ -1,6 +1,4 @@
-; Boot firmware (placeholder until the real one lands): set up the CPU and wait.
-        org 0
-        di
-        im 1
-        ld sp, 0xdff0
-idle:   jr idle
+; Velmar boot firmware, Japanese image: a cartridge starts at once; without one the
+; Velmar title screen says that no cartridge is inserted.
+SPLASH_FRAMES:  equ 0
+        include "boot.inc"
