@@ -1,0 +1,63 @@
+#include "core/cpu/ConsoleMemory.h"
+
+#include <algorithm>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace velmar {
+
+namespace {
+// A battery RAM file is 32 KB; anything this large is not one and is left alone.
+constexpr std::uintmax_t kBatteryFileReadLimit = 16u * 1024u * 1024u;
+
+FileResult Refuse(const std::filesystem::path& path, const std::string& reason) {
+    return {"'" + path.string() + "': " + reason};
+}
+} // namespace
+
+FileResult ConsoleMemory::LoadRom(const std::filesystem::path& path) {
+    std::vector<std::uint8_t> data;
+    // The largest acceptable file is a full 1 MB image behind its 512-byte header.
+    if (FileResult r = ReadWholeFile(path, data, kRomImageSize + kRomHeaderSize); !r) return r;
+    if (data.empty()) return Refuse(path, "empty file, not a ROM image");
+
+    std::size_t start = 0;
+    std::size_t size = data.size();
+    if (size % 1024 != 0) {
+        if (size <= kRomHeaderSize) return Refuse(path, "no ROM data after the 512-byte header");
+        start = kRomHeaderSize;
+        size -= kRomHeaderSize;
+    }
+    if (size > kRomImageSize)
+        return Refuse(path, "ROM image larger than 1 MB (" + std::to_string(size) + " bytes)");
+
+    const auto banks = static_cast<std::uint8_t>(size / kBankSize);
+    BankCount = banks != 0 ? banks : 1;
+    std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(start), size, RomImage.begin());
+    CartridgeRamUsed = 0;
+    return {};
+}
+
+FileResult ConsoleMemory::SaveBatteryRam(const std::filesystem::path& path) const {
+    if (CartridgeRamUsed != 1) return {};
+    if (path.empty()) return {"battery RAM: no file name"};
+    return WriteFileAtomic(path, std::span<const std::uint8_t>(CartridgeRam));
+}
+
+FileResult ConsoleMemory::LoadBatteryRam(const std::filesystem::path& path) {
+    std::vector<std::uint8_t> data;
+    if (FileResult r = ReadWholeFile(path, data, kBatteryFileReadLimit); !r) return r;
+    std::copy_n(data.begin(), std::min(data.size(), CartridgeRam.size()), CartridgeRam.begin());
+    return {};
+}
+
+void ConsoleMemory::ResetMemory() {
+    PageRegisters = {0, 1, 2};
+    MemoryControl = 0;
+    WorkRam.fill(0);
+    if (BankCount == 0) BankCount = 1;
+    CartridgeRamUsed = 0;
+}
+
+} // namespace velmar

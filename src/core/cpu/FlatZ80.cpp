@@ -1,0 +1,7 @@
+#include "core/cpu/FlatZ80.h"
+
+namespace velmar {
+
+template class Z80Engine<FlatZ80>;
+
+} // namespace velmar

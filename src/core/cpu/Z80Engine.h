@@ -1,0 +1,354 @@
+#pragma once
+
+#include "core/cpu/Z80Tables.h"
+
+#include <cstdint>
+#include <utility>
+
+namespace velmar {
+
+// The Z80 instruction engine, written once for every memory and port map.
+//
+// CRTP: Sys derives from Z80Engine<Sys> and provides (inline where it matters; public, or
+// with Z80Engine<Sys> as a friend):
+//   std::uint8_t ReadMemory(std::uint16_t); void WriteMemory(std::uint16_t, std::uint8_t);
+//   std::uint8_t ReadPort(std::uint8_t);   void WritePort(std::uint8_t, std::uint8_t);
+//   std::uint8_t IrqPending();             // 1 = maskable interrupt line asserted
+//
+// F holds the packed flags at all times; bits 3 and 5 are only ever written by POP AF,
+// EX AF,AF', DAA and state loads.
+template <class Sys> class Z80Engine {
+  public:
+    // Register file; X2 is the alternate register X'. F holds the packed flags between
+    // instructions.
+    std::uint8_t A = 0, A2 = 0, B = 0, B2 = 0, C = 0, C2 = 0, D = 0, D2 = 0, E = 0, E2 = 0, H = 0,
+                 H2 = 0, L = 0, L2 = 0, F = 0, F2 = 0;
+    std::uint8_t I = 0, R = 0;
+    std::uint16_t SP = 0, PC = 0, IX = 0, IY = 0;
+    std::uint8_t Halted = 0, IM = 0, IFF1 = 0, IFF2 = 0, NmiLock = 0;
+    std::int32_t NmiLockCount = 0;
+    std::uint8_t LastOpcode = 0;
+
+    // Executes one instruction (or one repetition of a block instruction); returns T-states.
+    int ExecuteInstruction();
+    // Runs instructions until the budget is used up; the overrun of the last instruction is
+    // not carried over. Returns the T-states executed.
+    std::uint32_t RunCycles(std::uint32_t budget);
+    // Pause button: pushes PC and jumps to 0x0066 unless a previous NMI is still held off.
+    void RaiseNmi();
+    // The CPU half of the console reset: A..L, F and all alternates = 0, PC = SP = 0,
+    // Halted = 0; keeps I, R, IX, IY, IFF1, IFF2, IM, LastOpcode, NmiLock, NmiLockCount.
+    void ResetRegisters();
+
+  private:
+    using u8 = std::uint8_t;
+    using u16 = std::uint16_t;
+
+    Sys& Self() { return static_cast<Sys&>(*this); }
+    u8 Rd(u16 a) { return Self().ReadMemory(a); }
+    void Wr(u16 a, u8 v) { Self().WriteMemory(a, v); }
+    u16 Rd16(u16 a) {
+        const u8 lo = Rd(a);
+        return static_cast<u16>(lo | (Rd(static_cast<u16>(a + 1)) << 8));
+    }
+    void Wr16(u16 a, u16 v) {
+        Wr(a, static_cast<u8>(v));
+        Wr(static_cast<u16>(a + 1), static_cast<u8>(v >> 8));
+    }
+    // High byte at SP-1 first, then the low byte at SP-2.
+    void Push(u16 v) {
+        Wr(static_cast<u16>(SP - 1), static_cast<u8>(v >> 8));
+        Wr(static_cast<u16>(SP - 2), static_cast<u8>(v));
+        SP = static_cast<u16>(SP - 2);
+    }
+    // High byte at SP+1 first, then the low byte at SP.
+    u16 Pop() {
+        const u8 hi = Rd(static_cast<u16>(SP + 1));
+        const u8 lo = Rd(SP);
+        SP = static_cast<u16>(SP + 2);
+        return static_cast<u16>((hi << 8) | lo);
+    }
+
+    static u16 Pair(u8 hi, u8 lo) { return static_cast<u16>((hi << 8) | lo); }
+    static void Split(u16 v, u8& hi, u8& lo) {
+        hi = static_cast<u8>(v >> 8);
+        lo = static_cast<u8>(v);
+    }
+    u16 BC() const { return Pair(B, C); }
+    u16 DE() const { return Pair(D, E); }
+    u16 HL() const { return Pair(H, L); }
+    static u16 Displaced(u16 base, u8 d) {
+        return static_cast<u16>(base + static_cast<std::int8_t>(d));
+    }
+
+    // Register field of an opcode: 0 B, 1 C, 2 D, 3 E, 4 H, 5 L, 7 A (6 is memory).
+    template <unsigned Rg> u8& Reg() {
+        static_assert(Rg < 8 && Rg != 6);
+        if constexpr (Rg == 0)
+            return B;
+        else if constexpr (Rg == 1)
+            return C;
+        else if constexpr (Rg == 2)
+            return D;
+        else if constexpr (Rg == 3)
+            return E;
+        else if constexpr (Rg == 4)
+            return H;
+        else if constexpr (Rg == 5)
+            return L;
+        else
+            return A;
+    }
+    // Pair field: 0 BC, 1 DE, 2 HL, 3 SP (or AF for push and pop).
+    template <unsigned P, bool Af = false> u16 GetPair() const {
+        if constexpr (P == 0)
+            return BC();
+        else if constexpr (P == 1)
+            return DE();
+        else if constexpr (P == 2)
+            return HL();
+        else if constexpr (Af)
+            return Pair(A, F);
+        else
+            return SP;
+    }
+    template <unsigned P, bool Af = false> void SetPair(u16 v) {
+        if constexpr (P == 0)
+            Split(v, B, C);
+        else if constexpr (P == 1)
+            Split(v, D, E);
+        else if constexpr (P == 2)
+            Split(v, H, L);
+        else if constexpr (Af)
+            Split(v, A, F);
+        else
+            SP = v;
+    }
+    // Condition field: NZ, Z, NC, C, PO, PE, P, M.
+    template <unsigned Cc> bool Cond() const {
+        constexpr u8 kMasks[4] = {z80::kFlagZ, z80::kFlagC, z80::kFlagPV, z80::kFlagS};
+        const bool set = (F & kMasks[Cc >> 1]) != 0;
+        return (Cc & 1) ? set : !set;
+    }
+
+    // Arithmetic and logic; each keeps flag bits 3 and 5.
+    void Add8(u8 v, unsigned carry = 0) {
+        const unsigned r = A + v + carry;
+        const u8 res = static_cast<u8>(r);
+        F = static_cast<u8>((F & z80::kFlagsUndoc) | z80::kSzTable[res] |
+                            ((A ^ v ^ r) & z80::kFlagH) | (((A ^ ~v) & (A ^ r) & 0x80) >> 5) |
+                            ((r >> 8) & z80::kFlagC));
+        A = res;
+    }
+    // Returns A - v - carry and sets the flags of SUB; A is left alone.
+    u8 Compare(u8 v, unsigned carry = 0) {
+        const unsigned r = A - v - carry;
+        const u8 res = static_cast<u8>(r);
+        F = static_cast<u8>((F & z80::kFlagsUndoc) | z80::kSzTable[res] |
+                            ((A ^ v ^ r) & z80::kFlagH) | (((A ^ v) & (A ^ r) & 0x80) >> 5) |
+                            z80::kFlagN | ((r >> 8) & z80::kFlagC));
+        return res;
+    }
+    void Logic(u8 res, u8 h) {
+        A = res;
+        F = static_cast<u8>((F & z80::kFlagsUndoc) | z80::kSzpTable[res] | h);
+    }
+    // ALU field: ADD, ADC, SUB, SBC, AND, XOR, OR, CP.
+    template <unsigned Op> void Alu(u8 v) {
+        if constexpr (Op == 0)
+            Add8(v);
+        else if constexpr (Op == 1)
+            Add8(v, F & z80::kFlagC);
+        else if constexpr (Op == 2)
+            A = Compare(v);
+        else if constexpr (Op == 3)
+            A = Compare(v, F & z80::kFlagC);
+        else if constexpr (Op == 4)
+            Logic(A & v, z80::kFlagH);
+        else if constexpr (Op == 5)
+            Logic(A ^ v, 0);
+        else if constexpr (Op == 6)
+            Logic(A | v, 0);
+        else
+            Compare(v);
+    }
+    u8 Inc8(u8 v) {
+        const u8 r = static_cast<u8>(v + 1);
+        F = static_cast<u8>((F & (z80::kFlagsUndoc | z80::kFlagC)) | z80::kSzTable[r] |
+                            ((v ^ r) & z80::kFlagH) | (v == 0x7F ? z80::kFlagPV : 0));
+        return r;
+    }
+    u8 Dec8(u8 v) {
+        const u8 r = static_cast<u8>(v - 1);
+        F = static_cast<u8>((F & (z80::kFlagsUndoc | z80::kFlagC)) | z80::kSzTable[r] |
+                            ((v ^ r) & z80::kFlagH) | (v == 0x80 ? z80::kFlagPV : 0) | z80::kFlagN);
+        return r;
+    }
+    u16 Add16(u16 d, u16 v) {
+        const std::uint32_t r = static_cast<std::uint32_t>(d) + v;
+        F = static_cast<u8>((F & (z80::kFlagsUndoc | z80::kFlagS | z80::kFlagZ | z80::kFlagPV)) |
+                            (((d ^ v ^ r) >> 8) & z80::kFlagH) | ((r >> 16) & z80::kFlagC));
+        return static_cast<u16>(r);
+    }
+    void Adc16(u16 v) {
+        const u16 d = HL();
+        const std::uint32_t r = static_cast<std::uint32_t>(d) + v + (F & z80::kFlagC);
+        const u16 res = static_cast<u16>(r);
+        F = static_cast<u8>((F & z80::kFlagsUndoc) | ((res >> 8) & z80::kFlagS) |
+                            (res == 0 ? z80::kFlagZ : 0) | (((d ^ v ^ r) >> 8) & z80::kFlagH) |
+                            (((d ^ ~v) & (d ^ r) & 0x8000) >> 13) | ((r >> 16) & z80::kFlagC));
+        Split(res, H, L);
+    }
+    void Sbc16(u16 v) {
+        const u16 d = HL();
+        const std::uint32_t r = static_cast<std::uint32_t>(d) - v - (F & z80::kFlagC);
+        const u16 res = static_cast<u16>(r);
+        F = static_cast<u8>((F & z80::kFlagsUndoc) | ((res >> 8) & z80::kFlagS) |
+                            (res == 0 ? z80::kFlagZ : 0) | (((d ^ v ^ r) >> 8) & z80::kFlagH) |
+                            (((d ^ v) & (d ^ r) & 0x8000) >> 13) | z80::kFlagN |
+                            ((r >> 16) & z80::kFlagC));
+        Split(res, H, L);
+    }
+    // Shift field: RLC, RRC, RL, RR, SLA, SRA, SLL, SRL.
+    template <unsigned Op> u8 Shift(u8 v) {
+        unsigned r;
+        unsigned c;
+        if constexpr (Op == 0)
+            c = v >> 7, r = (v << 1) | c;
+        else if constexpr (Op == 1)
+            c = v & 1u, r = (v >> 1) | (c << 7);
+        else if constexpr (Op == 2)
+            c = v >> 7, r = (v << 1) | (F & z80::kFlagC);
+        else if constexpr (Op == 3)
+            c = v & 1u, r = (v >> 1) | ((F & z80::kFlagC) << 7);
+        else if constexpr (Op == 4)
+            c = v >> 7, r = v << 1;
+        else if constexpr (Op == 5)
+            c = v & 1u, r = (v >> 1) | (v & 0x80u);
+        else if constexpr (Op == 6)
+            c = v >> 7, r = (v << 1) | 1u;
+        else
+            c = v & 1u, r = v >> 1;
+        const u8 res = static_cast<u8>(r);
+        F = static_cast<u8>((F & z80::kFlagsUndoc) | z80::kSzpTable[res] | c);
+        return res;
+    }
+    template <unsigned Bit> void TestBit(u8 v) {
+        const bool set = (v & (1u << Bit)) != 0;
+        F = static_cast<u8>((F & (z80::kFlagsUndoc | z80::kFlagC)) | z80::kFlagH |
+                            (set ? 0 : (z80::kFlagZ | z80::kFlagPV)) |
+                            ((Bit == 7 && set) ? z80::kFlagS : 0));
+    }
+
+    void AcceptInterrupt(std::uint32_t& target);
+
+    template <unsigned Op> int Base(u8 op1, u8 op3);
+    template <unsigned Op> int Cb();
+    template <unsigned Op> int Ed(u8 op3);
+    template <unsigned Op, bool Y> int Indexed(u8 op3);
+    template <unsigned Op, bool Y> int IndexedCb();
+    int ExecuteCb(u8 op);
+    int ExecuteEd(u8 op, u8 op3);
+    template <bool Y> int ExecuteIndexed(u8 op, u8 op3);
+    template <bool Y> int ExecuteIndexedCb(u8 op);
+    template <bool Y> u16& Xr() {
+        if constexpr (Y)
+            return IY;
+        else
+            return IX;
+    }
+    // Register field with IXH/IXL (or IYH/IYL) in place of H and L.
+    template <unsigned Rg, bool Y> u8 IndexHalf() {
+        if constexpr (Rg == 4)
+            return static_cast<u8>(Xr<Y>() >> 8);
+        else if constexpr (Rg == 5)
+            return static_cast<u8>(Xr<Y>());
+        else
+            return Reg<Rg>();
+    }
+    template <unsigned Rg, bool Y> void SetIndexHalf(u8 v) {
+        if constexpr (Rg == 4)
+            Xr<Y>() = static_cast<u16>((Xr<Y>() & 0x00FF) | (v << 8));
+        else if constexpr (Rg == 5)
+            Xr<Y>() = static_cast<u16>((Xr<Y>() & 0xFF00) | v);
+        else
+            Reg<Rg>() = v;
+    }
+};
+
+template <class Sys> int Z80Engine<Sys>::ExecuteInstruction() {
+    const u8 op = Rd(PC);
+    const u8 op1 = Rd(static_cast<u16>(PC + 1));
+    const u8 op3 = Rd(static_cast<u16>(PC + 3));
+    LastOpcode = op;
+    int t = 0;
+    switch (op) {
+#define VELMAR_Z80_OP(n)                                                                           \
+    case n:                                                                                        \
+        t = Base<n>(op1, op3);                                                                     \
+        break;
+#include "core/cpu/Z80EngineCases.inc"
+#undef VELMAR_Z80_OP
+    }
+    R = static_cast<u8>(R + z80::kRefreshStep);
+    return t;
+}
+
+template <class Sys> std::uint32_t Z80Engine<Sys>::RunCycles(std::uint32_t budget) {
+    std::uint32_t executed = 0;
+    std::uint32_t target = budget;
+    while (executed < target) {
+        if (Self().IrqPending() == 1) AcceptInterrupt(target);
+        if (Halted == 1)
+            executed = target;
+        else
+            executed += static_cast<std::uint32_t>(ExecuteInstruction());
+    }
+    if (NmiLock == 1) {
+        if (NmiLockCount == 0)
+            NmiLock = 0;
+        else
+            --NmiLockCount;
+    }
+    return executed;
+}
+
+template <class Sys> void Z80Engine<Sys>::AcceptInterrupt(std::uint32_t& target) {
+    if (IFF1 == 0) return;
+    // No interrupt directly after EI or DI, nor after an index-prefixed instruction.
+    if (LastOpcode == z80::kOpcodeEi || LastOpcode == z80::kOpcodeDi ||
+        LastOpcode == z80::kPrefixIx || LastOpcode == z80::kPrefixIy)
+        return;
+    IFF1 = 0;
+    IFF2 = 0;
+    // Mode 0 consumes the interrupt without a jump; mode 2 behaves as mode 1.
+    if (IM == 1 || IM == 2) {
+        Halted = 0;
+        Push(PC);
+        PC = z80::kIrqVector;
+        // A budget smaller than the acceptance cost simply ends the run.
+        target = target > z80::kIrqAcceptTStates ? target - z80::kIrqAcceptTStates : 0;
+    }
+}
+
+template <class Sys> void Z80Engine<Sys>::RaiseNmi() {
+    if (NmiLock != 0) return;
+    Push(PC);
+    PC = z80::kNmiVector;
+    NmiLock = 1;
+    NmiLockCount = z80::kNmiLockCalls;
+}
+
+template <class Sys> void Z80Engine<Sys>::ResetRegisters() {
+    A = B = C = D = E = H = L = F = 0;
+    A2 = B2 = C2 = D2 = E2 = H2 = L2 = F2 = 0;
+    PC = 0;
+    SP = 0;
+    Halted = 0;
+}
+
+} // namespace velmar
+
+#include "core/cpu/Z80EngineBase.inl"
+#include "core/cpu/Z80EngineEd.inl"
+#include "core/cpu/Z80EngineIndexed.inl"
