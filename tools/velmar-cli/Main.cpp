@@ -1,4 +1,5 @@
 #include "Commands.h"
+#include "platform/CpuFeatures.h"
 
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,10 @@ void Usage() {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (!velmar::HasRequiredCpuFeatures()) {
+        std::fprintf(stderr, "%s\n", velmar::kCpuFeaturesMissingMessage);
+        return 1;
+    }
     if (argc < 2) {
         Usage();
         return 2;
