@@ -1,0 +1,127 @@
+#pragma once
+
+#include "core/cpu/Z80CpuCore.h"
+#include "core/vdp/Vdp.h"
+
+#include <cstdint>
+
+namespace velmar {
+
+class T_PSG_CORE;
+class T_YM2413_OPLL_CORE;
+
+namespace bus {
+
+// Pad port A (0xDC), active low.
+inline constexpr std::uint8_t kPortAPad1Up = 0x01;
+inline constexpr std::uint8_t kPortAPad1Down = 0x02;
+inline constexpr std::uint8_t kPortAPad1Left = 0x04;
+inline constexpr std::uint8_t kPortAPad1Right = 0x08;
+inline constexpr std::uint8_t kPortAPad1Button1 = 0x10;
+inline constexpr std::uint8_t kPortAPad1Button2 = 0x20; // TR of pad 1
+inline constexpr std::uint8_t kPortAPad2Up = 0x40;
+inline constexpr std::uint8_t kPortAPad2Down = 0x80;
+// Pad port B (0xDD), active low.
+inline constexpr std::uint8_t kPortBPad2Left = 0x01;
+inline constexpr std::uint8_t kPortBPad2Right = 0x02;
+inline constexpr std::uint8_t kPortBPad2Button1 = 0x04;
+inline constexpr std::uint8_t kPortBPad2Button2 = 0x08; // TR of pad 2
+inline constexpr std::uint8_t kPortBResetButton = 0x10;
+inline constexpr std::uint8_t kPortBPad1Th = 0x40;
+inline constexpr std::uint8_t kPortBPad2Th = 0x80;
+// Port B bits that keep their pad value when the TH/TR outputs are reflected.
+inline constexpr std::uint8_t kPortBKeptWhenDriven = 0x37;
+
+// I/O control register (odd ports 0x01-0x3F).
+inline constexpr std::uint8_t kIoPad1TrInput = 0x01;
+inline constexpr std::uint8_t kIoPad1ThInput = 0x02;
+inline constexpr std::uint8_t kIoPad2TrInput = 0x04;
+inline constexpr std::uint8_t kIoPad2ThInput = 0x08;
+inline constexpr std::uint8_t kIoPortBLinesInput = kIoPad1ThInput | kIoPad2TrInput | kIoPad2ThInput;
+inline constexpr std::uint8_t kIoPad1TrLevel = 0x10;
+inline constexpr std::uint8_t kIoPad1ThLevel = 0x20;
+inline constexpr std::uint8_t kIoPad2TrLevel = 0x40;
+inline constexpr std::uint8_t kIoPad2ThLevel = 0x80;
+
+// Memory control copy (even ports 0x00-0x3F): the FM detect read at 0xF2.
+inline constexpr std::uint8_t kMemoryControlFmDetect = 0x04;
+
+inline constexpr std::uint8_t kPadReleased = 0xFF;
+inline constexpr std::uint8_t kIoControlPowerOn = 0x0F;
+
+// Port groups.
+inline constexpr std::uint8_t kPortGroupMask = 0xC0;
+inline constexpr std::uint8_t kGroupControl = 0x00;
+inline constexpr std::uint8_t kGroupCounters = 0x40; // V counter / H counter, PSG
+inline constexpr std::uint8_t kGroupVdp = 0x80;
+inline constexpr std::uint8_t kGroupPads = 0xC0; // pads, FM unit
+inline constexpr std::uint8_t kFmAddressPort = 0xF0;
+inline constexpr std::uint8_t kFmDataPort = 0xF1;
+inline constexpr std::uint8_t kFmControlPort = 0xF2;
+
+} // namespace bus
+
+// The console's I/O bus: decodes the Z80's 8-bit port numbers to the video chip, the sound
+// chips and the pad ports, and passes the video chip's interrupt line to the CPU. It owns
+// the two pad bytes; the chips are only referenced.
+class T_INTERCONNECT_CORE {
+  public:
+    // Stores the chips and returns the pad lines and the control bytes to power-on values.
+    void Connect(T_VDP_CORE& vdp, T_PSG_CORE& psg, T_YM2413_OPLL_CORE& fm);
+
+    std::uint8_t ReadPort(std::uint8_t port);
+    void WritePort(std::uint8_t port, std::uint8_t value);
+
+    // 1 while the video chip asserts its interrupt output. Polled before every instruction.
+    std::uint8_t IrqPending() const { return VDP != nullptr ? VDP->IrqPending() : 0; }
+
+    void Pad1UpPress() { Press(PortA, bus::kPortAPad1Up); }
+    void Pad1UpRelease() { Release(PortA, bus::kPortAPad1Up); }
+    void Pad1DownPress() { Press(PortA, bus::kPortAPad1Down); }
+    void Pad1DownRelease() { Release(PortA, bus::kPortAPad1Down); }
+    void Pad1LeftPress() { Press(PortA, bus::kPortAPad1Left); }
+    void Pad1LeftRelease() { Release(PortA, bus::kPortAPad1Left); }
+    void Pad1RightPress() { Press(PortA, bus::kPortAPad1Right); }
+    void Pad1RightRelease() { Release(PortA, bus::kPortAPad1Right); }
+    void Pad1Button1Press() { Press(PortA, bus::kPortAPad1Button1); }
+    void Pad1Button1Release() { Release(PortA, bus::kPortAPad1Button1); }
+    void Pad1Button2Press() { Press(PortA, bus::kPortAPad1Button2); }
+    void Pad1Button2Release() { Release(PortA, bus::kPortAPad1Button2); }
+    void Pad2UpPress() { Press(PortA, bus::kPortAPad2Up); }
+    void Pad2UpRelease() { Release(PortA, bus::kPortAPad2Up); }
+    void Pad2DownPress() { Press(PortA, bus::kPortAPad2Down); }
+    void Pad2DownRelease() { Release(PortA, bus::kPortAPad2Down); }
+    void Pad2LeftPress() { Press(PortB, bus::kPortBPad2Left); }
+    void Pad2LeftRelease() { Release(PortB, bus::kPortBPad2Left); }
+    void Pad2RightPress() { Press(PortB, bus::kPortBPad2Right); }
+    void Pad2RightRelease() { Release(PortB, bus::kPortBPad2Right); }
+    void Pad2Button1Press() { Press(PortB, bus::kPortBPad2Button1); }
+    void Pad2Button1Release() { Release(PortB, bus::kPortBPad2Button1); }
+    void Pad2Button2Press() { Press(PortB, bus::kPortBPad2Button2); }
+    void Pad2Button2Release() { Release(PortB, bus::kPortBPad2Button2); }
+    // The console's RESET button: reads as pressed until the next read of port B.
+    void ResetButtonPress() { Press(PortB, bus::kPortBResetButton); }
+
+    std::uint8_t PortA = bus::kPadReleased;
+    std::uint8_t PortB = bus::kPadReleased;
+    std::uint8_t MemoryControlCopy = 0;
+    std::uint8_t IoControl = bus::kIoControlPowerOn;
+
+  private:
+    static void Press(std::uint8_t& port, std::uint8_t bit) {
+        port = static_cast<std::uint8_t>(port & ~bit);
+    }
+    static void Release(std::uint8_t& port, std::uint8_t bit) {
+        port = static_cast<std::uint8_t>(port | bit);
+    }
+    std::uint8_t PortAValue() const;
+    std::uint8_t PortBValue();
+
+    T_VDP_CORE* VDP = nullptr;
+    T_PSG_CORE* PSG = nullptr;
+    T_YM2413_OPLL_CORE* FM = nullptr;
+};
+
+using T_Z80_CPU_CORE = Z80CpuCore<T_INTERCONNECT_CORE>;
+
+} // namespace velmar
