@@ -1,14 +1,216 @@
 #include "Commands.h"
+#include "Options.h"
 
+#include "core/util/FileIo.h"
+#include "machine/GameFiles.h"
+#include "machine/TSMS.h"
+#include "platform/ffmpeg/FfmpegAviWriter.h"
+#include "platform/null/NullClock.h"
+#include "platform/null/NullDisplay.h"
+#include "platform/null/NullStreamBuffer.h"
+#include "platform/null/ScriptedInput.h"
+
+#include <chrono>
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
 
 namespace velmar::cli {
-int RunRun(int, char**) {
-    std::fputs("velmar-cli: run is not available yet\n", stderr);
-    return 2;
+
+namespace {
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "velmar-cli: %s\n", message.c_str());
+    return 1;
 }
-int RunBench(int, char**) {
-    std::fputs("velmar-cli: bench is not available yet\n", stderr);
-    return 2;
+
+std::filesystem::path ProgramFolder() {
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path() : exe.parent_path();
 }
+
+// Pad and pause keys as the two scripted devices report them: directions are flags 0-3,
+// button 1 and 2 are input buttons 1 and 2, pause is button 3 of device 1 (the keys the
+// machine is given with SetKeys(0, 1, 0, 1, 2)).
+void SetInputs(std::uint32_t keys, ScriptedInput& input1, ScriptedInput& input2) {
+    InputState one;
+    InputState two;
+    one.set(kInputUp, (keys & kKeyP1Up) != 0);
+    one.set(kInputDown, (keys & kKeyP1Down) != 0);
+    one.set(kInputLeft, (keys & kKeyP1Left) != 0);
+    one.set(kInputRight, (keys & kKeyP1Right) != 0);
+    one.set(kInputButton1, (keys & kKeyP1B1) != 0);
+    one.set(kInputButton1 + 1, (keys & kKeyP1B2) != 0);
+    one.set(kInputButton1 + 2, (keys & kKeyPause) != 0);
+    two.set(kInputUp, (keys & kKeyP2Up) != 0);
+    two.set(kInputDown, (keys & kKeyP2Down) != 0);
+    two.set(kInputLeft, (keys & kKeyP2Left) != 0);
+    two.set(kInputRight, (keys & kKeyP2Right) != 0);
+    two.set(kInputButton1, (keys & kKeyP2B1) != 0);
+    two.set(kInputButton1 + 1, (keys & kKeyP2B2) != 0);
+    input1.SetState(one);
+    input2.SetState(two);
+}
+
+// Mono, 16 bits, 44100 Hz.
+FileResult WriteWav(const std::filesystem::path& path, const std::vector<std::int16_t>& samples,
+                    std::uint32_t rate) {
+    const auto dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
+    std::vector<std::uint8_t> out;
+    out.reserve(44 + dataBytes);
+    const auto text = [&out](const char* s) { out.insert(out.end(), s, s + 4); };
+    const auto u32 = [&out](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    const auto u16 = [&out](std::uint32_t v) {
+        out.push_back(static_cast<std::uint8_t>(v));
+        out.push_back(static_cast<std::uint8_t>(v >> 8));
+    };
+    text("RIFF");
+    u32(36 + dataBytes);
+    text("WAVE");
+    text("fmt ");
+    u32(16);
+    u16(1); // PCM
+    u16(1); // mono
+    u32(rate);
+    u32(rate * 2);
+    u16(2);
+    u16(16);
+    text("data");
+    u32(dataBytes);
+    for (const std::int16_t s : samples) u16(static_cast<std::uint16_t>(s));
+    return WriteFileAtomic(path, out);
+}
+
+struct Outcome {
+    int ExitCode = 0;
+    double Seconds = 0.0;
+    std::uint64_t Frames = 0;
+};
+
+// Runs the machine headless as the options say: the same path as the desktop's "Load Game
+// ROM" or "Run BIOS", then the frames one by one, then the requested outputs.
+Outcome Execute(const RunOptions& o) {
+    Outcome outcome;
+    const auto fail = [&outcome](const std::string& message) {
+        outcome.ExitCode = Fail(message);
+        return outcome;
+    };
+
+    const std::filesystem::path dataDir = o.DataDir.empty()
+                                              ? GameFiles::DefaultDataFolder(ProgramFolder())
+                                              : std::filesystem::path(o.DataDir);
+    GameFiles files(dataDir);
+    if (!files.CreateFolders())
+        return fail("cannot create the data folders in '" + dataDir.string() + "'");
+
+    NullDisplay display;
+    NullStreamBuffer sound;
+    ScriptedInput input1;
+    ScriptedInput input2;
+    NullClock clock;
+    FfmpegAviWriter avi;
+    MachineServices services;
+    services.Avi = &avi;
+    services.Display = &display;
+    services.Sound = &sound;
+    services.Input1 = &input1;
+    services.Input2 = &input2;
+    services.Timer = &clock;
+    auto machine = std::make_unique<TSMS>(services);
+
+    machine->SetDataFolder(dataDir);
+    machine->SetKeys(0, 1, 0, 1, 2);
+    machine->SetBiosType(o.BiosType);
+    machine->SetFrameskip(o.Frameskip);
+    machine->SetHq2x(o.Hq2x ? 1 : 0);
+    machine->SetMixer(o.Mixer ? 1 : 0);
+    machine->SetFmOutput(o.Fm ? 1 : 0);
+
+    if (o.Bios) {
+        machine->Reset();
+        machine->SetRamFileName("");
+        machine->RunBios();
+    } else {
+        machine->Reset();
+        const FileResult loaded = machine->LoadCartridge(o.Rom);
+        if (!loaded) return fail("cannot load ROM: " + loaded.error);
+        machine->SetRamFileName(files.RamFileFor(o.Rom).string());
+    }
+    if (!o.StateIn.empty() && !machine->LoadStateFromFile(o.StateIn))
+        return fail("cannot load state '" + o.StateIn + "'");
+
+    if (!o.Avi.empty() &&
+        !machine->StartAviDump(o.Avi, std::filesystem::path(o.Avi).filename().string()))
+        return fail("cannot start the video capture '" + o.Avi + "'");
+
+    std::vector<std::int16_t> samples;
+    if (!o.Wav.empty())
+        samples.reserve(static_cast<std::size_t>(o.Frames) *
+                        static_cast<std::size_t>(machine->SamplesPerFrame));
+
+    // The pads are polled after each frame for the next one, so the keys of frame k are set
+    // before frame k - 1 ends; frame 0's keys are polled before it starts.
+    SetInputs(o.KeysAt(0), input1, input2);
+    if (o.KeysAt(0) != 0) machine->PollInput();
+    const auto start = std::chrono::steady_clock::now();
+    for (std::uint64_t frame = 0; frame < o.Frames; ++frame) {
+        if ((o.KeysAt(frame) & kKeyReset) != 0) machine->GameReset();
+        SetInputs(o.KeysAt(frame + 1), input1, input2);
+        machine->RunFrame();
+        if (!o.Wav.empty())
+            samples.insert(samples.end(), machine->SampleBuffer.begin(),
+                           machine->SampleBuffer.begin() + machine->SamplesPerFrame);
+    }
+    if (!o.Avi.empty()) {
+        const bool captured = machine->AviDumping == 1;
+        machine->StopAviDump();
+        if (!captured) return fail("the video capture '" + o.Avi + "' failed while writing");
+    }
+    outcome.Seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    outcome.Frames = o.Frames;
+
+    if (!o.Screenshot.empty() && !machine->SaveSnapshot(o.Screenshot))
+        return fail("cannot write screenshot '" + o.Screenshot + "'");
+    if (!o.StateOut.empty() && !machine->SaveStateToFile(o.StateOut))
+        return fail("cannot write state '" + o.StateOut + "'");
+    if (!o.Wav.empty()) {
+        const FileResult written = WriteWav(o.Wav, samples, machine->SampleRate);
+        if (!written) return fail("cannot write sound: " + written.error);
+    }
+    machine->Reset(); // as at exit: the game's battery RAM is written when it was used
+    return outcome;
+}
+
+int Command(int argc, char** argv, bool bench) {
+    std::string error;
+    const std::optional<RunOptions> options = ParseRunOptions(argc, argv, error);
+    if (!options) {
+        std::fprintf(stderr, "velmar-cli: %s\n", error.c_str());
+        return 2;
+    }
+    const Outcome outcome = Execute(*options);
+    if (outcome.ExitCode != 0) return outcome.ExitCode;
+    if (bench) {
+        const double fps =
+            outcome.Seconds > 0.0 ? static_cast<double>(outcome.Frames) / outcome.Seconds : 0.0;
+        std::printf("fps: %.1f  realtime: %.2f\n", fps, fps / 60.0);
+    }
+    return 0;
+}
+
+} // namespace
+
+int RunRun(int argc, char** argv) {
+    return Command(argc, argv, false);
+}
+int RunBench(int argc, char** argv) {
+    return Command(argc, argv, true);
+}
+
 } // namespace velmar::cli

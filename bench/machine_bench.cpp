@@ -1,0 +1,47 @@
+// Whole frames per second, headless: no picture scaling, no pacing, sound generated into
+// the sample buffer (the stream buffer is a null one).
+#include "machine/TSMS.h"
+#include "platform/null/NullClock.h"
+#include "platform/null/NullStreamBuffer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace {
+
+using namespace velmar;
+
+// The firmware's own screen, or a test program when one is named and present.
+void FramesPerSecond(benchmark::State& state, const char* rom, bool fm) {
+    NullStreamBuffer sound;
+    NullClock clock;
+    MachineServices services;
+    services.Sound = &sound;
+    services.Timer = &clock;
+    auto machine = std::make_unique<TSMS>(services);
+    machine->Reset();
+    if (rom != nullptr) {
+        const std::filesystem::path file = std::filesystem::path(VELMAR_TEST_ROM_DIR) / rom;
+        if (!machine->LoadCartridge(file)) {
+            state.SkipWithError(("cannot load " + file.string()).c_str());
+            return;
+        }
+    } else {
+        machine->RunBios();
+    }
+    machine->SetFmOutput(fm ? 1 : 0);
+    for (int i = 0; i < 120; ++i) machine->RunFrame(); // past the splash
+    for (auto _ : state) machine->RunFrame();
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+BENCHMARK_CAPTURE(FramesPerSecond, firmware, nullptr, false)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(FramesPerSecond, firmware_fm, nullptr, true)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(FramesPerSecond, fm_note_fm, "fm_note.sms", true)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(FramesPerSecond, sprites8, "sprites8.sms", false)->Unit(benchmark::kMicrosecond);
+
+} // namespace

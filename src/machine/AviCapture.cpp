@@ -1,0 +1,70 @@
+#include "machine/TSMS.h"
+
+namespace velmar {
+
+using namespace machine;
+
+namespace {
+// Names longer than the read-out's room keep their first 5 characters and their tail.
+std::string ShortenAviName(const std::string& name) {
+    if (name.size() <= kAviShortNameLength) return name;
+    const std::size_t tailStart = name.size() - 19;
+    const std::size_t tailLength = name.size() - 18;
+    return name.substr(0, 5) + " ... " + name.substr(tailStart, tailLength);
+}
+} // namespace
+
+bool TSMS::StartAviDump(const std::filesystem::path& fileName, const std::string& shortName) {
+    if (Ready != 1) return false;
+    bool ok = false;
+    WithCoresStill([&] {
+        AviWriter* avi = services_.Avi;
+        if (avi != nullptr) avi->Close();
+        if (avi == nullptr ||
+            !avi->Open(fileName, kFrameWidth, kFrameHeight, kAviFramesPerSecond).empty()) {
+            AviShortName.clear();
+            AviDumping = 0;
+            AviInterval = 0;
+            FramesDumped = 0;
+            return;
+        }
+        AviShortName = ShortenAviName(shortName);
+        AviDumping = 1;
+        AviInterval = kAviInterval;
+        FramesDumped = 0; // AviCountdown keeps its value
+        ok = true;
+    });
+    return ok;
+}
+
+void TSMS::StopAviDump() {
+    WithCoresStill([&] {
+        AviDumping = 0;
+        if (services_.Avi != nullptr) services_.Avi->Close();
+    });
+}
+
+// Runs on the presentation side before the frame is shown.
+void TSMS::DumpAviFrame() {
+    if (AviCountdown > 0) {
+        --AviCountdown;
+        return;
+    }
+    Vdp.RenderFrame(FrameDib.Pixels.data(), 24, FrameBitmap::kPitch, 1);
+    FrameDib.MirrorVertically();
+    if (services_.Avi == nullptr ||
+        !services_.Avi->WriteFrame(FrameDib.Pixels.data(), FrameDib.Pixels.size())) {
+        AviDumping = 0;
+        if (services_.Avi != nullptr) services_.Avi->Close();
+        return;
+    }
+    ++FramesDumped;
+    AviCountdown = AviInterval - 1;
+}
+
+void TSMS::PresentHandedOverFrame() {
+    if (AviDumping == 1) DumpAviFrame();
+    PresentFrame();
+}
+
+} // namespace velmar

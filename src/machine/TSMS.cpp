@@ -1,0 +1,206 @@
+#include "machine/TSMS.h"
+
+#include "machine/GameFiles.h"
+
+#include <algorithm>
+
+namespace velmar {
+
+using namespace machine;
+
+TSMS::TSMS(const MachineServices& services)
+    : services_(services), clock_(services.Timer != nullptr ? services.Timer : &stillClock_) {
+    Cpu.Reset(Bus);
+    Bus.Connect(Vdp, Psg, Fm);
+    Vdp.Reset();
+    Psg.Reset();
+
+    Ready = 0;
+    FramesPerSecond = kDefaultFramesPerSecond;
+    ClockHz = kDefaultClockHz;
+    SampleRate = kDefaultSampleRate;
+    Frameskip = 0;
+    MixerOn = 1;
+    WriteCursor = 0;
+    PlayCursor = 0;
+    VdpStatusOn = 0;
+    PsgStatusOn = 0;
+    Hq2xOn = 1;
+    SamplesPerFrame = static_cast<std::int32_t>(SampleRate / FramesPerSecond);
+
+    Psg.Configure(FramesPerSecond, SampleRate, ClockHz, kLinesPerFrame);
+    Fm.Configure(FramesPerSecond, SampleRate, ClockHz, kLinesPerFrame);
+    Fm.SetFmEnabled(0);
+
+    WaveFormat.FormatTag = 1;
+    WaveFormat.Channels = 1;
+    WaveFormat.SamplesPerSec = SampleRate;
+    WaveFormat.AvgBytesPerSec = SampleRate * 16 / 8;
+    WaveFormat.BlockAlign = WaveFormat.Channels * 16 / 8;
+    WaveFormat.BitsPerSample = 16;
+    WaveFormat.ExtraSize = 0;
+    StreamBytes = SamplesPerFrame * 2 * kStreamFrames;
+
+    PerfFrequency = clock_->PerformanceFrequency();
+    Cpu.SetBiosType(1);
+}
+
+// A name without a folder (the firmware run's "BIOS.SMS") never lands in whatever the
+// current folder happens to be: it goes to the data folder, or nowhere.
+void TSMS::SaveBatteryRam() {
+    if (RamFileName.empty() || (RamFileName == kBiosRamFileName && dataFolder_.empty())) return;
+    (void)Cpu.SaveBatteryRam(GameFiles(dataFolder_).BatteryFile(RamFileName)); // silent
+}
+
+void TSMS::SetDataFolder(const std::filesystem::path& folder) {
+    WithCoresStill([&] { dataFolder_ = folder; });
+}
+
+FileResult TSMS::LoadCartridge(const std::filesystem::path& fileName) {
+    FileResult result;
+    WithCoresStill([&] {
+        result = Cpu.LoadRom(fileName);
+        if (result) Ready = 1;
+    });
+    return result;
+}
+
+void TSMS::Reset() {
+    WithCoresStill([&] {
+        SaveBatteryRam();
+        Cpu.Reset(Bus);
+        Bus.Connect(Vdp, Psg, Fm);
+        Psg.Reset();
+        Fm.Reset();
+        Vdp.Reset();
+        if (services_.Sound != nullptr && outputPrepared_) {
+            services_.Sound->Stop();
+            services_.Sound->SetPlayPosition(0);
+        }
+        WriteCursor = 0;
+        PlayCursor = 0;
+    });
+}
+
+// The reset button is one bit of a pad byte: while frames run it is pressed at the next
+// presentation step, so the command never waits.
+void TSMS::GameReset() {
+    if (IsRunning() && !OnControlledThread()) {
+        resetButtonRequested_.store(true);
+        return;
+    }
+    Bus.ResetButtonPress();
+}
+
+void TSMS::RunBios() {
+    Ready = 1;
+    if (RamFileName.empty()) RamFileName = kBiosRamFileName;
+}
+
+void TSMS::SetBiosType(std::uint8_t value) {
+    WithCoresStill([&] { Cpu.SetBiosType(value); });
+}
+
+void TSMS::SetRamFileName(const std::string& fileName) {
+    WithCoresStill([&] {
+        RamFileName = fileName;
+        if (!fileName.empty()) (void)Cpu.LoadBatteryRam(fileName); // a missing file is ignored
+    });
+}
+
+std::string TSMS::GetRamFileName() const {
+    return RamFileName;
+}
+
+bool TSMS::SaveStateToFile(const std::filesystem::path& fileName) {
+    bool ok = false;
+    WithCoresStill([&] {
+        StateWriter writer;
+        Cpu.SaveState(writer);
+        Vdp.SaveState(writer);
+        ok = static_cast<bool>(WriteFileAtomic(fileName, writer.Data()));
+    });
+    return ok;
+}
+
+bool TSMS::LoadStateFromFile(const std::filesystem::path& fileName) {
+    constexpr std::uintmax_t kLargestState = 1 << 20;
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWholeFile(fileName, bytes, kLargestState)) return false;
+    WithCoresStill([&] {
+        StateReader reader(bytes);
+        Cpu.LoadState(reader);
+        Vdp.LoadState(reader);
+    });
+    return true;
+}
+
+bool TSMS::SaveSnapshot(const std::filesystem::path& fileName) {
+    if (Ready != 1) return false;
+    bool ok = false;
+    WithCoresStill([&] {
+        Vdp.RenderFrame(FrameDib.Pixels.data(), 24, FrameBitmap::kPitch, 1);
+        FrameDib.MirrorVertically();
+        ok = static_cast<bool>(FrameDib.SaveBmp(fileName));
+    });
+    return ok;
+}
+
+// An argument above 31 leaves its entry as it was.
+void TSMS::SetKeys(std::uint32_t pad1Button1, std::uint32_t pad1Button2, std::uint32_t pad2Button1,
+                   std::uint32_t pad2Button2, std::uint32_t pause) {
+    const std::uint32_t keys[kButtonCount] = {pad1Button1, pad1Button2, pad2Button1, pad2Button2,
+                                              pause};
+    WithCoresStill([&] {
+        for (std::size_t k = 0; k < kButtonCount; ++k)
+            if (keys[k] <= kHighestButtonKey)
+                ButtonTable[k] = static_cast<std::uint8_t>(keys[k] + kInputButton1);
+    });
+}
+
+void TSMS::SetFrameskip(std::uint8_t value) {
+    WithCoresStill([&] { Frameskip = value; });
+}
+void TSMS::SetBackground(std::uint8_t value) {
+    WithCoresStill([&] { Vdp.SetBackgroundEnabled(value); });
+}
+void TSMS::SetSprites(std::uint8_t value) {
+    WithCoresStill([&] { Vdp.SetSpritesEnabled(value); });
+}
+void TSMS::SetHq2x(std::uint8_t value) {
+    WithCoresStill([&] { Hq2xOn = value; });
+}
+void TSMS::SetVdpStatus(std::uint8_t value) {
+    WithCoresStill([&] { VdpStatusOn = value; });
+}
+void TSMS::SetPsgStatus(std::uint8_t value) {
+    WithCoresStill([&] { PsgStatusOn = value; });
+}
+void TSMS::SetMixer(std::uint8_t value) {
+    WithCoresStill([&] { MixerOn = value; });
+}
+void TSMS::SetPsgOutput(std::uint8_t value) {
+    WithCoresStill([&] { Psg.SetOutputEnabled(value); });
+}
+void TSMS::SetPsgChannel(std::uint32_t channel, std::uint8_t value) {
+    WithCoresStill([&] {
+        switch (channel) {
+        case 0: Psg.SetToneEnabled1(value); break;
+        case 1: Psg.SetToneEnabled2(value); break;
+        case 2: Psg.SetToneEnabled3(value); break;
+        case 3: Psg.SetNoiseEnabled(value); break;
+        default: break;
+        }
+    });
+}
+void TSMS::SetPsgWaveShape(std::uint8_t value) {
+    WithCoresStill([&] { Psg.SetSquareWave(value); });
+}
+void TSMS::SetFmOutput(std::uint8_t value) {
+    WithCoresStill([&] { Fm.SetFmEnabled(value); });
+}
+void TSMS::SetFmChannel(std::uint32_t channel, std::uint8_t value) {
+    WithCoresStill([&] { Fm.SetChannelEnabled(static_cast<std::uint8_t>(channel), value); });
+}
+
+} // namespace velmar

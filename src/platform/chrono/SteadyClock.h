@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/Clock.h"
+
+namespace velmar {
+
+// The wall clock: a steady clock in nanosecond ticks, and real sleeps.
+class SteadyClock final : public Clock {
+  public:
+    std::uint32_t Milliseconds() override;
+    std::int64_t PerformanceCounter() override;
+    std::int64_t PerformanceFrequency() override { return 1000000000; }
+    void Sleep(std::uint32_t milliseconds) override;
+};
+
+} // namespace velmar

@@ -1,0 +1,422 @@
+#include "MachineTestSupport.h"
+
+#include "platform/TextCanvas.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+using namespace velmar;
+using namespace velmar::testing;
+
+namespace {
+
+constexpr std::uint8_t kCartridgeMapped = 0x08;
+
+// Loads a cartridge of NOPs and maps it, skipping the firmware: the CPU then walks through
+// memory one 4-T-state instruction at a time.
+void StartNopSlide(TSMS& m, const TempFolder& dir) {
+    m.Reset();
+    ASSERT_TRUE(m.LoadCartridge(WriteRom(dir / "nop.sms", std::vector<std::uint8_t>(32768, 0))));
+    m.Cpu.MemoryControl = kCartridgeMapped;
+}
+
+TEST(Machine, DefaultsAfterCreation) {
+    HeadlessMachine m;
+    EXPECT_EQ(m->Ready, 0);
+    EXPECT_EQ(m->FramesPerSecond, 60u);
+    EXPECT_EQ(m->ClockHz, 3546893u);
+    EXPECT_EQ(m->SamplesPerFrame, 735);
+    EXPECT_EQ(m->StreamBytes, 17640);
+    EXPECT_EQ(m->WaveFormat.AvgBytesPerSec, 88200u);
+    EXPECT_EQ(m->WaveFormat.BlockAlign, 2);
+    EXPECT_EQ(m->MixerOn, 1);
+    EXPECT_EQ(m->Hq2xOn, 1);
+    EXPECT_EQ(m->Cpu.BiosType, 1);
+    EXPECT_EQ(m->Fm.ReadControl(), 0) << "the FM unit starts switched off";
+    EXPECT_EQ(m->PerfFrequency, 1000);
+}
+
+TEST(Machine, FrameskipDrawsOneFrameInNPlusOne) {
+    HeadlessMachine m;
+    m->SetFrameskip(3);
+    std::vector<bool> drawn;
+    std::vector<int> counter;
+    for (int frame = 0; frame < 9; ++frame) {
+        m->RunFrame();
+        drawn.push_back(m->LastFrameDrawn);
+        counter.push_back(m->FrameskipCounter);
+    }
+    // After each decrement the counter read -1, 2, 1, 0, -1 ...; a drawn frame reloads it.
+    EXPECT_EQ(drawn,
+              (std::vector<bool>{true, false, false, false, true, false, false, false, true}));
+    EXPECT_EQ(counter, (std::vector<int>{3, 2, 1, 0, 3, 2, 1, 0, 3}));
+
+    // A new value takes effect when the counter next runs out.
+    m->SetFrameskip(1);
+    drawn.clear();
+    for (int frame = 0; frame < 6; ++frame) {
+        m->RunFrame();
+        drawn.push_back(m->LastFrameDrawn);
+    }
+    EXPECT_EQ(drawn, (std::vector<bool>{false, false, false, true, false, true}));
+}
+
+TEST(Machine, EveryFrameRunsTheSameCpuTimeWithOrWithoutSound) {
+    TempFolder dir;
+    HeadlessMachine m;
+    StartNopSlide(*m.Machine, dir);
+    m->RunFrame();
+    EXPECT_EQ(m->Cpu.PC, 59736 / 4) << "one frame is 59736 T-states";
+    EXPECT_EQ(m->Cpu.R, static_cast<std::uint8_t>(3 * (59736 / 4)));
+
+    StartNopSlide(*m.Machine, dir);
+    m->SetMixer(0);
+    std::fill(m->SampleBuffer.begin(), m->SampleBuffer.end(), std::int16_t{7});
+    m->RunFrame();
+    EXPECT_EQ(m->Cpu.PC, 59736 / 4);
+    EXPECT_TRUE(std::all_of(m->SampleBuffer.begin(), m->SampleBuffer.begin() + 8192,
+                            [](std::int16_t s) { return s == 0; }));
+    EXPECT_EQ(m->SampleBuffer[8192], 7);
+    // The stream carries that silence.
+    const auto& stream = m.Sound.Data();
+    EXPECT_TRUE(std::all_of(stream.begin(), stream.begin() + 1470, [](auto b) { return b == 0; }));
+}
+
+TEST(Machine, PacingHoldsOneFramePeriodAndEndsAtOnceWhenTheCounterGoesBack) {
+    HeadlessMachine m;
+    // First frame: nothing to wait for.
+    m.Clock.CounterNow = 100;
+    m->RunFrame();
+    EXPECT_EQ(m->PerfLast, 100);
+    EXPECT_TRUE(m.Clock.Sleeps.empty());
+
+    // The counter reads behind the last release: the wait ends without sleeping.
+    m.Clock.QueueCounter(101);
+    m.Clock.QueueCounter(50);
+    m->RunFrame();
+    EXPECT_TRUE(m.Clock.Sleeps.empty());
+    EXPECT_EQ(m->PerfLast, 50);
+
+    // A normal frame is held for 1000 / 60 = 16 ticks, sleeping 1 ms while more than 2 ms
+    // remain and giving up time slices after that.
+    m.Clock.CounterNow = 50;
+    m->RunFrame();
+    EXPECT_GE(m->PerfLast - 50, 16);
+    EXPECT_LE(m->PerfLast - 50, 16 + 11); // one burst of eleven 1-tick slices at most
+    ASSERT_FALSE(m.Clock.Sleeps.empty());
+    EXPECT_EQ(m.Clock.Sleeps.front(), 1u);
+    EXPECT_EQ(m.Clock.Sleeps.back(), 0u);
+}
+
+TEST(Machine, FpsCountsFramesOfTheLastSecond) {
+    HeadlessMachine m;
+    m.Clock.MillisecondsNow = 500;
+    for (int i = 0; i < 30; ++i) m->RunFrame();
+    EXPECT_EQ(m->Fps, 0u);
+    m.Clock.MillisecondsNow = 1000;
+    m->RunFrame(); // 1000 ms since the start at 0: the 30 earlier frames
+    EXPECT_EQ(m->Fps, 30u);
+    EXPECT_EQ(m->FrameCount, 1);
+    // A timer that wrapped below the start never completes a window.
+    m.Clock.MillisecondsNow = 10;
+    for (int i = 0; i < 5; ++i) m->RunFrame();
+    EXPECT_EQ(m->Fps, 30u);
+}
+
+TEST(Machine, SetKeysAndThePadPolling) {
+    HeadlessMachine m;
+    // Buttons left at 0 read the up flag of their device.
+    InputState up;
+    up.set(kInputUp);
+    m.Input1.SetState(up);
+    m.Input2.SetState(up);
+    m->PollInput();
+    EXPECT_EQ(m->Bus.PortA, 0xFF & ~(0x01 | 0x10 | 0x20 | 0x40));
+    EXPECT_EQ(m->Bus.PortB, 0xFF & ~(0x04 | 0x08));
+
+    m->SetKeys(0, 1, 0, 1, 2);
+    EXPECT_EQ(m->ButtonTable, (std::array<std::uint8_t, 5>{4, 5, 4, 5, 6}));
+    m->SetKeys(32, 0xFFFFFFFF, 31, 40, 3);
+    EXPECT_EQ(m->ButtonTable, (std::array<std::uint8_t, 5>{4, 5, 35, 5, 7}));
+
+    // Buttons 1 and 2 of each device and the directions of pad 2.
+    InputState one;
+    one.set(kInputLeft);
+    one.set(kInputButton1 + 1);
+    InputState two;
+    two.set(kInputRight);
+    two.set(kInputDown);
+    two.set(kInputButton1 + 31);
+    m.Input1.SetState(one);
+    m.Input2.SetState(two);
+    m->PollInput();
+    EXPECT_EQ(m->Bus.PortA, 0xFF & ~(0x04 | 0x20 | 0x80));
+    EXPECT_EQ(m->Bus.PortB, 0xFF & ~(0x02 | 0x04));
+    m.Input1.SetState({});
+    m.Input2.SetState({});
+    m->PollInput();
+    EXPECT_EQ(m->Bus.PortA, 0xFF);
+    EXPECT_EQ(m->Bus.PortB, 0xFF);
+}
+
+TEST(Machine, HeldPauseRaisesOneNmiWhileTheLockLasts) {
+    TempFolder dir;
+    HeadlessMachine m;
+    StartNopSlide(*m.Machine, dir);
+    m->SetKeys(0, 1, 0, 1, 2);
+    m->Cpu.SP = 0xDFF0;
+    InputState pause;
+    pause.set(kInputButton1 + 2);
+    m.Input1.SetState(pause);
+    m->PollInput();
+    EXPECT_EQ(m->Cpu.PC, 0x0066);
+    EXPECT_EQ(m->Cpu.SP, 0xDFEE);
+    m->RunFrame(); // presentation polls the held key again
+    EXPECT_EQ(m->Cpu.SP, 0xDFEE) << "no second push while the lock lasts";
+    // Pause on pad 2's device does nothing.
+    m->Cpu.NmiLock = 0;
+    m.Input1.SetState({});
+    m.Input2.SetState(pause);
+    m->PollInput();
+    EXPECT_EQ(m->Cpu.SP, 0xDFEE);
+}
+
+TEST(Machine, PsgChannelSwitchesAndOutOfRangeChannels) {
+    HeadlessMachine m;
+    const auto snapshot = [&] {
+        std::vector<int> enabled;
+        for (int i = 0; i < 3; ++i) enabled.push_back(m->Psg.GetTone(i).Enabled);
+        enabled.push_back(m->Psg.GetNoise().Enabled);
+        return enabled;
+    };
+    const std::vector<int> before = snapshot();
+    m->SetPsgChannel(4, 0);
+    m->SetPsgChannel(0xFFFFFFFF, 0);
+    EXPECT_EQ(snapshot(), before);
+    m->SetPsgChannel(3, 0);
+    m->SetPsgChannel(1, 0);
+    EXPECT_EQ(snapshot(), (std::vector<int>{before[0], 0, before[2], 0}));
+}
+
+TEST(Machine, BatteryRamIsWrittenOnResetAndPauseOnlyWhenUsed) {
+    TempFolder dir;
+    HeadlessMachine m;
+    const auto ramFile = dir / "game.RAM";
+    m->Reset();
+    ASSERT_TRUE(m->LoadCartridge(WriteRom(dir / "game.sms", std::vector<std::uint8_t>(32768, 0))));
+    m->SetRamFileName(ramFile.string());
+    EXPECT_EQ(m->GetRamFileName(), ramFile.string());
+    m->Reset();
+    m->Reset();
+    EXPECT_FALSE(std::filesystem::exists(ramFile));
+
+    m->Cpu.WriteMemory(0xFFFC, 0x08);
+    m->Cpu.WriteMemory(0x8000, 0x42);
+    m->Reset();
+    ASSERT_TRUE(std::filesystem::exists(ramFile));
+    EXPECT_EQ(std::filesystem::file_size(ramFile), 32768u);
+    std::filesystem::remove(ramFile);
+    m->Reset(); // the reset cleared the used flag
+    EXPECT_FALSE(std::filesystem::exists(ramFile));
+
+    m->Cpu.WriteMemory(0x8001, 0x43); // RamControl survived the reset
+    m->PauseEmulation();
+    EXPECT_TRUE(std::filesystem::exists(ramFile));
+
+    // A new game's RAM file is read when its name is set; a missing one changes nothing.
+    std::filesystem::remove(ramFile);
+    m->SetRamFileName((dir / "absent.RAM").string());
+    EXPECT_EQ(m->Cpu.CartridgeRam[0], 0x42);
+}
+
+TEST(Machine, FirmwareRunNamesAndItsRamGoesToTheDataFolderOnly) {
+    TempFolder dir;
+    HeadlessMachine m;
+    m->Reset();
+    m->SetRamFileName("");
+    m->RunBios();
+    EXPECT_EQ(m->Ready, 1);
+    EXPECT_EQ(m->GetRamFileName(), "BIOS.SMS");
+    m->Cpu.WriteMemory(0xFFFC, 0x08);
+    m->Cpu.WriteMemory(0x8000, 0x01);
+    m->Reset(); // no data folder: not written anywhere
+    EXPECT_FALSE(std::filesystem::exists("BIOS.SMS"));
+    std::filesystem::create_directories(dir / "RAM");
+    m->SetDataFolder(dir.Path());
+    m->Cpu.WriteMemory(0x8000, 0x01);
+    m->Reset();
+    EXPECT_TRUE(std::filesystem::exists(dir / "RAM" / "BIOS.RAM"));
+
+    // After a cartridge, RunBios keeps the cartridge's name.
+    m->SetRamFileName((dir / "RAM" / "game.RAM").string());
+    m->RunBios();
+    EXPECT_EQ(m->GetRamFileName(), (dir / "RAM" / "game.RAM").string());
+}
+
+TEST(Machine, RefusedCartridgeLeavesTheMachineAsItWas) {
+    TempFolder dir;
+    HeadlessMachine m;
+    FileResult r = m->LoadCartridge(dir / "missing.sms");
+    EXPECT_FALSE(r);
+    EXPECT_FALSE(r.error.empty());
+    EXPECT_EQ(m->Ready, 0);
+    m->ResumeEmulation(); // before Ready: nothing runs
+    EXPECT_FALSE(m->IsRunning());
+    EXPECT_EQ(m.Input1.Updates, 0);
+    EXPECT_FALSE(m->SaveSnapshot(dir / "shot.bmp"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "shot.bmp"));
+
+    std::vector<std::uint8_t> rom(16384, 0);
+    rom[0x1000] = 0xAB;
+    ASSERT_TRUE(m->LoadCartridge(WriteRom(dir / "good.sms", rom)));
+    EXPECT_EQ(m->Ready, 1);
+    EXPECT_FALSE(m->LoadCartridge(WriteRom(dir / "empty.sms", {})));
+    EXPECT_FALSE(m->LoadCartridge(dir.Path()));
+    EXPECT_EQ(m->Ready, 1);
+    EXPECT_EQ(m->Cpu.RomImage[0x1000], 0xAB);
+    EXPECT_EQ(m->Cpu.BankCount, 1);
+}
+
+TEST(Machine, StreamStartsOnTheEleventhFrameAndWrapsAtTheEnd) {
+    HeadlessMachine m;
+    for (int frame = 1; frame <= 10; ++frame) {
+        m->RunFrame();
+        EXPECT_FALSE(m.Sound.IsPlaying()) << "frame " << frame;
+        EXPECT_EQ(m->CursorDelta, static_cast<std::uint32_t>(1470 * frame));
+    }
+    m->RunFrame();
+    EXPECT_TRUE(m.Sound.IsPlaying());
+    EXPECT_EQ(m->CursorDelta, 16170u);
+    m->RunFrame();
+    EXPECT_EQ(m->WriteCursor, 0u) << "12 frames fill the buffer exactly";
+    EXPECT_EQ(m.Sound.Creations, 1);
+    EXPECT_EQ(m.Sound.Format().SamplesPerSec, 44100u);
+
+    // Reset stops the buffer and rewinds both cursors; pausing stops it too.
+    m->Reset();
+    EXPECT_FALSE(m.Sound.IsPlaying());
+    EXPECT_EQ(m->WriteCursor, 0u);
+    EXPECT_EQ(m.Sound.GetPlayPosition(), 0u);
+}
+
+TEST(Machine, StreamRulesAtTheirThresholds) {
+    HeadlessMachine m;
+    m->RunFrame(); // prepares the buffer
+    // Delta of exactly 7056 does not rewind; below it does.
+    m.Sound.Play();
+    m->WriteCursor = 1470 * 5;
+    m.Sound.SetPlayPosition(1470 * 6 - 7056);
+    m->RunFrame();
+    EXPECT_EQ(m->CursorDelta, 7056u);
+    EXPECT_EQ(m.Sound.GetPlayPosition(), 1470u * 6 - 7056u);
+    m.Sound.SetPlayPosition(1470 * 7 - 7054);
+    m->RunFrame();
+    EXPECT_EQ(m->CursorDelta, 7054u);
+    EXPECT_EQ(m.Sound.GetPlayPosition(), 0u);
+    // Delta of exactly 15876 does not start playback.
+    m.Sound.Stop();
+    m->WriteCursor = 0;
+    m.Sound.SetPlayPosition(17640 + 1470 - 15876);
+    m->RunFrame();
+    EXPECT_EQ(m->CursorDelta, 15876u);
+    EXPECT_FALSE(m.Sound.IsPlaying());
+}
+
+class RecordingCanvas final : public TextCanvas {
+  public:
+    void SetFont(std::string_view, int, bool, CanvasColour) override {}
+    void SetBrush(CanvasColour) override {}
+    void SetPen(CanvasColour) override {}
+    void Rectangle(int left, int top, int right, int bottom) override {
+        Boxes.push_back({left, top, right, bottom});
+    }
+    void TextOut(int, int top, std::string_view text) override {
+        Lines.push_back(std::to_string(top) + ":" + std::string(text));
+    }
+    void Release() override { ++Releases; }
+    std::vector<std::array<int, 4>> Boxes;
+    std::vector<std::string> Lines;
+    int Releases = 0;
+};
+
+TEST(Machine, ReadoutsAndPictureDepths) {
+    NullDisplay display(100, 100, 8);
+    RecordingCanvas canvas;
+    MachineServices services;
+    services.Display = &display;
+    services.Canvas = &canvas;
+    auto m = std::make_unique<TSMS>(services);
+    m->SetVdpStatus(1);
+    m->SetPsgStatus(1);
+    m->SetFrameskip(3);
+    m->Fps = 60;
+    m->RunFrame();
+    EXPECT_EQ(display.Width(), 512);
+    EXPECT_EQ(display.Height(), 384);
+    EXPECT_EQ(display.Flips, 1);
+    EXPECT_TRUE(std::all_of(display.Pixels().begin(), display.Pixels().end(), [](std::uint8_t b) {
+        return b == 0;
+    })) << "an 8-bit surface gets no picture";
+    EXPECT_EQ(canvas.Releases, 2);
+    EXPECT_NE(std::find(canvas.Lines.begin(), canvas.Lines.end(), "240:Frames p/ Sc: 15"),
+              canvas.Lines.end());
+    EXPECT_NE(std::find(canvas.Lines.begin(), canvas.Lines.end(), "130:Delta EMU/EX: 0"),
+              canvas.Lines.end());
+    // The PSG box and the VDP box do not overlap; a silent channel shows a one-pixel bar.
+    ASSERT_GE(canvas.Boxes.size(), 10u);
+    EXPECT_EQ(canvas.Boxes[0], (std::array<int, 4>{10, 37, 125, 145}));
+    EXPECT_EQ(canvas.Boxes[5], (std::array<int, 4>{105, 52 + 15, 120, 68}));
+    EXPECT_EQ(canvas.Boxes.back(), (std::array<int, 4>{10, 157, 105, 255}));
+}
+
+class FakeAvi final : public AviWriter {
+  public:
+    std::string Open(const std::filesystem::path&, int width, int height, int fps) override {
+        open = true;
+        frames = 0;
+        EXPECT_EQ(width, 512);
+        EXPECT_EQ(height, 384);
+        EXPECT_EQ(fps, 10);
+        return {};
+    }
+    bool WriteFrame(const std::uint8_t*, std::size_t bytes) override {
+        EXPECT_EQ(bytes, 589824u);
+        ++frames;
+        return !failWrites;
+    }
+    void Close() override { open = false; }
+    bool IsOpen() const override { return open; }
+    bool open = false;
+    bool failWrites = false;
+    int frames = 0;
+};
+
+TEST(Machine, AviCaptureWritesOneFrameInSixAndStopsOnAFailedWrite) {
+    FakeAvi avi;
+    MachineServices services;
+    services.Avi = &avi;
+    auto m = std::make_unique<TSMS>(services);
+    EXPECT_FALSE(m->StartAviDump("x.avi", "x.avi")) << "nothing loaded";
+    m->RunBios();
+    const std::string name30(30, 'a');
+    ASSERT_TRUE(m->StartAviDump("x.avi", name30));
+    EXPECT_EQ(m->AviShortName, name30);
+    for (int frame = 0; frame < 60; ++frame) m->RunFrame();
+    EXPECT_EQ(m->FramesDumped, 10);
+    EXPECT_EQ(avi.frames, 10);
+
+    m->StopAviDump();
+    EXPECT_FALSE(avi.open);
+    const std::string name40 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcd";
+    ASSERT_TRUE(m->StartAviDump("y.avi", name40));
+    EXPECT_EQ(m->AviShortName, "ABCDE ... " + name40.substr(40 - 19));
+    EXPECT_EQ(m->FramesDumped, 0);
+    avi.failWrites = true;
+    for (int frame = 0; frame < 12; ++frame) m->RunFrame();
+    EXPECT_EQ(m->AviDumping, 0);
+    EXPECT_FALSE(avi.open);
+}
+
+} // namespace

@@ -1,0 +1,170 @@
+#include "Options.h"
+
+#include <charconv>
+#include <cstring>
+#include <string_view>
+
+namespace velmar::cli {
+
+namespace {
+
+constexpr std::uint64_t kMostFrames = 100'000'000;
+
+struct KeyName {
+    const char* Name;
+    std::uint32_t Key;
+};
+constexpr KeyName kKeyNames[] = {
+    {"p1up", kKeyP1Up},       {"p1down", kKeyP1Down}, {"p1left", kKeyP1Left},
+    {"p1right", kKeyP1Right}, {"p1b1", kKeyP1B1},     {"p1b2", kKeyP1B2},
+    {"p2up", kKeyP2Up},       {"p2down", kKeyP2Down}, {"p2left", kKeyP2Left},
+    {"p2right", kKeyP2Right}, {"p2b1", kKeyP2B1},     {"p2b2", kKeyP2B2},
+    {"pause", kKeyPause},     {"reset", kKeyReset},
+};
+
+bool ParseNumber(std::string_view text, std::uint64_t& out) {
+    if (text.empty()) return false;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+bool ParsePress(std::string_view text, PressRange& range, std::string& why) {
+    const std::size_t colon = text.find(':');
+    const std::size_t dash = text.find('-');
+    if (colon == std::string_view::npos || dash == std::string_view::npos || dash > colon) {
+        why = "expected A-B:KEYS";
+        return false;
+    }
+    if (!ParseNumber(text.substr(0, dash), range.First) ||
+        !ParseNumber(text.substr(dash + 1, colon - dash - 1), range.Last)) {
+        why = "frame numbers must be whole numbers";
+        return false;
+    }
+    if (range.Last < range.First) {
+        why = "the last frame comes before the first";
+        return false;
+    }
+    std::string_view keys = text.substr(colon + 1);
+    if (keys.empty()) {
+        why = "no keys given";
+        return false;
+    }
+    while (!keys.empty()) {
+        const std::size_t comma = keys.find(',');
+        const std::string_view name = keys.substr(0, comma);
+        bool found = false;
+        for (const KeyName& k : kKeyNames) {
+            if (name == k.Name) {
+                range.Keys |= k.Key;
+                found = true;
+            }
+        }
+        if (!found) {
+            why = "unknown key '" + std::string(name) + "'";
+            return false;
+        }
+        if (comma == std::string_view::npos) break;
+        keys.remove_prefix(comma + 1);
+        if (keys.empty()) {
+            why = "empty key name";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool OnOff(std::string_view text, bool& out) {
+    if (text == "on") {
+        out = true;
+        return true;
+    }
+    if (text == "off") {
+        out = false;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::uint32_t RunOptions::KeysAt(std::uint64_t frame) const {
+    std::uint32_t keys = 0;
+    for (const PressRange& r : Presses)
+        if (frame >= r.First && frame <= r.Last) keys |= r.Keys;
+    return keys;
+}
+
+std::optional<RunOptions> ParseRunOptions(int argc, char** argv, std::string& error) {
+    RunOptions o;
+    const auto fail = [&error](const std::string& message) {
+        error = message;
+        return std::optional<RunOptions>{};
+    };
+    for (int i = 0; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const auto value = [&](std::string_view& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string_view v;
+        if (arg == "--bios") {
+            o.Bios = true;
+        } else if (arg == "--fm") {
+            o.Fm = true;
+        } else if (arg == "--frames" || arg == "--frameskip" || arg == "--bios-type" ||
+                   arg == "--press" || arg == "--data-dir" || arg == "--screenshot" ||
+                   arg == "--wav" || arg == "--mixer" || arg == "--hq2x" || arg == "--state-in" ||
+                   arg == "--state-out" || arg == "--avi") {
+            if (!value(v)) return fail(std::string(arg) + " needs a value");
+            if (arg == "--frames") {
+                std::uint64_t n = 0;
+                if (!ParseNumber(v, n) || n > kMostFrames)
+                    return fail("bad --frames value '" + std::string(v) + "'");
+                o.Frames = n;
+            } else if (arg == "--frameskip") {
+                std::uint64_t n = 0;
+                if (!ParseNumber(v, n) || n > 255)
+                    return fail("bad --frameskip value '" + std::string(v) + "' (0 to 255)");
+                o.Frameskip = static_cast<std::uint8_t>(n);
+            } else if (arg == "--bios-type") {
+                if (v == "export")
+                    o.BiosType = 1;
+                else if (v == "japan")
+                    o.BiosType = 0;
+                else
+                    return fail("bad --bios-type value '" + std::string(v) + "' (export or japan)");
+            } else if (arg == "--press") {
+                PressRange range;
+                std::string why;
+                if (!ParsePress(v, range, why))
+                    return fail("bad --press value '" + std::string(v) + "': " + why);
+                o.Presses.push_back(range);
+            } else if (arg == "--mixer" || arg == "--hq2x") {
+                bool& flag = arg == "--mixer" ? o.Mixer : o.Hq2x;
+                if (!OnOff(v, flag))
+                    return fail("bad " + std::string(arg) + " value '" + std::string(v) +
+                                "' (on or off)");
+            } else {
+                if (v.empty()) return fail(std::string(arg) + " needs a value");
+                std::string& target = arg == "--data-dir"     ? o.DataDir
+                                      : arg == "--screenshot" ? o.Screenshot
+                                      : arg == "--wav"        ? o.Wav
+                                      : arg == "--state-in"   ? o.StateIn
+                                      : arg == "--avi"        ? o.Avi
+                                                              : o.StateOut;
+                target = v;
+            }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return fail("unknown option '" + std::string(arg) + "'");
+        } else {
+            if (!o.Rom.empty()) return fail("more than one ROM given");
+            o.Rom = arg;
+        }
+    }
+    if (o.Bios && !o.Rom.empty()) return fail("give either a ROM or --bios, not both");
+    if (!o.Bios && o.Rom.empty()) return fail("no ROM given (or --bios)");
+    return o;
+}
+
+} // namespace velmar::cli

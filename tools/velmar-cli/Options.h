@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmar::cli {
+
+// Keys a --press script can hold.
+enum PressKey : std::uint32_t {
+    kKeyP1Up = 1u << 0,
+    kKeyP1Down = 1u << 1,
+    kKeyP1Left = 1u << 2,
+    kKeyP1Right = 1u << 3,
+    kKeyP1B1 = 1u << 4,
+    kKeyP1B2 = 1u << 5,
+    kKeyP2Up = 1u << 6,
+    kKeyP2Down = 1u << 7,
+    kKeyP2Left = 1u << 8,
+    kKeyP2Right = 1u << 9,
+    kKeyP2B1 = 1u << 10,
+    kKeyP2B2 = 1u << 11,
+    kKeyPause = 1u << 12,
+    kKeyReset = 1u << 13,
+};
+
+// Keys held during frames First..Last inclusive (the first frame is 0).
+struct PressRange {
+    std::uint64_t First = 0;
+    std::uint64_t Last = 0;
+    std::uint32_t Keys = 0;
+};
+
+struct RunOptions {
+    std::string Rom;
+    bool Bios = false;
+    std::uint64_t Frames = 600;
+    std::uint8_t BiosType = 1; // 1 export, 0 japan
+    std::vector<PressRange> Presses;
+    std::uint8_t Frameskip = 0;
+    std::string DataDir;
+    std::string Screenshot;
+    std::string Wav;
+    std::string StateIn;
+    std::string StateOut;
+    std::string Avi;
+    bool Fm = false;
+    bool Mixer = true;
+    bool Hq2x = true;
+
+    // The keys held during one frame.
+    std::uint32_t KeysAt(std::uint64_t frame) const;
+};
+
+// Parses the arguments after the command name. On failure returns nothing and sets error to
+// one line naming the problem.
+std::optional<RunOptions> ParseRunOptions(int argc, char** argv, std::string& error);
+
+} // namespace velmar::cli
