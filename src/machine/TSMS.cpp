@@ -104,7 +104,14 @@ void TSMS::SetBiosType(std::uint8_t value) {
 void TSMS::SetRamFileName(const std::string& fileName) {
     WithCoresStill([&] {
         RamFileName = fileName;
-        if (!fileName.empty()) (void)Cpu.LoadBatteryRam(fileName); // a missing file is ignored
+        if (fileName.empty()) return;
+        // Each cartridge has its own RAM: a game without a RAM file starts from a clear one
+        // rather than inheriting, and later overwriting, another game's save.
+        std::error_code ec;
+        if (!std::filesystem::exists(fileName, ec) && !ec)
+            Cpu.CartridgeRam.fill(0);
+        else
+            (void)Cpu.LoadBatteryRam(fileName); // an unreadable file is ignored
     });
 }
 
@@ -112,27 +119,31 @@ std::string TSMS::GetRamFileName() const {
     return RamFileName;
 }
 
-bool TSMS::SaveStateToFile(const std::filesystem::path& fileName) {
-    bool ok = false;
+FileResult TSMS::SaveStateToFile(const std::filesystem::path& fileName) {
+    FileResult result;
     WithCoresStill([&] {
         StateWriter writer;
         Cpu.SaveState(writer);
         Vdp.SaveState(writer);
-        ok = static_cast<bool>(WriteFileAtomic(fileName, writer.Data()));
+        result = WriteFileAtomic(fileName, writer.Data());
     });
-    return ok;
+    return result;
 }
 
-bool TSMS::LoadStateFromFile(const std::filesystem::path& fileName) {
-    constexpr std::uintmax_t kLargestState = 1 << 20;
+// Only a file of exactly the state's size is taken: a truncated, empty or oversized file
+// would otherwise leave the machine half old and half new while reporting success.
+FileResult TSMS::LoadStateFromFile(const std::filesystem::path& fileName) {
     std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(fileName, bytes, kLargestState)) return false;
+    if (FileResult read = ReadWholeFile(fileName, bytes, kStateFileSize); !read) return read;
+    if (bytes.size() != kStateFileSize)
+        return {"'" + fileName.string() + "': not a save state (" + std::to_string(bytes.size()) +
+                " bytes, a state has " + std::to_string(kStateFileSize) + ")"};
     WithCoresStill([&] {
         StateReader reader(bytes);
         Cpu.LoadState(reader);
         Vdp.LoadState(reader);
     });
-    return true;
+    return {};
 }
 
 bool TSMS::SaveSnapshot(const std::filesystem::path& fileName) {

@@ -44,6 +44,7 @@ inline constexpr int kFrameHeight = FrameBitmap::kHeight;
 inline constexpr int kAviFramesPerSecond = 10;
 inline constexpr std::int32_t kAviInterval = 6;
 inline constexpr std::size_t kAviShortNameLength = 30;
+inline constexpr std::size_t kStateFileSize = 57444;
 inline constexpr std::size_t kButtonCount = 5;
 // Pad-1 button 1, pad-1 button 2, pad-2 button 1, pad-2 button 2, pause.
 inline constexpr std::size_t kButtonPause = 4;
@@ -98,8 +99,10 @@ class TSMS {
     // Where the per-game folders live (RAM, VLR, BMP, AVI). A firmware run keeps its
     // cartridge RAM in RAM/BIOS.RAM there; with no data folder it is not written.
     void SetDataFolder(const std::filesystem::path& folder);
-    bool SaveStateToFile(const std::filesystem::path& fileName);
-    bool LoadStateFromFile(const std::filesystem::path& fileName);
+    // A state file holds the CPU block then the VDP block; loading refuses any file that is
+    // not exactly kStateFileSize bytes and then changes nothing.
+    FileResult SaveStateToFile(const std::filesystem::path& fileName);
+    FileResult LoadStateFromFile(const std::filesystem::path& fileName);
     // Writes the current picture (filtered, 512 x 384, 24 bits) as a BMP; only when Ready.
     bool SaveSnapshot(const std::filesystem::path& fileName);
     // Video capture: one emulated frame in six, from the next frame on (AviCapture.cpp).

@@ -140,3 +140,80 @@ TEST_F(CliTest, BenchPrintsTheFramesPerSecond) {
 }
 
 } // namespace
+
+// The firmware's no-cartridge screen animates without sound or pads, so a run split by a
+// saved state must end on the very picture of an unbroken one.
+TEST_F(CliTest, StatesResumeExactlyAndOnlyWholeStatesLoad) {
+    const std::string bios = "run --bios --data-dir " + Path("d");
+    ASSERT_EQ(Run(bios + " --frames 150 --screenshot " + Path("whole.bmp")).Status, 0);
+    ASSERT_EQ(Run(bios + " --frames 100 --state-out " + Path("s.vlr")).Status, 0);
+    ASSERT_EQ(fs::file_size(Path("s.vlr")), 57444u);
+    const Result resumed =
+        Run(bios + " --frames 50 --state-in " + Path("s.vlr") + " --screenshot " + Path("r.bmp"));
+    ASSERT_EQ(resumed.Status, 0) << resumed.Err;
+    EXPECT_EQ(Read(Path("r.bmp")), Read(Path("whole.bmp")));
+    // Saving twice without running gives identical files.
+    ASSERT_EQ(
+        Run(bios + " --frames 0 --state-in " + Path("s.vlr") + " --state-out " + Path("again.vlr"))
+            .Status,
+        0);
+    EXPECT_EQ(Read(Path("again.vlr")), Read(Path("s.vlr")));
+
+    // Truncated, empty and oversized files are refused with a reason, and the run stops.
+    const std::string state = Read(Path("s.vlr"));
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"short.vlr", state.substr(0, 100)},
+        {"empty.vlr", ""},
+        {"long.vlr", state + "x"},
+    };
+    for (const auto& [name, bytes] : bad) {
+        ASSERT_TRUE(velmar::WriteFileAtomic(
+            Path(name), {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}));
+        const Result r = Run(bios + " --frames 1 --state-in " + Path(name));
+        EXPECT_NE(r.Status, 0) << name;
+        EXPECT_EQ(Lines(r.Err), 1) << r.Err;
+        EXPECT_NE(r.Err.find(name), std::string::npos) << r.Err;
+        EXPECT_NE(r.Err.find("57444"), std::string::npos) << r.Err;
+    }
+    const Result missing = Run(bios + " --frames 1 --state-in " + Path("none.vlr"));
+    EXPECT_NE(missing.Status, 0);
+    EXPECT_NE(missing.Err.find("not found"), std::string::npos) << missing.Err;
+}
+
+// 120 emulated frames give 20 capture frames at 10 per second: frames 0, 6, ..., 114.
+TEST_F(CliTest, CaptureHoldsOneFrameInSixAndMatchesTheSnapshot) {
+    if (std::system("command -v ffprobe >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ffprobe";
+    const std::string bios = "run --bios --data-dir " + Path("d");
+    ASSERT_EQ(Run(bios + " --frames 120 --avi " + Path("c.avi")).Status, 0);
+    const std::string info = [&] {
+        std::string out;
+        const std::string command = "ffprobe -v error -count_frames -show_entries "
+                                    "stream=codec_type,width,height,r_frame_rate,nb_read_frames "
+                                    "-of csv=p=0 '" +
+                                    Path("c.avi") + "'";
+        if (FILE* p = ::popen(command.c_str(), "r")) {
+            char buf[256];
+            while (std::fgets(buf, sizeof buf, p) != nullptr) out += buf;
+            ::pclose(p);
+        }
+        return out;
+    }();
+    EXPECT_EQ(info, "video,512,384,10/1,20\n");
+
+    // The last capture frame is emulated frame 114: the snapshot after 115 frames.
+    ASSERT_EQ(Run(bios + " --frames 115 --screenshot " + Path("s.bmp")).Status, 0);
+    const std::string command = "ffmpeg -v error -i '" + Path("c.avi") +
+                                "' -vf 'select=eq(n\\,19)' -frames:v 1 -f rawvideo -pix_fmt "
+                                "bgr24 -y '" +
+                                Path("f19.raw") + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string frame = Read(Path("f19.raw"));
+    const std::string bmp = Read(Path("s.bmp"));
+    constexpr std::size_t kRow = 512 * 3;
+    ASSERT_EQ(frame.size(), kRow * 384);
+    ASSERT_EQ(bmp.size(), 54 + kRow * 384);
+    // The decoded frame is top-down; the bitmap stores its bottom row first.
+    for (std::size_t y = 0; y < 384; ++y)
+        ASSERT_EQ(frame.compare(y * kRow, kRow, bmp, 54 + (383 - y) * kRow, kRow), 0)
+            << "row " << y;
+}

@@ -420,3 +420,42 @@ TEST(Machine, AviCaptureWritesOneFrameInSixAndStopsOnAFailedWrite) {
 }
 
 } // namespace
+
+TEST(Machine, RefusedStateChangesNothingAndGamesWithoutRamFilesStartClear) {
+    TempFolder dir;
+    HeadlessMachine m;
+    ASSERT_TRUE(m->LoadCartridge(WriteRom(dir / "game.sms", std::vector<std::uint8_t>(16384, 0))));
+    for (int i = 0; i < 3; ++i) m->RunFrame();
+    ASSERT_TRUE(m->SaveStateToFile(dir / "good.vlr"));
+    std::vector<std::uint8_t> state;
+    ASSERT_TRUE(ReadWholeFile(dir / "good.vlr", state, 1 << 20));
+    ASSERT_EQ(state.size(), machine::kStateFileSize);
+
+    m->RunFrame();
+    const auto ram = m->Cpu.WorkRam;
+    const auto pc = m->Cpu.PC;
+    const auto vram = m->Vdp.Vram;
+    std::vector<std::uint8_t> cut(state.begin(), state.begin() + 8229);
+    for (auto& [name, bytes] : std::vector<std::pair<std::string, std::vector<std::uint8_t>>>{
+             {"cut.vlr", cut}, {"empty.vlr", {}}, {"long.vlr", std::vector<std::uint8_t>(70000)}}) {
+        ASSERT_TRUE(WriteFileAtomic(dir / name, bytes));
+        FileResult r = m->LoadStateFromFile(dir / name);
+        EXPECT_FALSE(r) << name;
+        EXPECT_NE(r.error.find(name), std::string::npos) << r.error;
+    }
+    EXPECT_FALSE(m->LoadStateFromFile(dir / "missing.vlr"));
+    EXPECT_EQ(m->Cpu.WorkRam, ram);
+    EXPECT_EQ(m->Cpu.PC, pc);
+    EXPECT_EQ(m->Vdp.Vram, vram);
+    EXPECT_TRUE(m->LoadStateFromFile(dir / "good.vlr"));
+
+    // A game whose RAM file exists gets it; one without starts from clear cartridge RAM
+    // instead of inheriting (and later overwriting) the other game's save.
+    std::vector<std::uint8_t> save(32768, 0x5A);
+    ASSERT_TRUE(WriteFileAtomic(dir / "game.RAM", save));
+    m->SetRamFileName((dir / "game.RAM").string());
+    EXPECT_EQ(m->Cpu.CartridgeRam[100], 0x5A);
+    m->SetRamFileName((dir / "other.RAM").string());
+    EXPECT_EQ(m->Cpu.CartridgeRam[100], 0x00);
+    EXPECT_FALSE(std::filesystem::exists(dir / "other.RAM"));
+}

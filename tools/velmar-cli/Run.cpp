@@ -141,8 +141,9 @@ Outcome Execute(const RunOptions& o) {
         if (!loaded) return fail("cannot load ROM: " + loaded.error);
         machine->SetRamFileName(files.RamFileFor(o.Rom).string());
     }
-    if (!o.StateIn.empty() && !machine->LoadStateFromFile(o.StateIn))
-        return fail("cannot load state '" + o.StateIn + "'");
+    if (!o.StateIn.empty())
+        if (FileResult loaded = machine->LoadStateFromFile(o.StateIn); !loaded)
+            return fail("cannot load state " + loaded.error);
 
     if (!o.Avi.empty() &&
         !machine->StartAviDump(o.Avi, std::filesystem::path(o.Avi).filename().string()))
@@ -177,8 +178,9 @@ Outcome Execute(const RunOptions& o) {
 
     if (!o.Screenshot.empty() && !machine->SaveSnapshot(o.Screenshot))
         return fail("cannot write screenshot '" + o.Screenshot + "'");
-    if (!o.StateOut.empty() && !machine->SaveStateToFile(o.StateOut))
-        return fail("cannot write state '" + o.StateOut + "'");
+    if (!o.StateOut.empty())
+        if (FileResult saved = machine->SaveStateToFile(o.StateOut); !saved)
+            return fail("cannot write state " + saved.error);
     if (!o.Wav.empty()) {
         const FileResult written = WriteWav(o.Wav, samples, machine->SampleRate);
         if (!written) return fail("cannot write sound: " + written.error);
