@@ -47,5 +47,6 @@ TEST(GameFiles, DataFolderFallsBackWhenProgramFolderIsNotWritable) {
     EXPECT_EQ(GameFiles::DefaultDataFolder("/nonexistent/velmar"), fs::path("/xdg/velmar"));
     ::unsetenv("XDG_DATA_HOME");
     ::setenv("HOME", "/home/u", 1);
-    EXPECT_EQ(GameFiles::DefaultDataFolder("/nonexistent/velmar"), fs::path("/home/u/.local/share/velmar"));
+    EXPECT_EQ(GameFiles::DefaultDataFolder("/nonexistent/velmar"),
+              fs::path("/home/u/.local/share/velmar"));
 }
