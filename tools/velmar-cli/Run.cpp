@@ -61,7 +61,9 @@ FileResult WriteWav(const std::filesystem::path& path, const std::vector<std::in
     const auto dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
     std::vector<std::uint8_t> out;
     out.reserve(44 + dataBytes);
-    const auto text = [&out](const char* s) { out.insert(out.end(), s, s + 4); };
+    const auto text = [&out](const char* s) {
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(s[i]));
+    };
     const auto u32 = [&out](std::uint32_t v) {
         for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
     };
