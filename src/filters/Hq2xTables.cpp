@@ -115,6 +115,10 @@ CornerRule UpperLeftRule(unsigned p) {
         tested(kLeft, kUp, Step(Blend::Copy));
     } else if (Fits(p, kOpenCorner)) {
         tested(kLeft, kUp, Step(Blend::Interp1, kDiag));
+    } else if (Fits(p, {{0x0B, 0x0A}})) {
+        // Up and left differ, the diagonal matches, and no test between them applies: the
+        // corner leans to w1 (Interp7 belongs only to the similar branch of the tests above).
+        rule.otherwise = Step(Blend::Interp1, kDiag);
     }
     return rule;
 }

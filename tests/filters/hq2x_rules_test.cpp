@@ -153,6 +153,9 @@ TEST_F(HandChecked, NamedPatterns) {
     const int p90same = Add({n1, b, n1, b, a, b, n1, b, n1});
     // Pattern 90, sides unlike: 3:1 towards the similar corner.
     const int p90apart = Add({n1, 0xF800, n1, 0x07E0, a, 0x001F, n1, 0xFFFF, n1});
+    // Patterns 30 and 254: up and left differ, w1 matches, and no test decides the corner.
+    const int p30 = Add({n1, b, b, b, a, b, n1, n1, n1});
+    const int p254 = Add({n1, b, b, b, a, b, b, b, b});
     Render32();
 
     using Arr = std::array<std::uint32_t, 4>;
@@ -165,6 +168,8 @@ TEST_F(HandChecked, NamedPatterns) {
     EXPECT_EQ(Block(p90same), (Arr{seven, seven, seven, seven}));
     const std::uint32_t lean = Mix(A, 3, N1, 1, 0, 0);
     EXPECT_EQ(Block(p90apart), (Arr{lean, lean, lean, lean}));
+    EXPECT_EQ(Block(p30)[0], lean);
+    EXPECT_EQ(Block(p254)[0], lean);
 }
 
 TEST_F(HandChecked, PatternPairsThatShareARule) {
