@@ -104,7 +104,10 @@ bool TSMS::IsRunning() const {
 }
 
 void TSMS::PauseEmulation() {
-    if (OnControlledThread()) return; // a frame boundary is already being held
+    if (OnControlledThread()) { // a frame boundary is already being held
+        SaveBatteryRam();
+        return;
+    }
     const bool wasRunning = Park();
     SaveBatteryRam();
     if (wasRunning) {

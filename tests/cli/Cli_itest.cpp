@@ -75,7 +75,9 @@ TEST_F(CliTest, ErrorsPrintOneLineAndFail) {
         "run --bios " + Path("also.sms"),
         "run",
         "bench " + Path("missing.sms"),
-        "run " + Path("") + " --data-dir " + Path("d"), // a folder, not a ROM
+        "run " + Path("") + " --data-dir " + Path("d"),          // a folder, not a ROM
+        "run --bios --frames 3000000 --wav " + Path("long.wav"), // past the format's 4 GB
+        "run --bios --frames 1 --wav " + Path("no/such/folder.wav"),
     };
     for (const std::string& args : bad) {
         const Result r = Run(args);
@@ -84,6 +86,8 @@ TEST_F(CliTest, ErrorsPrintOneLineAndFail) {
         EXPECT_EQ(r.Err.rfind("velmar-cli: ", 0), 0u) << r.Err;
         EXPECT_TRUE(r.Out.empty()) << args;
     }
+    EXPECT_FALSE(fs::exists(Path("long.wav")));
+    EXPECT_FALSE(fs::exists(Path("long.wav.part")));
     // An empty ROM file is refused too.
     ASSERT_TRUE(velmar::WriteFileAtomic(Path("empty.sms"), {}));
     const Result r = Run("run " + Path("empty.sms") + " --data-dir " + Path("d"));

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 namespace {
 void Usage() {
@@ -23,9 +24,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     const char* command = argv[1];
-    if (std::strcmp(command, "cpm") == 0) return velmar::cli::RunCpm(argc - 2, argv + 2);
-    if (std::strcmp(command, "run") == 0) return velmar::cli::RunRun(argc - 2, argv + 2);
-    if (std::strcmp(command, "bench") == 0) return velmar::cli::RunBench(argc - 2, argv + 2);
+    try {
+        if (std::strcmp(command, "cpm") == 0) return velmar::cli::RunCpm(argc - 2, argv + 2);
+        if (std::strcmp(command, "run") == 0) return velmar::cli::RunRun(argc - 2, argv + 2);
+        if (std::strcmp(command, "bench") == 0) return velmar::cli::RunBench(argc - 2, argv + 2);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "velmar-cli: %s\n", e.what());
+        return 1;
+    }
     std::fprintf(stderr, "velmar-cli: unknown command '%s'\n", command);
     Usage();
     return 2;

@@ -1,5 +1,6 @@
 #include "Commands.h"
 #include "Options.h"
+#include "WavFile.h"
 
 #include "core/util/FileIo.h"
 #include "machine/GameFiles.h"
@@ -53,39 +54,6 @@ void SetInputs(std::uint32_t keys, ScriptedInput& input1, ScriptedInput& input2)
     two.set(kInputButton1 + 1, (keys & kKeyP2B2) != 0);
     input1.SetState(one);
     input2.SetState(two);
-}
-
-// Mono, 16 bits, 44100 Hz.
-FileResult WriteWav(const std::filesystem::path& path, const std::vector<std::int16_t>& samples,
-                    std::uint32_t rate) {
-    const auto dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
-    std::vector<std::uint8_t> out;
-    out.reserve(44 + dataBytes);
-    const auto text = [&out](const char* s) {
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(s[i]));
-    };
-    const auto u32 = [&out](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    const auto u16 = [&out](std::uint32_t v) {
-        out.push_back(static_cast<std::uint8_t>(v));
-        out.push_back(static_cast<std::uint8_t>(v >> 8));
-    };
-    text("RIFF");
-    u32(36 + dataBytes);
-    text("WAVE");
-    text("fmt ");
-    u32(16);
-    u16(1); // PCM
-    u16(1); // mono
-    u32(rate);
-    u32(rate * 2);
-    u16(2);
-    u16(16);
-    text("data");
-    u32(dataBytes);
-    for (const std::int16_t s : samples) u16(static_cast<std::uint16_t>(s));
-    return WriteFileAtomic(path, out);
 }
 
 struct Outcome {
@@ -151,10 +119,18 @@ Outcome Execute(const RunOptions& o) {
         !machine->StartAviDump(o.Avi, std::filesystem::path(o.Avi).filename().string()))
         return fail("cannot start the video capture '" + o.Avi + "'");
 
-    std::vector<std::int16_t> samples;
-    if (!o.Wav.empty())
-        samples.reserve(static_cast<std::size_t>(o.Frames) *
-                        static_cast<std::size_t>(machine->SamplesPerFrame));
+    WavFile wav;
+    if (!o.Wav.empty()) {
+        const std::uint64_t bytes =
+            o.Frames * static_cast<std::uint64_t>(machine->SamplesPerFrame) * 2;
+        if (bytes > WavFile::kMostDataBytes)
+            return fail("--wav: a WAV file holds at most " +
+                        std::to_string(WavFile::kMostDataBytes / 2 /
+                                       static_cast<std::uint64_t>(machine->SamplesPerFrame)) +
+                        " frames");
+        if (FileResult opened = wav.Open(o.Wav, machine->SampleRate); !opened)
+            return fail("cannot write sound: " + opened.error);
+    }
 
     // The pads are polled after each frame for the next one, so the keys of frame k are set
     // before frame k - 1 ends; frame 0's keys are polled before it starts.
@@ -165,9 +141,9 @@ Outcome Execute(const RunOptions& o) {
         if ((o.KeysAt(frame) & kKeyReset) != 0) machine->GameReset();
         SetInputs(o.KeysAt(frame + 1), input1, input2);
         machine->RunFrame();
-        if (!o.Wav.empty())
-            samples.insert(samples.end(), machine->SampleBuffer.begin(),
-                           machine->SampleBuffer.begin() + machine->SamplesPerFrame);
+        if (!o.Wav.empty() && !wav.Append({machine->SampleBuffer.data(),
+                                           static_cast<std::size_t>(machine->SamplesPerFrame)}))
+            break; // Finish reports the failure
     }
     if (!o.Avi.empty()) {
         const bool captured = machine->AviDumping == 1;
@@ -183,10 +159,9 @@ Outcome Execute(const RunOptions& o) {
     if (!o.StateOut.empty())
         if (FileResult saved = machine->SaveStateToFile(o.StateOut); !saved)
             return fail("cannot write state " + saved.error);
-    if (!o.Wav.empty()) {
-        const FileResult written = WriteWav(o.Wav, samples, machine->SampleRate);
-        if (!written) return fail("cannot write sound: " + written.error);
-    }
+    if (!o.Wav.empty())
+        if (FileResult written = wav.Finish(); !written)
+            return fail("cannot write sound: " + written.error);
     machine->Reset(); // as at exit: the game's battery RAM is written when it was used
     return outcome;
 }
