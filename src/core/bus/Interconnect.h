@@ -122,6 +122,4 @@ class T_INTERCONNECT_CORE {
     T_YM2413_OPLL_CORE* FM = nullptr;
 };
 
-using T_Z80_CPU_CORE = Z80CpuCore<T_INTERCONNECT_CORE>;
-
 } // namespace velmar

@@ -81,4 +81,8 @@ template <class Bus> class Z80CpuCore : public Z80Engine<Z80CpuCore<Bus>>, publi
     Bus* bus_ = nullptr;
 };
 
+// The console's CPU, wired to the console's I/O bus (core/bus/Interconnect.h).
+class T_INTERCONNECT_CORE;
+using T_Z80_CPU_CORE = Z80CpuCore<T_INTERCONNECT_CORE>;
+
 } // namespace velmar
