@@ -86,6 +86,22 @@ TEST(Machine, EveryFrameRunsTheSameCpuTimeWithOrWithoutSound) {
     EXPECT_TRUE(std::all_of(stream.begin(), stream.begin() + 1470, [](auto b) { return b == 0; }));
 }
 
+// The video step of a line runs before the line's CPU time: the first instruction of a frame
+// reads the V counter of line 0, not the one left by the previous frame's last line.
+TEST(Console, EachLineSeesItsVideoStepBeforeItsCpuTime) {
+    auto c = std::make_unique<Console>();
+    c->Cpu.MemoryControl = kCartridgeMapped;
+    const std::uint8_t program[] = {0x76, 0xDB, 0x7E, 0x76}; // HALT; IN A,(0x7E); HALT
+    std::copy(std::begin(program), std::end(program), c->Cpu.RomImage.begin());
+    c->EmulateFrame();
+    c->Cpu.PC = 1;
+    c->Cpu.Halted = 0;
+    c->Cpu.A = 0x55;
+    c->EmulateFrame();
+    EXPECT_EQ(c->Cpu.A, 0) << "line 0's V counter";
+    EXPECT_EQ(c->Cpu.PC, 4);
+}
+
 TEST(Machine, PacingHoldsOneFramePeriodAndEndsAtOnceWhenTheCounterGoesBack) {
     HeadlessMachine m;
     // First frame: nothing to wait for.
@@ -162,6 +178,31 @@ TEST(Machine, SetKeysAndThePadPolling) {
     m->PollInput();
     EXPECT_EQ(m->GetConsole().Bus.PortA, 0xFF);
     EXPECT_EQ(m->GetConsole().Bus.PortB, 0xFF);
+
+    // Each direction of each device reaches its own pad's bit and no other.
+    struct Direction {
+        int device;
+        std::size_t flag;
+        std::uint8_t portA, portB;
+    };
+    for (const Direction& d : {Direction{1, kInputUp, 0xFE, 0xFF},
+                               {1, kInputDown, 0xFD, 0xFF},
+                               {1, kInputLeft, 0xFB, 0xFF},
+                               {1, kInputRight, 0xF7, 0xFF},
+                               {2, kInputUp, 0xBF, 0xFF},
+                               {2, kInputDown, 0x7F, 0xFF},
+                               {2, kInputLeft, 0xFF, 0xFE},
+                               {2, kInputRight, 0xFF, 0xFD}}) {
+        InputState held;
+        held.set(d.flag);
+        m.Input1.SetState(d.device == 1 ? held : InputState{});
+        m.Input2.SetState(d.device == 2 ? held : InputState{});
+        m->PollInput();
+        EXPECT_EQ(m->GetConsole().Bus.PortA, d.portA)
+            << "device " << d.device << " flag " << d.flag;
+        EXPECT_EQ(m->GetConsole().Bus.PortB, d.portB)
+            << "device " << d.device << " flag " << d.flag;
+    }
 }
 
 TEST(Machine, HeldPauseRaisesOneNmiWhileTheLockLasts) {
@@ -231,6 +272,20 @@ TEST(Machine, BatteryRamIsWrittenOnResetAndPauseOnlyWhenUsed) {
 
 TEST(Machine, FirmwareRunNamesAndItsRamGoesToTheDataFolderOnly) {
     TempFolder dir;
+    // Whatever the current folder is, nothing lands there.
+    const auto working = dir / "working";
+    std::filesystem::create_directories(working / "RAM");
+    const auto nothingWritten = [&] {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(working))
+            if (!entry.is_directory()) return false;
+        return true;
+    };
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(working);
+    struct Back {
+        std::filesystem::path to;
+        ~Back() { std::filesystem::current_path(to); }
+    } back{previous};
     HeadlessMachine m;
     m->Reset();
     m->SetRamFileName("");
@@ -240,12 +295,19 @@ TEST(Machine, FirmwareRunNamesAndItsRamGoesToTheDataFolderOnly) {
     m->GetConsole().Cpu.WriteMemory(0xFFFC, 0x08);
     m->GetConsole().Cpu.WriteMemory(0x8000, 0x01);
     m->Reset(); // no data folder: not written anywhere
-    EXPECT_FALSE(std::filesystem::exists("BIOS.SMS"));
+    EXPECT_TRUE(nothingWritten());
     std::filesystem::create_directories(dir / "RAM");
     m->SetDataFolder(dir.Path());
     m->GetConsole().Cpu.WriteMemory(0x8000, 0x01);
     m->Reset();
     EXPECT_TRUE(std::filesystem::exists(dir / "RAM" / "BIOS.RAM"));
+    EXPECT_TRUE(nothingWritten());
+    // A battery file the caller resolved takes its place.
+    m->SetBatteryFile(dir / "elsewhere.RAM");
+    m->GetConsole().Cpu.WriteMemory(0x8000, 0x01);
+    m->Reset();
+    EXPECT_TRUE(std::filesystem::exists(dir / "elsewhere.RAM"));
+    EXPECT_TRUE(nothingWritten());
 
     // After a cartridge, RunBios keeps the cartridge's name.
     m->SetRamFileName((dir / "RAM" / "game.RAM").string());
