@@ -1,7 +1,10 @@
 #pragma once
 
-// The console's numbers in one place: the frame's shape in lines and T-states, the clocks
-// and rates the chips are set up with, and the sizes of what the machine exchanges.
+// core: the console's chips as plain objects, standard library only (cpu, bus, vdp,
+// sound/psg, sound/ym2413, util); nothing here knows the machine, the platform or any file
+// name. This header holds the console's numbers in one place: the frame's shape in lines
+// and T-states, the clocks and rates the chips are set up with, and the sizes of what the
+// machine exchanges.
 
 #include <cstddef>
 #include <cstdint>

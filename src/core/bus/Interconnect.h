@@ -1,5 +1,8 @@
 #pragma once
 
+// core/bus: the console's I/O port decode to the video chip, the sound chips, the pad ports
+// and the control ports.
+
 #include "core/cpu/Z80CpuCore.h"
 #include "core/vdp/Vdp.h"
 
