@@ -1,4 +1,4 @@
-#include "machine/TSMS.h"
+#include "machine/Presenter.h"
 
 namespace velmar {
 
@@ -14,43 +14,36 @@ std::string ShortenAviName(const std::string& name) {
 }
 } // namespace
 
-bool TSMS::StartAviDump(const std::filesystem::path& fileName, const std::string& shortName) {
-    if (Ready != 1) return false;
-    bool ok = false;
-    WithCoresStill([&] {
-        AviWriter* avi = services_.Avi;
-        if (avi != nullptr) avi->Close();
-        if (avi == nullptr ||
-            !avi->Open(fileName, kFrameWidth, kFrameHeight, kAviFramesPerSecond).empty()) {
-            AviShortName.clear();
-            AviDumping = 0;
-            AviInterval = 0;
-            FramesDumped = 0;
-            return;
-        }
-        AviShortName = ShortenAviName(shortName);
-        AviDumping = 1;
-        AviInterval = kAviInterval;
-        FramesDumped = 0; // AviCountdown keeps its value
-        ok = true;
-    });
-    return ok;
+bool Presenter::StartAviDump(const std::filesystem::path& fileName, const std::string& shortName) {
+    AviWriter* avi = services_.Avi;
+    if (avi != nullptr) avi->Close();
+    if (avi == nullptr ||
+        !avi->Open(fileName, kFrameWidth, kFrameHeight, kAviFramesPerSecond).empty()) {
+        AviShortName.clear();
+        AviDumping = 0;
+        AviInterval = 0;
+        FramesDumped = 0;
+        return false;
+    }
+    AviShortName = ShortenAviName(shortName);
+    AviDumping = 1;
+    AviInterval = kAviInterval;
+    FramesDumped = 0; // AviCountdown keeps its value
+    return true;
 }
 
-void TSMS::StopAviDump() {
-    WithCoresStill([&] {
-        AviDumping = 0;
-        if (services_.Avi != nullptr) services_.Avi->Close();
-    });
+void Presenter::StopAviDump() {
+    AviDumping = 0;
+    if (services_.Avi != nullptr) services_.Avi->Close();
 }
 
 // Runs on the presentation side before the frame is shown.
-void TSMS::DumpAviFrame() {
+void Presenter::DumpAviFrame() {
     if (AviCountdown > 0) {
         --AviCountdown;
         return;
     }
-    Vdp.RenderFrame(FrameDib.Pixels.data(), 24, FrameBitmap::kPitch, 1);
+    console_.Vdp.RenderFrame(FrameDib.Pixels.data(), 24, FrameBitmap::kPitch, 1);
     FrameDib.MirrorVertically();
     if (services_.Avi == nullptr ||
         !services_.Avi->WriteFrame(FrameDib.Pixels.data(), FrameDib.Pixels.size())) {
@@ -62,7 +55,7 @@ void TSMS::DumpAviFrame() {
     AviCountdown = AviInterval - 1;
 }
 
-void TSMS::PresentHandedOverFrame() {
+void Presenter::PresentHandedOverFrame() {
     if (AviDumping == 1) DumpAviFrame();
     PresentFrame();
 }

@@ -1,4 +1,6 @@
-#include "machine/TSMS.h"
+#include "machine/Presenter.h"
+
+#include <algorithm>
 
 #include <cstring>
 #include <string>
@@ -21,8 +23,75 @@ void SetPad(T_INTERCONNECT_CORE& bus, bool pressed, PressFn press, ReleaseFn rel
 }
 } // namespace
 
+Presenter::Presenter(Console& console, const MachineServices& services)
+    : console_(console), services_(services),
+      clock_(services.Timer != nullptr ? services.Timer : &stillClock_) {
+    SamplesPerFrame = static_cast<std::int32_t>(SampleRate / FramesPerSecond);
+    WaveFormat.FormatTag = 1;
+    WaveFormat.Channels = 1;
+    WaveFormat.SamplesPerSec = SampleRate;
+    WaveFormat.AvgBytesPerSec = SampleRate * 16 / 8;
+    WaveFormat.BlockAlign = WaveFormat.Channels * 16 / 8;
+    WaveFormat.BitsPerSample = 16;
+    WaveFormat.ExtraSize = 0;
+    StreamBytes = SamplesPerFrame * 2 * kStreamFrames;
+    PerfFrequency = clock_->PerformanceFrequency();
+}
+
+// Creates the sound stream and sizes the display, once, before the first frame.
+void Presenter::PrepareOutput() {
+    if (outputPrepared_) return;
+    outputPrepared_ = true;
+    if (services_.Sound != nullptr)
+        services_.Sound->Create(WaveFormat, static_cast<std::uint32_t>(StreamBytes));
+    if (services_.Display != nullptr) services_.Display->Resize(kFrameWidth, kFrameHeight);
+    PerfLast = 0;
+    secondStart_ = 0;
+}
+
+// The frames-per-second count: after at least 1000 ms the frames of that window become Fps.
+// The difference is taken as an unsigned 64-bit value, so after the timer wraps the test
+// stays false until a fresh start is taken.
+void Presenter::CountFrame() {
+    const std::uint32_t now = clock_->Milliseconds();
+    const std::uint64_t elapsed =
+        static_cast<std::uint64_t>(now) - static_cast<std::uint64_t>(secondStart_);
+    if (elapsed >= 1000 && elapsed <= 0xFFFFFFFFull) {
+        Fps = static_cast<std::uint32_t>(FrameCount);
+        FrameCount = 0;
+        secondStart_ = clock_->Milliseconds();
+    }
+    ++FrameCount;
+}
+
+void Presenter::ResetStream() {
+    if (services_.Sound != nullptr && outputPrepared_) {
+        services_.Sound->Stop();
+        services_.Sound->SetPlayPosition(0);
+    }
+    WriteCursor = 0;
+    PlayCursor = 0;
+}
+
+void Presenter::StopStream() {
+    if (services_.Sound != nullptr) services_.Sound->Stop();
+}
+
+// An argument above 31 leaves its entry as it was.
+void Presenter::SetKeys(const std::array<std::uint32_t, kButtonCount>& keys) {
+    for (std::size_t k = 0; k < kButtonCount; ++k)
+        if (keys[k] <= kHighestButtonKey)
+            ButtonTable[k] = static_cast<std::uint8_t>(keys[k] + kInputButton1);
+}
+
+bool Presenter::SaveSnapshot(const std::filesystem::path& fileName) {
+    console_.Vdp.RenderFrame(FrameDib.Pixels.data(), 24, FrameBitmap::kPitch, 1);
+    FrameDib.MirrorVertically();
+    return static_cast<bool>(FrameDib.SaveBmp(fileName));
+}
+
 // Presents one finished frame: input, sound, picture, read-outs, flip, pacing.
-void TSMS::PresentFrame() {
+void Presenter::PresentFrame() {
     PollInput();
     StreamSound();
     DrawPicture();
@@ -31,7 +100,7 @@ void TSMS::PresentFrame() {
     Pace();
 }
 
-void TSMS::PollInput() {
+void Presenter::PollInput() {
     using B = T_INTERCONNECT_CORE;
     InputState in1{};
     InputState in2{};
@@ -43,32 +112,36 @@ void TSMS::PollInput() {
         services_.Input2->Update();
         in2 = services_.Input2->State();
     }
-    SetPad(Bus, Pressed(in1, kInputLeft), &B::Pad1LeftPress, &B::Pad1LeftRelease);
-    SetPad(Bus, Pressed(in1, kInputRight), &B::Pad1RightPress, &B::Pad1RightRelease);
-    SetPad(Bus, Pressed(in1, kInputUp), &B::Pad1UpPress, &B::Pad1UpRelease);
-    SetPad(Bus, Pressed(in1, kInputDown), &B::Pad1DownPress, &B::Pad1DownRelease);
-    SetPad(Bus, Pressed(in1, ButtonTable[0]), &B::Pad1Button1Press, &B::Pad1Button1Release);
-    SetPad(Bus, Pressed(in1, ButtonTable[1]), &B::Pad1Button2Press, &B::Pad1Button2Release);
-    SetPad(Bus, Pressed(in2, kInputLeft), &B::Pad2LeftPress, &B::Pad2LeftRelease);
-    SetPad(Bus, Pressed(in2, kInputRight), &B::Pad2RightPress, &B::Pad2RightRelease);
-    SetPad(Bus, Pressed(in2, kInputUp), &B::Pad2UpPress, &B::Pad2UpRelease);
-    SetPad(Bus, Pressed(in2, kInputDown), &B::Pad2DownPress, &B::Pad2DownRelease);
-    SetPad(Bus, Pressed(in2, ButtonTable[2]), &B::Pad2Button1Press, &B::Pad2Button1Release);
-    SetPad(Bus, Pressed(in2, ButtonTable[3]), &B::Pad2Button2Press, &B::Pad2Button2Release);
+    SetPad(console_.Bus, Pressed(in1, kInputLeft), &B::Pad1LeftPress, &B::Pad1LeftRelease);
+    SetPad(console_.Bus, Pressed(in1, kInputRight), &B::Pad1RightPress, &B::Pad1RightRelease);
+    SetPad(console_.Bus, Pressed(in1, kInputUp), &B::Pad1UpPress, &B::Pad1UpRelease);
+    SetPad(console_.Bus, Pressed(in1, kInputDown), &B::Pad1DownPress, &B::Pad1DownRelease);
+    SetPad(console_.Bus, Pressed(in1, ButtonTable[0]), &B::Pad1Button1Press,
+           &B::Pad1Button1Release);
+    SetPad(console_.Bus, Pressed(in1, ButtonTable[1]), &B::Pad1Button2Press,
+           &B::Pad1Button2Release);
+    SetPad(console_.Bus, Pressed(in2, kInputLeft), &B::Pad2LeftPress, &B::Pad2LeftRelease);
+    SetPad(console_.Bus, Pressed(in2, kInputRight), &B::Pad2RightPress, &B::Pad2RightRelease);
+    SetPad(console_.Bus, Pressed(in2, kInputUp), &B::Pad2UpPress, &B::Pad2UpRelease);
+    SetPad(console_.Bus, Pressed(in2, kInputDown), &B::Pad2DownPress, &B::Pad2DownRelease);
+    SetPad(console_.Bus, Pressed(in2, ButtonTable[2]), &B::Pad2Button1Press,
+           &B::Pad2Button1Release);
+    SetPad(console_.Bus, Pressed(in2, ButtonTable[3]), &B::Pad2Button2Press,
+           &B::Pad2Button2Release);
     // Held down, the pause key asks every frame; the CPU's NMI lock keeps it to one.
-    if (Pressed(in1, ButtonTable[kButtonPause])) Cpu.RaiseNmi();
-    if (resetButtonRequested_.exchange(false)) Bus.ResetButtonPress();
+    if (Pressed(in1, ButtonTable[kButtonPause])) console_.Cpu.RaiseNmi();
+    if (resetButtonRequested_.exchange(false)) console_.Bus.ResetButtonPress();
 }
 
 // Copies the frame's samples into the looping stream and keeps the player a safe distance
 // behind: rewound when it comes too close, started once enough is buffered.
-void TSMS::StreamSound() {
+void Presenter::StreamSound() {
     StreamBuffer* sound = services_.Sound;
     if (sound == nullptr) return;
     const auto frameBytes = static_cast<std::uint32_t>(SamplesPerFrame) * 2;
     const std::span<std::uint8_t> region = sound->Lock(WriteCursor, frameBytes);
     const std::size_t copied = std::min<std::size_t>(region.size(), frameBytes);
-    if (copied > 0) std::memcpy(region.data(), SampleBuffer.data(), copied);
+    if (copied > 0) std::memcpy(region.data(), console_.SampleBuffer.data(), copied);
     sound->Unlock();
 
     const auto streamBytes = static_cast<std::uint32_t>(StreamBytes);
@@ -83,19 +156,19 @@ void TSMS::StreamSound() {
     if (!sound->IsPlaying() && CursorDelta > startBytes) sound->Play();
 }
 
-void TSMS::DrawPicture() {
+void Presenter::DrawPicture() {
     DisplaySurface* display = services_.Display;
     if (display == nullptr) return;
     if (display->Height() != kFrameHeight || display->Width() != kFrameWidth)
         display->Resize(kFrameWidth, kFrameHeight);
     SurfaceLock lock;
     if (!display->Lock(lock)) return;
-    Vdp.RenderFrame(lock.Pixels, lock.BitsPerPixel, lock.Pitch, Hq2xOn);
+    console_.Vdp.RenderFrame(lock.Pixels, lock.BitsPerPixel, lock.Pitch, Hq2xOn);
     display->Unlock();
 }
 
 // The read-outs, each in a black box with a yellow title and white lines.
-void TSMS::DrawReadouts() {
+void Presenter::DrawReadouts() {
     TextCanvas* canvas = services_.Canvas;
     if (canvas == nullptr) return;
     const auto begin = [canvas](int left, int top, int right, int bottom, int titleLeft,
@@ -120,7 +193,7 @@ void TSMS::DrawReadouts() {
     }
     if (PsgStatusOn == 1) {
         std::array<std::uint16_t, 8> status{};
-        Psg.GetStatus(status);
+        console_.Psg.GetStatus(status);
         begin(10, 37, 125, 145, 13, 40, "  PSG STATUS  - V.U. ");
         static constexpr const char* kLabels[8] = {
             "Atenua TONE1: ", "Freque TONE1: ", "Atenua TONE2: ", "Freque TONE2: ",
@@ -137,7 +210,7 @@ void TSMS::DrawReadouts() {
     }
     if (VdpStatusOn == 1) {
         std::array<std::uint8_t, 7> info{};
-        Vdp.GetStatusInfo(info);
+        console_.Vdp.GetStatusInfo(info);
         begin(10, 157, 105, 255, 13, 160, "    VDP STATUS   ");
         // GetStatusInfo order: R1 bit 1, R0 bit 4, R1 bit 5, R8, R9, R1 bit 6, R10.
         line(170, "Sprites 8x16: ", info[0]);
@@ -147,14 +220,14 @@ void TSMS::DrawReadouts() {
         line(210, "Horiz Scroll: ", info[3]);
         line(220, "Verti Scroll: ", info[4]);
         line(230, "Video Active: ", info[5]);
-        line(240, "Frames p/ Sc: ", Fps / (static_cast<std::uint32_t>(Frameskip) + 1));
+        line(240, "Frames p/ Sc: ", Fps / (static_cast<std::uint32_t>(console_.Frameskip) + 1));
         canvas->Release();
     }
 }
 
 // Holds each frame until one frame period has passed since the previous release. A counter
 // that goes backwards ends the wait at once; the first frame is not held.
-void TSMS::Pace() {
+void Presenter::Pace() {
     PerfNow = clock_->PerformanceCounter();
     if (PerfLast != 0 && FramesPerSecond != 0) {
         const std::int64_t target = PerfFrequency / FramesPerSecond;

@@ -1,7 +1,5 @@
 #include "machine/TSMS.h"
 
-#include "machine/GameFiles.h"
-
 #include <algorithm>
 
 namespace velmar {
@@ -9,58 +7,33 @@ namespace velmar {
 using namespace machine;
 
 TSMS::TSMS(const MachineServices& services)
-    : services_(services), clock_(services.Timer != nullptr ? services.Timer : &stillClock_) {
-    Cpu.Reset(Bus);
-    Bus.Connect(Vdp, Psg, Fm);
-    Vdp.Reset();
-    Psg.Reset();
+    : presenter_(console_, services), thread_(console_, presenter_, services.HandOver) {}
 
-    Ready = 0;
-    FramesPerSecond = kDefaultFramesPerSecond;
-    ClockHz = kDefaultClockHz;
-    SampleRate = kDefaultSampleRate;
-    Frameskip = 0;
-    MixerOn = 1;
-    WriteCursor = 0;
-    PlayCursor = 0;
-    VdpStatusOn = 0;
-    PsgStatusOn = 0;
-    Hq2xOn = 1;
-    SamplesPerFrame = static_cast<std::int32_t>(SampleRate / FramesPerSecond);
+TSMS::~TSMS() = default;
 
-    Psg.Configure(FramesPerSecond, SampleRate, ClockHz, kLinesPerFrame);
-    Fm.Configure(FramesPerSecond, SampleRate, ClockHz, kLinesPerFrame);
-    Fm.SetFmEnabled(0);
-
-    WaveFormat.FormatTag = 1;
-    WaveFormat.Channels = 1;
-    WaveFormat.SamplesPerSec = SampleRate;
-    WaveFormat.AvgBytesPerSec = SampleRate * 16 / 8;
-    WaveFormat.BlockAlign = WaveFormat.Channels * 16 / 8;
-    WaveFormat.BitsPerSample = 16;
-    WaveFormat.ExtraSize = 0;
-    StreamBytes = SamplesPerFrame * 2 * kStreamFrames;
-
-    PerfFrequency = clock_->PerformanceFrequency();
-    Cpu.SetBiosType(1);
+// Only a file the caller resolved is written: a firmware run without a data folder or a
+// battery file keeps its RAM nowhere rather than in whatever the current folder is.
+void TSMS::SaveBatteryRam() {
+    if (batteryFile_.empty()) return;
+    (void)console_.Cpu.SaveBatteryRam(batteryFile_); // silent
 }
 
-// A name without a folder (the firmware run's "BIOS.SMS") never lands in whatever the
-// current folder happens to be: it goes to the data folder, or nowhere.
-void TSMS::SaveBatteryRam() {
-    if (RamFileName.empty() || (RamFileName == kBiosRamFileName && dataFolder_.empty())) return;
-    (void)Cpu.SaveBatteryRam(GameFiles(dataFolder_).BatteryFile(RamFileName)); // silent
+void TSMS::SetBatteryFile(const std::filesystem::path& file) {
+    WithCoresStill([&] { batteryFile_ = file; });
 }
 
 void TSMS::SetDataFolder(const std::filesystem::path& folder) {
-    WithCoresStill([&] { dataFolder_ = folder; });
+    WithCoresStill([&] {
+        firmwareBatteryFile_ = folder.empty() ? folder : folder / "RAM" / "BIOS.RAM";
+        if (RamFileName == kBiosRamFileName) batteryFile_ = firmwareBatteryFile_;
+    });
 }
 
 FileResult TSMS::LoadCartridge(const std::filesystem::path& fileName) {
     FileResult result;
     WithCoresStill([&] {
-        result = Cpu.LoadRom(fileName);
-        if (result) Ready = 1;
+        result = console_.Cpu.LoadRom(fileName);
+        if (result) ready_ = 1;
     });
     return result;
 }
@@ -68,50 +41,47 @@ FileResult TSMS::LoadCartridge(const std::filesystem::path& fileName) {
 void TSMS::Reset() {
     WithCoresStill([&] {
         SaveBatteryRam();
-        Cpu.Reset(Bus);
-        Bus.Connect(Vdp, Psg, Fm);
-        Psg.Reset();
-        Fm.Reset();
-        Vdp.Reset();
-        if (services_.Sound != nullptr && outputPrepared_) {
-            services_.Sound->Stop();
-            services_.Sound->SetPlayPosition(0);
-        }
-        WriteCursor = 0;
-        PlayCursor = 0;
+        console_.Reset();
+        presenter_.ResetStream();
     });
 }
 
 // The reset button is one bit of a pad byte: while frames run it is pressed at the next
 // presentation step, so the command never waits.
 void TSMS::GameReset() {
-    if (IsRunning() && !OnControlledThread()) {
-        resetButtonRequested_.store(true);
+    if (IsRunning() && !thread_.OnControlledThread()) {
+        presenter_.RequestResetButton();
         return;
     }
-    Bus.ResetButtonPress();
+    console_.Bus.ResetButtonPress();
 }
 
 void TSMS::RunBios() {
-    Ready = 1;
-    if (RamFileName.empty()) RamFileName = kBiosRamFileName;
+    WithCoresStill([&] {
+        ready_ = 1;
+        if (!RamFileName.empty()) return;
+        RamFileName = kBiosRamFileName;
+        batteryFile_ = firmwareBatteryFile_;
+    });
 }
 
 void TSMS::SetBiosType(std::uint8_t value) {
-    WithCoresStill([&] { Cpu.SetBiosType(value); });
+    WithCoresStill([&] { console_.Cpu.SetBiosType(value); });
 }
 
 void TSMS::SetRamFileName(const std::string& fileName) {
     WithCoresStill([&] {
         RamFileName = fileName;
+        batteryFile_ =
+            fileName == kBiosRamFileName ? firmwareBatteryFile_ : std::filesystem::path(fileName);
         if (fileName.empty()) return;
         // Each cartridge has its own RAM: a game without a RAM file starts from a clear one
         // rather than inheriting, and later overwriting, another game's save.
         std::error_code ec;
         if (!std::filesystem::exists(fileName, ec) && !ec)
-            Cpu.CartridgeRam.fill(0);
+            console_.Cpu.CartridgeRam.fill(0);
         else
-            (void)Cpu.LoadBatteryRam(fileName); // an unreadable file is ignored
+            (void)console_.Cpu.LoadBatteryRam(fileName); // an unreadable file is ignored
     });
 }
 
@@ -121,12 +91,7 @@ std::string TSMS::GetRamFileName() const {
 
 FileResult TSMS::SaveStateToFile(const std::filesystem::path& fileName) {
     FileResult result;
-    WithCoresStill([&] {
-        StateWriter writer;
-        Cpu.SaveState(writer);
-        Vdp.SaveState(writer);
-        result = WriteFileAtomic(fileName, writer.Data());
-    });
+    WithCoresStill([&] { result = WriteFileAtomic(fileName, console_.SaveState()); });
     return result;
 }
 
@@ -138,80 +103,112 @@ FileResult TSMS::LoadStateFromFile(const std::filesystem::path& fileName) {
     if (bytes.size() != kStateFileSize)
         return {"'" + fileName.string() + "': not a save state (" + std::to_string(bytes.size()) +
                 " bytes, a state has " + std::to_string(kStateFileSize) + ")"};
-    WithCoresStill([&] {
-        StateReader reader(bytes);
-        Cpu.LoadState(reader);
-        Vdp.LoadState(reader);
-    });
+    WithCoresStill([&] { console_.LoadState(bytes); });
     return {};
 }
 
 bool TSMS::SaveSnapshot(const std::filesystem::path& fileName) {
-    if (Ready != 1) return false;
+    if (!GetReady()) return false;
     bool ok = false;
-    WithCoresStill([&] {
-        Vdp.RenderFrame(FrameDib.Pixels.data(), 24, FrameBitmap::kPitch, 1);
-        FrameDib.MirrorVertically();
-        ok = static_cast<bool>(FrameDib.SaveBmp(fileName));
-    });
+    WithCoresStill([&] { ok = presenter_.SaveSnapshot(fileName); });
     return ok;
+}
+
+bool TSMS::StartAviDump(const std::filesystem::path& fileName, const std::string& shortName) {
+    if (!GetReady()) return false;
+    bool ok = false;
+    WithCoresStill([&] { ok = presenter_.StartAviDump(fileName, shortName); });
+    return ok;
+}
+
+void TSMS::StopAviDump() {
+    WithCoresStill([&] { presenter_.StopAviDump(); });
 }
 
 // An argument above 31 leaves its entry as it was.
 void TSMS::SetKeys(std::uint32_t pad1Button1, std::uint32_t pad1Button2, std::uint32_t pad2Button1,
                    std::uint32_t pad2Button2, std::uint32_t pause) {
-    const std::uint32_t keys[kButtonCount] = {pad1Button1, pad1Button2, pad2Button1, pad2Button2,
-                                              pause};
     WithCoresStill([&] {
-        for (std::size_t k = 0; k < kButtonCount; ++k)
-            if (keys[k] <= kHighestButtonKey)
-                ButtonTable[k] = static_cast<std::uint8_t>(keys[k] + kInputButton1);
+        presenter_.SetKeys({pad1Button1, pad1Button2, pad2Button1, pad2Button2, pause});
     });
 }
 
 void TSMS::SetFrameskip(std::uint8_t value) {
-    WithCoresStill([&] { Frameskip = value; });
+    WithCoresStill([&] { console_.Frameskip = value; });
 }
 void TSMS::SetBackground(std::uint8_t value) {
-    WithCoresStill([&] { Vdp.SetBackgroundEnabled(value); });
+    WithCoresStill([&] { console_.Vdp.SetBackgroundEnabled(value); });
 }
 void TSMS::SetSprites(std::uint8_t value) {
-    WithCoresStill([&] { Vdp.SetSpritesEnabled(value); });
+    WithCoresStill([&] { console_.Vdp.SetSpritesEnabled(value); });
 }
 void TSMS::SetHq2x(std::uint8_t value) {
-    WithCoresStill([&] { Hq2xOn = value; });
+    WithCoresStill([&] { presenter_.Hq2xOn = value; });
 }
 void TSMS::SetVdpStatus(std::uint8_t value) {
-    WithCoresStill([&] { VdpStatusOn = value; });
+    WithCoresStill([&] { presenter_.VdpStatusOn = value; });
 }
 void TSMS::SetPsgStatus(std::uint8_t value) {
-    WithCoresStill([&] { PsgStatusOn = value; });
+    WithCoresStill([&] { presenter_.PsgStatusOn = value; });
 }
 void TSMS::SetMixer(std::uint8_t value) {
-    WithCoresStill([&] { MixerOn = value; });
+    WithCoresStill([&] { console_.MixerOn = value; });
 }
 void TSMS::SetPsgOutput(std::uint8_t value) {
-    WithCoresStill([&] { Psg.SetOutputEnabled(value); });
+    WithCoresStill([&] { console_.Psg.SetOutputEnabled(value); });
 }
 void TSMS::SetPsgChannel(std::uint32_t channel, std::uint8_t value) {
     WithCoresStill([&] {
         switch (channel) {
-        case 0: Psg.SetToneEnabled1(value); break;
-        case 1: Psg.SetToneEnabled2(value); break;
-        case 2: Psg.SetToneEnabled3(value); break;
-        case 3: Psg.SetNoiseEnabled(value); break;
+        case 0: console_.Psg.SetToneEnabled1(value); break;
+        case 1: console_.Psg.SetToneEnabled2(value); break;
+        case 2: console_.Psg.SetToneEnabled3(value); break;
+        case 3: console_.Psg.SetNoiseEnabled(value); break;
         default: break;
         }
     });
 }
 void TSMS::SetPsgWaveShape(std::uint8_t value) {
-    WithCoresStill([&] { Psg.SetSquareWave(value); });
+    WithCoresStill([&] { console_.Psg.SetSquareWave(value); });
 }
 void TSMS::SetFmOutput(std::uint8_t value) {
-    WithCoresStill([&] { Fm.SetFmEnabled(value); });
+    WithCoresStill([&] { console_.Fm.SetFmEnabled(value); });
 }
 void TSMS::SetFmChannel(std::uint32_t channel, std::uint8_t value) {
-    WithCoresStill([&] { Fm.SetChannelEnabled(static_cast<std::uint8_t>(channel), value); });
+    WithCoresStill(
+        [&] { console_.Fm.SetChannelEnabled(static_cast<std::uint8_t>(channel), value); });
+}
+
+// Pausing holds the thread at a frame boundary; the battery RAM is saved either way.
+void TSMS::PauseEmulation() {
+    if (thread_.OnControlledThread()) { // a frame boundary is already being held
+        SaveBatteryRam();
+        return;
+    }
+    const bool wasRunning = thread_.Park();
+    SaveBatteryRam();
+    if (wasRunning) {
+        console_.Psg.Reset(); // silences the chip
+        presenter_.StopStream();
+    }
+}
+
+// Resumes only a parked machine that has a cartridge or the firmware to run.
+void TSMS::ResumeEmulation() {
+    if (!GetReady() || thread_.OnControlledThread()) return;
+    thread_.Resume();
+}
+
+void TSMS::ServiceHandOver() {
+    thread_.ServiceHandOver();
+}
+
+void TSMS::PollInput() {
+    WithCoresStill([&] { presenter_.PollInput(); });
+}
+
+bool TSMS::IsRunning() const {
+    return thread_.IsRunning();
 }
 
 } // namespace velmar

@@ -83,15 +83,15 @@ TEST(Firmware, EachImageHandsOverToAHeaderlessCartridgeLikeTheConsoleDoes) {
         EXPECT_GE(frames, c.earliest);
         EXPECT_LE(frames, c.latest);
         EXPECT_EQ(Ram(*machine, kBootFlagCopy), 0xAB);
-        EXPECT_EQ(machine->Cpu.MemoryControl, 0xAB);
+        EXPECT_EQ(machine->GetConsole().Cpu.MemoryControl, 0xAB);
         const std::uint16_t sp = static_cast<std::uint16_t>(Ram(*machine, kStackLow) |
                                                             Ram(*machine, kStackLow + 1) << 8);
         EXPECT_GE(sp, 0xD000);
         EXPECT_LE(sp, 0xE000);
         EXPECT_EQ(Ram(*machine, kFlagsAfterLdAI) & kParityOverflow, 0) << "interrupts left on";
-        EXPECT_EQ(machine->Cpu.PageRegisters[0], 0);
-        EXPECT_EQ(machine->Cpu.PageRegisters[1], 1);
-        EXPECT_EQ(machine->Cpu.PageRegisters[2], 2);
+        EXPECT_EQ(machine->GetConsole().Cpu.PageRegisters[0], 0);
+        EXPECT_EQ(machine->GetConsole().Cpu.PageRegisters[1], 1);
+        EXPECT_EQ(machine->GetConsole().Cpu.PageRegisters[2], 2);
     }
 }
 
@@ -120,7 +120,8 @@ TEST(Firmware, WithoutACartridgeEachImageShowsTheVelmarScreenAndStaysInTheFirmwa
                 machine->RunBios();
             }
             for (int f = 0; f < 150; ++f) machine->RunFrame();
-            EXPECT_EQ(machine->Cpu.MemoryControl & 0x08, 0) << "a cartridge was started";
+            EXPECT_EQ(machine->GetConsole().Cpu.MemoryControl & 0x08, 0)
+                << "a cartridge was started";
             // Title, stripes, subtitle and panel: many colours over the whole screen, and
             // the message row (rows 16-18 of tiles) holds text on the panel.
             EXPECT_GE(ColoursIn(*machine, 0, 0, kWidth, kHeight).size(), 8u);
@@ -137,7 +138,8 @@ TEST(Firmware, TheNoCartridgeScreenIsAnimated) {
     for (int f = 0; f < 160; ++f) {
         machine->RunFrame();
         if (f >= 20 && f % 8 == 0) {
-            pictures.emplace(machine->Vdp.FrameBuffer.begin(), machine->Vdp.FrameBuffer.end());
+            pictures.emplace(machine->GetConsole().Vdp.FrameBuffer.begin(),
+                             machine->GetConsole().Vdp.FrameBuffer.end());
         }
     }
     EXPECT_GE(pictures.size(), 3u);

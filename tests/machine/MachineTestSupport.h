@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TestSupport.h"
 #include "machine/TSMS.h"
 #include "platform/null/NullClock.h"
 #include "platform/null/NullDisplay.h"
@@ -14,27 +15,6 @@
 #include <vector>
 
 namespace velmar::testing {
-
-// A scratch folder removed at the end of the test.
-class TempFolder {
-  public:
-    TempFolder() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = std::filesystem::temp_directory_path() /
-                ("velmar_" + std::string(info->test_suite_name()) + "_" + info->name());
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& Path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-  private:
-    std::filesystem::path path_;
-};
 
 // Writes a cartridge image; all zero bytes make an endless NOP slide.
 inline std::filesystem::path WriteRom(const std::filesystem::path& file,

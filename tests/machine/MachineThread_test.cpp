@@ -93,7 +93,7 @@ TEST(MachineThread, PauseParksAtAFrameBoundaryAndResumeContinues) {
     EXPECT_FALSE(m->IsRunning());
     const int frames = m.Input1.Updates.load();
     // Parked between frames: every frame run was also presented, and nothing runs now.
-    EXPECT_EQ(m->FrameCount, frames);
+    EXPECT_EQ(m->GetPresenter().FrameCount, frames);
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(m.Input1.Updates.load(), frames);
     m->PauseEmulation(); // pausing twice is harmless
@@ -108,7 +108,7 @@ TEST(MachineThread, PauseParksAtAFrameBoundaryAndResumeContinues) {
     const int later = m.Input1.Updates.load();
     ASSERT_TRUE(WaitUntil([&] { return m.Input1.Updates.load() >= later + 5; }));
     m->PauseEmulation();
-    EXPECT_EQ(m->Frameskip, 0);
+    EXPECT_EQ(m->GetConsole().Frameskip, 0);
 }
 
 TEST(MachineThread, HandOverWaitsForThePresentationSide) {

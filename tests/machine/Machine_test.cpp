@@ -19,23 +19,23 @@ constexpr std::uint8_t kCartridgeMapped = 0x08;
 void StartNopSlide(TSMS& m, const TempFolder& dir) {
     m.Reset();
     ASSERT_TRUE(m.LoadCartridge(WriteRom(dir / "nop.sms", std::vector<std::uint8_t>(32768, 0))));
-    m.Cpu.MemoryControl = kCartridgeMapped;
+    m.GetConsole().Cpu.MemoryControl = kCartridgeMapped;
 }
 
 TEST(Machine, DefaultsAfterCreation) {
     HeadlessMachine m;
-    EXPECT_EQ(m->Ready, 0);
-    EXPECT_EQ(m->FramesPerSecond, 60u);
-    EXPECT_EQ(m->ClockHz, 3546893u);
-    EXPECT_EQ(m->SamplesPerFrame, 735);
-    EXPECT_EQ(m->StreamBytes, 17640);
-    EXPECT_EQ(m->WaveFormat.AvgBytesPerSec, 88200u);
-    EXPECT_EQ(m->WaveFormat.BlockAlign, 2);
-    EXPECT_EQ(m->MixerOn, 1);
-    EXPECT_EQ(m->Hq2xOn, 1);
-    EXPECT_EQ(m->Cpu.BiosType, 1);
-    EXPECT_EQ(m->Fm.ReadControl(), 0) << "the FM unit starts switched off";
-    EXPECT_EQ(m->PerfFrequency, 1000);
+    EXPECT_FALSE(m->GetReady());
+    EXPECT_EQ(m->GetPresenter().FramesPerSecond, 60u);
+    EXPECT_EQ(m->GetConsole().ClockHz, 3546893u);
+    EXPECT_EQ(m->GetPresenter().SamplesPerFrame, 735);
+    EXPECT_EQ(m->GetPresenter().StreamBytes, 17640);
+    EXPECT_EQ(m->GetPresenter().WaveFormat.AvgBytesPerSec, 88200u);
+    EXPECT_EQ(m->GetPresenter().WaveFormat.BlockAlign, 2);
+    EXPECT_EQ(m->GetConsole().MixerOn, 1);
+    EXPECT_EQ(m->GetPresenter().Hq2xOn, 1);
+    EXPECT_EQ(m->GetConsole().Cpu.BiosType, 1);
+    EXPECT_EQ(m->GetConsole().Fm.ReadControl(), 0) << "the FM unit starts switched off";
+    EXPECT_EQ(m->GetPresenter().PerfFrequency, 1000);
 }
 
 TEST(Machine, FrameskipDrawsOneFrameInNPlusOne) {
@@ -45,8 +45,8 @@ TEST(Machine, FrameskipDrawsOneFrameInNPlusOne) {
     std::vector<int> counter;
     for (int frame = 0; frame < 9; ++frame) {
         m->RunFrame();
-        drawn.push_back(m->LastFrameDrawn);
-        counter.push_back(m->FrameskipCounter);
+        drawn.push_back(m->GetConsole().LastFrameDrawn);
+        counter.push_back(m->GetConsole().FrameskipCounter);
     }
     // After each decrement the counter read -1, 2, 1, 0, -1 ...; a drawn frame reloads it.
     EXPECT_EQ(drawn,
@@ -58,7 +58,7 @@ TEST(Machine, FrameskipDrawsOneFrameInNPlusOne) {
     drawn.clear();
     for (int frame = 0; frame < 6; ++frame) {
         m->RunFrame();
-        drawn.push_back(m->LastFrameDrawn);
+        drawn.push_back(m->GetConsole().LastFrameDrawn);
     }
     EXPECT_EQ(drawn, (std::vector<bool>{false, false, false, true, false, true}));
 }
@@ -68,20 +68,38 @@ TEST(Machine, EveryFrameRunsTheSameCpuTimeWithOrWithoutSound) {
     HeadlessMachine m;
     StartNopSlide(*m.Machine, dir);
     m->RunFrame();
-    EXPECT_EQ(m->Cpu.PC, 59736 / 4) << "one frame is 59736 T-states";
-    EXPECT_EQ(m->Cpu.R, static_cast<std::uint8_t>(3 * (59736 / 4)));
+    EXPECT_EQ(m->GetConsole().Cpu.PC, 59736 / 4) << "one frame is 59736 T-states";
+    EXPECT_EQ(m->GetConsole().Cpu.R, static_cast<std::uint8_t>(3 * (59736 / 4)));
 
     StartNopSlide(*m.Machine, dir);
     m->SetMixer(0);
-    std::fill(m->SampleBuffer.begin(), m->SampleBuffer.end(), std::int16_t{7});
+    std::fill(m->GetConsole().SampleBuffer.begin(), m->GetConsole().SampleBuffer.end(),
+              std::int16_t{7});
     m->RunFrame();
-    EXPECT_EQ(m->Cpu.PC, 59736 / 4);
-    EXPECT_TRUE(std::all_of(m->SampleBuffer.begin(), m->SampleBuffer.begin() + 8192,
+    EXPECT_EQ(m->GetConsole().Cpu.PC, 59736 / 4);
+    EXPECT_TRUE(std::all_of(m->GetConsole().SampleBuffer.begin(),
+                            m->GetConsole().SampleBuffer.begin() + 8192,
                             [](std::int16_t s) { return s == 0; }));
-    EXPECT_EQ(m->SampleBuffer[8192], 7);
+    EXPECT_EQ(m->GetConsole().SampleBuffer[8192], 7);
     // The stream carries that silence.
     const auto& stream = m.Sound.Data();
     EXPECT_TRUE(std::all_of(stream.begin(), stream.begin() + 1470, [](auto b) { return b == 0; }));
+}
+
+// The video step of a line runs before the line's CPU time: the first instruction of a frame
+// reads the V counter of line 0, not the one left by the previous frame's last line.
+TEST(Console, EachLineSeesItsVideoStepBeforeItsCpuTime) {
+    auto c = std::make_unique<Console>();
+    c->Cpu.MemoryControl = kCartridgeMapped;
+    const std::uint8_t program[] = {0x76, 0xDB, 0x7E, 0x76}; // HALT; IN A,(0x7E); HALT
+    std::copy(std::begin(program), std::end(program), c->Cpu.RomImage.begin());
+    c->EmulateFrame();
+    c->Cpu.PC = 1;
+    c->Cpu.Halted = 0;
+    c->Cpu.A = 0x55;
+    c->EmulateFrame();
+    EXPECT_EQ(c->Cpu.A, 0) << "line 0's V counter";
+    EXPECT_EQ(c->Cpu.PC, 4);
 }
 
 TEST(Machine, PacingHoldsOneFramePeriodAndEndsAtOnceWhenTheCounterGoesBack) {
@@ -89,7 +107,7 @@ TEST(Machine, PacingHoldsOneFramePeriodAndEndsAtOnceWhenTheCounterGoesBack) {
     // First frame: nothing to wait for.
     m.Clock.CounterNow = 100;
     m->RunFrame();
-    EXPECT_EQ(m->PerfLast, 100);
+    EXPECT_EQ(m->GetPresenter().PerfLast, 100);
     EXPECT_TRUE(m.Clock.Sleeps.empty());
 
     // The counter reads behind the last release: the wait ends without sleeping.
@@ -97,14 +115,15 @@ TEST(Machine, PacingHoldsOneFramePeriodAndEndsAtOnceWhenTheCounterGoesBack) {
     m.Clock.QueueCounter(50);
     m->RunFrame();
     EXPECT_TRUE(m.Clock.Sleeps.empty());
-    EXPECT_EQ(m->PerfLast, 50);
+    EXPECT_EQ(m->GetPresenter().PerfLast, 50);
 
     // A normal frame is held for 1000 / 60 = 16 ticks, sleeping 1 ms while more than 2 ms
     // remain and giving up time slices after that.
     m.Clock.CounterNow = 50;
     m->RunFrame();
-    EXPECT_GE(m->PerfLast - 50, 16);
-    EXPECT_LE(m->PerfLast - 50, 16 + 11); // one burst of eleven 1-tick slices at most
+    EXPECT_GE(m->GetPresenter().PerfLast - 50, 16);
+    EXPECT_LE(m->GetPresenter().PerfLast - 50,
+              16 + 11); // one burst of eleven 1-tick slices at most
     ASSERT_FALSE(m.Clock.Sleeps.empty());
     EXPECT_EQ(m.Clock.Sleeps.front(), 1u);
     EXPECT_EQ(m.Clock.Sleeps.back(), 0u);
@@ -114,15 +133,15 @@ TEST(Machine, FpsCountsFramesOfTheLastSecond) {
     HeadlessMachine m;
     m.Clock.MillisecondsNow = 500;
     for (int i = 0; i < 30; ++i) m->RunFrame();
-    EXPECT_EQ(m->Fps, 0u);
+    EXPECT_EQ(m->GetFps(), 0u);
     m.Clock.MillisecondsNow = 1000;
     m->RunFrame(); // 1000 ms since the start at 0: the 30 earlier frames
-    EXPECT_EQ(m->Fps, 30u);
-    EXPECT_EQ(m->FrameCount, 1);
+    EXPECT_EQ(m->GetFps(), 30u);
+    EXPECT_EQ(m->GetPresenter().FrameCount, 1);
     // A timer that wrapped below the start never completes a window.
     m.Clock.MillisecondsNow = 10;
     for (int i = 0; i < 5; ++i) m->RunFrame();
-    EXPECT_EQ(m->Fps, 30u);
+    EXPECT_EQ(m->GetFps(), 30u);
 }
 
 TEST(Machine, SetKeysAndThePadPolling) {
@@ -133,13 +152,13 @@ TEST(Machine, SetKeysAndThePadPolling) {
     m.Input1.SetState(up);
     m.Input2.SetState(up);
     m->PollInput();
-    EXPECT_EQ(m->Bus.PortA, 0xFF & ~(0x01 | 0x10 | 0x20 | 0x40));
-    EXPECT_EQ(m->Bus.PortB, 0xFF & ~(0x04 | 0x08));
+    EXPECT_EQ(m->GetConsole().Bus.PortA, 0xFF & ~(0x01 | 0x10 | 0x20 | 0x40));
+    EXPECT_EQ(m->GetConsole().Bus.PortB, 0xFF & ~(0x04 | 0x08));
 
     m->SetKeys(0, 1, 0, 1, 2);
-    EXPECT_EQ(m->ButtonTable, (std::array<std::uint8_t, 5>{4, 5, 4, 5, 6}));
+    EXPECT_EQ(m->GetPresenter().ButtonTable, (std::array<std::uint8_t, 5>{4, 5, 4, 5, 6}));
     m->SetKeys(32, 0xFFFFFFFF, 31, 40, 3);
-    EXPECT_EQ(m->ButtonTable, (std::array<std::uint8_t, 5>{4, 5, 35, 5, 7}));
+    EXPECT_EQ(m->GetPresenter().ButtonTable, (std::array<std::uint8_t, 5>{4, 5, 35, 5, 7}));
 
     // Buttons 1 and 2 of each device and the directions of pad 2.
     InputState one;
@@ -152,13 +171,38 @@ TEST(Machine, SetKeysAndThePadPolling) {
     m.Input1.SetState(one);
     m.Input2.SetState(two);
     m->PollInput();
-    EXPECT_EQ(m->Bus.PortA, 0xFF & ~(0x04 | 0x20 | 0x80));
-    EXPECT_EQ(m->Bus.PortB, 0xFF & ~(0x02 | 0x04));
+    EXPECT_EQ(m->GetConsole().Bus.PortA, 0xFF & ~(0x04 | 0x20 | 0x80));
+    EXPECT_EQ(m->GetConsole().Bus.PortB, 0xFF & ~(0x02 | 0x04));
     m.Input1.SetState({});
     m.Input2.SetState({});
     m->PollInput();
-    EXPECT_EQ(m->Bus.PortA, 0xFF);
-    EXPECT_EQ(m->Bus.PortB, 0xFF);
+    EXPECT_EQ(m->GetConsole().Bus.PortA, 0xFF);
+    EXPECT_EQ(m->GetConsole().Bus.PortB, 0xFF);
+
+    // Each direction of each device reaches its own pad's bit and no other.
+    struct Direction {
+        int device;
+        std::size_t flag;
+        std::uint8_t portA, portB;
+    };
+    for (const Direction& d : {Direction{1, kInputUp, 0xFE, 0xFF},
+                               {1, kInputDown, 0xFD, 0xFF},
+                               {1, kInputLeft, 0xFB, 0xFF},
+                               {1, kInputRight, 0xF7, 0xFF},
+                               {2, kInputUp, 0xBF, 0xFF},
+                               {2, kInputDown, 0x7F, 0xFF},
+                               {2, kInputLeft, 0xFF, 0xFE},
+                               {2, kInputRight, 0xFF, 0xFD}}) {
+        InputState held;
+        held.set(d.flag);
+        m.Input1.SetState(d.device == 1 ? held : InputState{});
+        m.Input2.SetState(d.device == 2 ? held : InputState{});
+        m->PollInput();
+        EXPECT_EQ(m->GetConsole().Bus.PortA, d.portA)
+            << "device " << d.device << " flag " << d.flag;
+        EXPECT_EQ(m->GetConsole().Bus.PortB, d.portB)
+            << "device " << d.device << " flag " << d.flag;
+    }
 }
 
 TEST(Machine, HeldPauseRaisesOneNmiWhileTheLockLasts) {
@@ -166,29 +210,29 @@ TEST(Machine, HeldPauseRaisesOneNmiWhileTheLockLasts) {
     HeadlessMachine m;
     StartNopSlide(*m.Machine, dir);
     m->SetKeys(0, 1, 0, 1, 2);
-    m->Cpu.SP = 0xDFF0;
+    m->GetConsole().Cpu.SP = 0xDFF0;
     InputState pause;
     pause.set(kInputButton1 + 2);
     m.Input1.SetState(pause);
     m->PollInput();
-    EXPECT_EQ(m->Cpu.PC, 0x0066);
-    EXPECT_EQ(m->Cpu.SP, 0xDFEE);
+    EXPECT_EQ(m->GetConsole().Cpu.PC, 0x0066);
+    EXPECT_EQ(m->GetConsole().Cpu.SP, 0xDFEE);
     m->RunFrame(); // presentation polls the held key again
-    EXPECT_EQ(m->Cpu.SP, 0xDFEE) << "no second push while the lock lasts";
+    EXPECT_EQ(m->GetConsole().Cpu.SP, 0xDFEE) << "no second push while the lock lasts";
     // Pause on pad 2's device does nothing.
-    m->Cpu.NmiLock = 0;
+    m->GetConsole().Cpu.NmiLock = 0;
     m.Input1.SetState({});
     m.Input2.SetState(pause);
     m->PollInput();
-    EXPECT_EQ(m->Cpu.SP, 0xDFEE);
+    EXPECT_EQ(m->GetConsole().Cpu.SP, 0xDFEE);
 }
 
 TEST(Machine, PsgChannelSwitchesAndOutOfRangeChannels) {
     HeadlessMachine m;
     const auto snapshot = [&] {
         std::vector<int> enabled;
-        for (int i = 0; i < 3; ++i) enabled.push_back(m->Psg.GetTone(i).Enabled);
-        enabled.push_back(m->Psg.GetNoise().Enabled);
+        for (int i = 0; i < 3; ++i) enabled.push_back(m->GetConsole().Psg.GetTone(i).Enabled);
+        enabled.push_back(m->GetConsole().Psg.GetNoise().Enabled);
         return enabled;
     };
     const std::vector<int> before = snapshot();
@@ -212,8 +256,8 @@ TEST(Machine, BatteryRamIsWrittenOnResetAndPauseOnlyWhenUsed) {
     m->Reset();
     EXPECT_FALSE(std::filesystem::exists(ramFile));
 
-    m->Cpu.WriteMemory(0xFFFC, 0x08);
-    m->Cpu.WriteMemory(0x8000, 0x42);
+    m->GetConsole().Cpu.WriteMemory(0xFFFC, 0x08);
+    m->GetConsole().Cpu.WriteMemory(0x8000, 0x42);
     m->Reset();
     ASSERT_TRUE(std::filesystem::exists(ramFile));
     EXPECT_EQ(std::filesystem::file_size(ramFile), 32768u);
@@ -221,28 +265,49 @@ TEST(Machine, BatteryRamIsWrittenOnResetAndPauseOnlyWhenUsed) {
     m->Reset(); // the reset cleared the used flag
     EXPECT_FALSE(std::filesystem::exists(ramFile));
 
-    m->Cpu.WriteMemory(0x8001, 0x43); // RamControl survived the reset
+    m->GetConsole().Cpu.WriteMemory(0x8001, 0x43); // RamControl survived the reset
     m->PauseEmulation();
     EXPECT_TRUE(std::filesystem::exists(ramFile));
 }
 
 TEST(Machine, FirmwareRunNamesAndItsRamGoesToTheDataFolderOnly) {
     TempFolder dir;
+    // Whatever the current folder is, nothing lands there.
+    const auto working = dir / "working";
+    std::filesystem::create_directories(working / "RAM");
+    const auto nothingWritten = [&] {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(working))
+            if (!entry.is_directory()) return false;
+        return true;
+    };
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(working);
+    struct Back {
+        std::filesystem::path to;
+        ~Back() { std::filesystem::current_path(to); }
+    } back{previous};
     HeadlessMachine m;
     m->Reset();
     m->SetRamFileName("");
     m->RunBios();
-    EXPECT_EQ(m->Ready, 1);
+    EXPECT_TRUE(m->GetReady());
     EXPECT_EQ(m->GetRamFileName(), "BIOS.SMS");
-    m->Cpu.WriteMemory(0xFFFC, 0x08);
-    m->Cpu.WriteMemory(0x8000, 0x01);
+    m->GetConsole().Cpu.WriteMemory(0xFFFC, 0x08);
+    m->GetConsole().Cpu.WriteMemory(0x8000, 0x01);
     m->Reset(); // no data folder: not written anywhere
-    EXPECT_FALSE(std::filesystem::exists("BIOS.SMS"));
+    EXPECT_TRUE(nothingWritten());
     std::filesystem::create_directories(dir / "RAM");
     m->SetDataFolder(dir.Path());
-    m->Cpu.WriteMemory(0x8000, 0x01);
+    m->GetConsole().Cpu.WriteMemory(0x8000, 0x01);
     m->Reset();
     EXPECT_TRUE(std::filesystem::exists(dir / "RAM" / "BIOS.RAM"));
+    EXPECT_TRUE(nothingWritten());
+    // A battery file the caller resolved takes its place.
+    m->SetBatteryFile(dir / "elsewhere.RAM");
+    m->GetConsole().Cpu.WriteMemory(0x8000, 0x01);
+    m->Reset();
+    EXPECT_TRUE(std::filesystem::exists(dir / "elsewhere.RAM"));
+    EXPECT_TRUE(nothingWritten());
 
     // After a cartridge, RunBios keeps the cartridge's name.
     m->SetRamFileName((dir / "RAM" / "game.RAM").string());
@@ -256,7 +321,7 @@ TEST(Machine, RefusedCartridgeLeavesTheMachineAsItWas) {
     FileResult r = m->LoadCartridge(dir / "missing.sms");
     EXPECT_FALSE(r);
     EXPECT_FALSE(r.error.empty());
-    EXPECT_EQ(m->Ready, 0);
+    EXPECT_FALSE(m->GetReady());
     m->ResumeEmulation(); // before Ready: nothing runs
     EXPECT_FALSE(m->IsRunning());
     EXPECT_EQ(m.Input1.Updates, 0);
@@ -266,12 +331,12 @@ TEST(Machine, RefusedCartridgeLeavesTheMachineAsItWas) {
     std::vector<std::uint8_t> rom(16384, 0);
     rom[0x1000] = 0xAB;
     ASSERT_TRUE(m->LoadCartridge(WriteRom(dir / "good.sms", rom)));
-    EXPECT_EQ(m->Ready, 1);
+    EXPECT_TRUE(m->GetReady());
     EXPECT_FALSE(m->LoadCartridge(WriteRom(dir / "empty.sms", {})));
     EXPECT_FALSE(m->LoadCartridge(dir.Path()));
-    EXPECT_EQ(m->Ready, 1);
-    EXPECT_EQ(m->Cpu.RomImage[0x1000], 0xAB);
-    EXPECT_EQ(m->Cpu.BankCount, 1);
+    EXPECT_TRUE(m->GetReady());
+    EXPECT_EQ(m->GetConsole().Cpu.RomImage[0x1000], 0xAB);
+    EXPECT_EQ(m->GetConsole().Cpu.BankCount, 1);
 }
 
 TEST(Machine, StreamStartsOnTheEleventhFrameAndWrapsAtTheEnd) {
@@ -279,20 +344,20 @@ TEST(Machine, StreamStartsOnTheEleventhFrameAndWrapsAtTheEnd) {
     for (int frame = 1; frame <= 10; ++frame) {
         m->RunFrame();
         EXPECT_FALSE(m.Sound.IsPlaying()) << "frame " << frame;
-        EXPECT_EQ(m->CursorDelta, static_cast<std::uint32_t>(1470 * frame));
+        EXPECT_EQ(m->GetPresenter().CursorDelta, static_cast<std::uint32_t>(1470 * frame));
     }
     m->RunFrame();
     EXPECT_TRUE(m.Sound.IsPlaying());
-    EXPECT_EQ(m->CursorDelta, 16170u);
+    EXPECT_EQ(m->GetPresenter().CursorDelta, 16170u);
     m->RunFrame();
-    EXPECT_EQ(m->WriteCursor, 0u) << "12 frames fill the buffer exactly";
+    EXPECT_EQ(m->GetPresenter().WriteCursor, 0u) << "12 frames fill the buffer exactly";
     EXPECT_EQ(m.Sound.Creations, 1);
     EXPECT_EQ(m.Sound.Format().SamplesPerSec, 44100u);
 
     // Reset stops the buffer and rewinds both cursors; pausing stops it too.
     m->Reset();
     EXPECT_FALSE(m.Sound.IsPlaying());
-    EXPECT_EQ(m->WriteCursor, 0u);
+    EXPECT_EQ(m->GetPresenter().WriteCursor, 0u);
     EXPECT_EQ(m.Sound.GetPlayPosition(), 0u);
 }
 
@@ -301,21 +366,21 @@ TEST(Machine, StreamRulesAtTheirThresholds) {
     m->RunFrame(); // prepares the buffer
     // Delta of exactly 7056 does not rewind; below it does.
     m.Sound.Play();
-    m->WriteCursor = 1470 * 5;
+    m->GetPresenter().WriteCursor = 1470 * 5;
     m.Sound.SetPlayPosition(1470 * 6 - 7056);
     m->RunFrame();
-    EXPECT_EQ(m->CursorDelta, 7056u);
+    EXPECT_EQ(m->GetPresenter().CursorDelta, 7056u);
     EXPECT_EQ(m.Sound.GetPlayPosition(), 1470u * 6 - 7056u);
     m.Sound.SetPlayPosition(1470 * 7 - 7054);
     m->RunFrame();
-    EXPECT_EQ(m->CursorDelta, 7054u);
+    EXPECT_EQ(m->GetPresenter().CursorDelta, 7054u);
     EXPECT_EQ(m.Sound.GetPlayPosition(), 0u);
     // Delta of exactly 15876 does not start playback.
     m.Sound.Stop();
-    m->WriteCursor = 0;
+    m->GetPresenter().WriteCursor = 0;
     m.Sound.SetPlayPosition(17640 + 1470 - 15876);
     m->RunFrame();
-    EXPECT_EQ(m->CursorDelta, 15876u);
+    EXPECT_EQ(m->GetPresenter().CursorDelta, 15876u);
     EXPECT_FALSE(m.Sound.IsPlaying());
 }
 
@@ -346,7 +411,7 @@ TEST(Machine, ReadoutsAndPictureDepths) {
     m->SetVdpStatus(1);
     m->SetPsgStatus(1);
     m->SetFrameskip(3);
-    m->Fps = 60;
+    m->GetPresenter().Fps = 60;
     m->RunFrame();
     EXPECT_EQ(display.Width(), 512);
     EXPECT_EQ(display.Height(), 384);
@@ -397,20 +462,20 @@ TEST(Machine, AviCaptureWritesOneFrameInSixAndStopsOnAFailedWrite) {
     m->RunBios();
     const std::string name30(30, 'a');
     ASSERT_TRUE(m->StartAviDump("x.avi", name30));
-    EXPECT_EQ(m->AviShortName, name30);
+    EXPECT_EQ(m->GetPresenter().AviShortName, name30);
     for (int frame = 0; frame < 60; ++frame) m->RunFrame();
-    EXPECT_EQ(m->FramesDumped, 10);
+    EXPECT_EQ(m->GetFramesDumped(), 10);
     EXPECT_EQ(avi.frames, 10);
 
     m->StopAviDump();
     EXPECT_FALSE(avi.open);
     const std::string name40 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcd";
     ASSERT_TRUE(m->StartAviDump("y.avi", name40));
-    EXPECT_EQ(m->AviShortName, "ABCDE ... " + name40.substr(40 - 19));
-    EXPECT_EQ(m->FramesDumped, 0);
+    EXPECT_EQ(m->GetPresenter().AviShortName, "ABCDE ... " + name40.substr(40 - 19));
+    EXPECT_EQ(m->GetFramesDumped(), 0);
     avi.failWrites = true;
     for (int frame = 0; frame < 12; ++frame) m->RunFrame();
-    EXPECT_EQ(m->AviDumping, 0);
+    EXPECT_FALSE(m->GetAviDumping());
     EXPECT_FALSE(avi.open);
 }
 
@@ -427,9 +492,9 @@ TEST(Machine, RefusedStateChangesNothingAndGamesWithoutRamFilesStartClear) {
     ASSERT_EQ(state.size(), machine::kStateFileSize);
 
     m->RunFrame();
-    const auto ram = m->Cpu.WorkRam;
-    const auto pc = m->Cpu.PC;
-    const auto vram = m->Vdp.Vram;
+    const auto ram = m->GetConsole().Cpu.WorkRam;
+    const auto pc = m->GetConsole().Cpu.PC;
+    const auto vram = m->GetConsole().Vdp.Vram;
     std::vector<std::uint8_t> cut(state.begin(), state.begin() + 8229);
     for (auto& [name, bytes] : std::vector<std::pair<std::string, std::vector<std::uint8_t>>>{
              {"cut.vlr", cut}, {"empty.vlr", {}}, {"long.vlr", std::vector<std::uint8_t>(70000)}}) {
@@ -439,9 +504,9 @@ TEST(Machine, RefusedStateChangesNothingAndGamesWithoutRamFilesStartClear) {
         EXPECT_NE(r.error.find(name), std::string::npos) << r.error;
     }
     EXPECT_FALSE(m->LoadStateFromFile(dir / "missing.vlr"));
-    EXPECT_EQ(m->Cpu.WorkRam, ram);
-    EXPECT_EQ(m->Cpu.PC, pc);
-    EXPECT_EQ(m->Vdp.Vram, vram);
+    EXPECT_EQ(m->GetConsole().Cpu.WorkRam, ram);
+    EXPECT_EQ(m->GetConsole().Cpu.PC, pc);
+    EXPECT_EQ(m->GetConsole().Vdp.Vram, vram);
     EXPECT_TRUE(m->LoadStateFromFile(dir / "good.vlr"));
 
     // A game whose RAM file exists gets it; one without starts from clear cartridge RAM
@@ -449,8 +514,8 @@ TEST(Machine, RefusedStateChangesNothingAndGamesWithoutRamFilesStartClear) {
     std::vector<std::uint8_t> save(32768, 0x5A);
     ASSERT_TRUE(WriteFileAtomic(dir / "game.RAM", save));
     m->SetRamFileName((dir / "game.RAM").string());
-    EXPECT_EQ(m->Cpu.CartridgeRam[100], 0x5A);
+    EXPECT_EQ(m->GetConsole().Cpu.CartridgeRam[100], 0x5A);
     m->SetRamFileName((dir / "other.RAM").string());
-    EXPECT_EQ(m->Cpu.CartridgeRam[100], 0x00);
+    EXPECT_EQ(m->GetConsole().Cpu.CartridgeRam[100], 0x00);
     EXPECT_FALSE(std::filesystem::exists(dir / "other.RAM"));
 }

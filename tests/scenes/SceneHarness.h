@@ -66,11 +66,11 @@ inline std::unique_ptr<TSMS> BootCartridge(const std::filesystem::path& rom, std
 }
 
 inline std::uint8_t Ram(const TSMS& machine, std::size_t offset) {
-    return machine.Cpu.WorkRam[offset];
+    return machine.GetConsole().Cpu.WorkRam[offset];
 }
 
 inline std::uint16_t Pixel(const TSMS& machine, int x, int y) {
-    return machine.Vdp.FrameBuffer[static_cast<std::size_t>(y * kWidth + x)];
+    return machine.GetConsole().Vdp.FrameBuffer[static_cast<std::size_t>(y * kWidth + x)];
 }
 
 // Compares the frame buffer with expected(x, y), a 6-bit colour, and reports the number of

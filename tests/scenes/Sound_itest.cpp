@@ -20,8 +20,8 @@ std::vector<std::int16_t> Record(TSMS& machine, int skip, int frames) {
     for (int f = 0; f < skip + frames; ++f) {
         machine.RunFrame();
         if (f >= skip) {
-            samples.insert(samples.end(), machine.SampleBuffer.begin(),
-                           machine.SampleBuffer.begin() + kSamplesPerFrame);
+            samples.insert(samples.end(), machine.GetConsole().SampleBuffer.begin(),
+                           machine.GetConsole().SampleBuffer.begin() + kSamplesPerFrame);
         }
     }
     return samples;

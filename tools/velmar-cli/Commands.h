@@ -1,5 +1,8 @@
 #pragma once
 
+// velmar-cli: the headless runner (run, bench, cpm) that drives the machine without a window,
+// on the null platform services and the FFmpeg AVI writer.
+
 namespace velmar::cli {
 
 // Each command gets the arguments after its name and returns the process exit code.

@@ -3,7 +3,7 @@
 #include "WavFile.h"
 
 #include "core/util/FileIo.h"
-#include "machine/GameFiles.h"
+#include "files/GameFiles.h"
 #include "machine/TSMS.h"
 #include "platform/ffmpeg/FfmpegAviWriter.h"
 #include "platform/null/NullClock.h"
@@ -93,7 +93,6 @@ Outcome Execute(const RunOptions& o) {
     services.Timer = &clock;
     auto machine = std::make_unique<TSMS>(services);
 
-    machine->SetDataFolder(dataDir);
     machine->SetKeys(0, 1, 0, 1, 2);
     machine->SetBiosType(o.BiosType);
     machine->SetFrameskip(o.Frameskip);
@@ -111,6 +110,8 @@ Outcome Execute(const RunOptions& o) {
         if (!loaded) return fail("cannot load ROM: " + loaded.error);
         machine->SetRamFileName(files.RamFileFor(o.Rom).string());
     }
+    // The firmware run's RAM lies in the data folder, a game's beside its name.
+    machine->SetBatteryFile(files.BatteryFile(machine->GetRamFileName()));
     if (!o.StateIn.empty())
         if (FileResult loaded = machine->LoadStateFromFile(o.StateIn); !loaded)
             return fail("cannot load state " + loaded.error);
@@ -122,13 +123,13 @@ Outcome Execute(const RunOptions& o) {
     WavFile wav;
     if (!o.Wav.empty()) {
         const std::uint64_t bytes =
-            o.Frames * static_cast<std::uint64_t>(machine->SamplesPerFrame) * 2;
+            o.Frames * static_cast<std::uint64_t>(console::kSamplesPerFrame) * 2;
         if (bytes > WavFile::kMostDataBytes)
             return fail("--wav: a WAV file holds at most " +
                         std::to_string(WavFile::kMostDataBytes / 2 /
-                                       static_cast<std::uint64_t>(machine->SamplesPerFrame)) +
+                                       static_cast<std::uint64_t>(console::kSamplesPerFrame)) +
                         " frames");
-        if (FileResult opened = wav.Open(o.Wav, machine->SampleRate); !opened)
+        if (FileResult opened = wav.Open(o.Wav, console::kDefaultSampleRate); !opened)
             return fail("cannot write sound: " + opened.error);
     }
 
@@ -141,12 +142,12 @@ Outcome Execute(const RunOptions& o) {
         if ((o.KeysAt(frame) & kKeyReset) != 0) machine->GameReset();
         SetInputs(o.KeysAt(frame + 1), input1, input2);
         machine->RunFrame();
-        if (!o.Wav.empty() && !wav.Append({machine->SampleBuffer.data(),
-                                           static_cast<std::size_t>(machine->SamplesPerFrame)}))
+        if (!o.Wav.empty() &&
+            !wav.Append({machine->GetConsole().SampleBuffer.data(), console::kSamplesPerFrame}))
             break; // Finish reports the failure
     }
     if (!o.Avi.empty()) {
-        const bool captured = machine->AviDumping == 1;
+        const bool captured = machine->GetAviDumping();
         machine->StopAviDump();
         if (!captured) return fail("the video capture '" + o.Avi + "' failed while writing");
     }

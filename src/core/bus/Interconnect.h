@@ -1,5 +1,8 @@
 #pragma once
 
+// core/bus: the console's I/O port decode to the video chip, the sound chips, the pad ports
+// and the control ports.
+
 #include "core/cpu/Z80CpuCore.h"
 #include "core/vdp/Vdp.h"
 
@@ -121,7 +124,5 @@ class T_INTERCONNECT_CORE {
     T_PSG_CORE* PSG = nullptr;
     T_YM2413_OPLL_CORE* FM = nullptr;
 };
-
-using T_Z80_CPU_CORE = Z80CpuCore<T_INTERCONNECT_CORE>;
 
 } // namespace velmar

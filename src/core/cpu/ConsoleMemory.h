@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/cpu/SegaMapper.h"
 #include "core/util/FileIo.h"
 #include "firmware/BiosStore.h"
 
@@ -7,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <variant>
 
 namespace velmar {
 
@@ -27,16 +29,15 @@ class ConsoleMemory {
     static constexpr std::uint32_t kBiosStoreMask = kBiosStoreSize - 1;
     static constexpr std::uint16_t kSlotOffsetMask = kBankSize - 1;
     static constexpr int kSlotShift = 14;
-    static constexpr std::uint16_t kFixedRomEnd =
-        0x0400; // first KB of the cartridge is never paged
+    static constexpr std::uint16_t kFixedRomEnd = SegaMapper::kFixedRomEnd;
     static constexpr std::uint16_t kCartridgeSlotStart = 0x8000;
     static constexpr std::uint16_t kWorkRamStart = 0xC000;
-    static constexpr std::uint16_t kRamControlAddress = 0xFFFC;
-    static constexpr std::uint16_t kPage0Address = 0xFFFD; // 0xFFFE page 1, 0xFFFF page 2
+    static constexpr std::uint16_t kRamControlAddress = SegaMapper::kRamControlAddress;
+    static constexpr std::uint16_t kPage0Address = SegaMapper::kPage0Address;
 
     // RamControl (0xFFFC) bits.
-    static constexpr std::uint8_t kRamControlEnable = 0x08;     // cartridge RAM replaces slot 2
-    static constexpr std::uint8_t kRamControlBankSelect = 0x04; // second 16 KB of cartridge RAM
+    static constexpr std::uint8_t kRamControlEnable = SegaMapper::kRamControlEnable;
+    static constexpr std::uint8_t kRamControlBankSelect = SegaMapper::kRamControlBankSelect;
     // MemoryControl (port 0x3E) bits.
     static constexpr std::uint8_t kMemoryControlCartridge = 0x08; // 0 = firmware mapped
 
@@ -50,40 +51,29 @@ class ConsoleMemory {
     std::uint8_t CartridgeRamUsed = 0;
     std::uint8_t MemoryControl = 0;
 
+    // The cartridge mapper; another kind of cartridge is one more alternative here.
+    std::variant<SegaMapper> Mapper;
+
+    // The per-access path, inline: work RAM, then the firmware while it is mapped, then the
+    // cartridge through its mapper.
     std::uint8_t ReadMemory(std::uint16_t address) {
-        const unsigned slot = address >> kSlotShift;
-        const std::uint32_t offset = address & kSlotOffsetMask;
-        if (slot == 3) return WorkRam[address & kWorkRamMask];
+        if (address >= kWorkRamStart) return WorkRam[address & kWorkRamMask];
         if ((MemoryControl & kMemoryControlCartridge) == 0) {
+            const unsigned slot = address >> kSlotShift;
             const std::uint32_t base = BiosType != 0 ? kBiosImageSize : 0;
-            return kBiosStore[(base + PageRegisters[slot] * kBankSize + offset) & kBiosStoreMask];
+            return kBiosStore[(base + PageRegisters[slot] * kBankSize +
+                               (address & kSlotOffsetMask)) &
+                              kBiosStoreMask];
         }
-        if (address < kFixedRomEnd) return RomImage[address];
-        if (slot == 2 && (RamControl & kRamControlEnable) != 0) {
-            CartridgeRamUsed = 1;
-            return CartridgeRam[CartridgeRamIndex(offset)];
-        }
-        return RomImage[(PageRegisters[slot] * kBankSize + offset) & kRomImageMask];
+        return std::visit([&](auto& mapper) { return mapper.Read(*this, address); }, Mapper);
     }
 
     void WriteMemory(std::uint16_t address, std::uint8_t value) {
-        if (address < kCartridgeSlotStart) return; // ROM
         if (address < kWorkRamStart) {
-            if ((RamControl & kRamControlEnable) != 0) {
-                CartridgeRamUsed = 1;
-                CartridgeRam[CartridgeRamIndex(address & kSlotOffsetMask)] = value;
-            }
+            std::visit([&](auto& mapper) { mapper.Write(*this, address, value); }, Mapper);
             return;
         }
-        if (address >= kRamControlAddress) {
-            if (address == kRamControlAddress) {
-                RamControl = value;
-            } else {
-                // BankCount is never 0 once reset or loaded; the guard keeps a hand-set 0 safe.
-                const std::uint8_t banks = BankCount != 0 ? BankCount : 1;
-                PageRegisters[address - kPage0Address] = static_cast<std::uint8_t>(value % banks);
-            }
-        }
+        std::visit([&](auto& mapper) { mapper.WriteHigh(*this, address, value); }, Mapper);
         WorkRam[address & kWorkRamMask] = value;
     }
 
@@ -102,11 +92,6 @@ class ConsoleMemory {
     // BankCount at least 1, CartridgeRamUsed cleared. ROM, cartridge RAM, RamControl and the
     // firmware choice stay.
     void ResetMemory();
-
-  private:
-    std::uint32_t CartridgeRamIndex(std::uint32_t offset) const {
-        return ((RamControl & kRamControlBankSelect) != 0 ? kBankSize : 0) + offset;
-    }
 };
 
 } // namespace velmar

@@ -1,5 +1,10 @@
 #pragma once
 
+// core/cpu: the Z80. Z80Engine (with its tables and instruction files) is the processor for
+// any memory map; FlatZ80 and CpmRunner run it on 64 KB of RAM for CP/M test programs
+// (library velmar_z80, no firmware needed). This header is the console's CPU, the engine on
+// ConsoleMemory (work RAM, firmware, cartridge through SegaMapper), with its state block.
+
 #include "core/cpu/ConsoleMemory.h"
 #include "core/cpu/Z80Engine.h"
 #include "core/util/StateStream.h"
@@ -80,5 +85,9 @@ template <class Bus> class Z80CpuCore : public Z80Engine<Z80CpuCore<Bus>>, publi
   private:
     Bus* bus_ = nullptr;
 };
+
+// The console's CPU, wired to the console's I/O bus (core/bus/Interconnect.h).
+class T_INTERCONNECT_CORE;
+using T_Z80_CPU_CORE = Z80CpuCore<T_INTERCONNECT_CORE>;
 
 } // namespace velmar

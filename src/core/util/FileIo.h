@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/util/Result.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -9,10 +11,7 @@
 namespace velmar {
 
 // Result of a file operation: empty error means success.
-struct FileResult {
-    std::string error;
-    explicit operator bool() const { return error.empty(); }
-};
+using FileResult = Result;
 
 // Reads a whole file. Fails (with a message naming the file and the reason) when the file is
 // missing, unreadable, not a regular file, or larger than maxBytes.

@@ -1,5 +1,8 @@
 #pragma once
 
+// core/util: what every chip shares: the Result type, whole-file reading and atomic writing,
+// and the little-endian state streams of the save-state format.
+
 #include <cstddef>
 #include <cstdint>
 #include <span>

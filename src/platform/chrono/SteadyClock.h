@@ -1,5 +1,7 @@
 #pragma once
 
+// platform/chrono (velmar_platform_clock): the wall clock from the standard library.
+
 #include "platform/Clock.h"
 
 namespace velmar {

@@ -1,5 +1,7 @@
 #pragma once
 
+// platform/ffmpeg (velmar_platform_ffmpeg): AVI capture through FFmpeg's libavformat.
+
 #include "platform/AviWriter.h"
 
 struct AVFormatContext;

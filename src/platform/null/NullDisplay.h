@@ -1,5 +1,9 @@
 #pragma once
 
+// platform/null (velmar_platform_null): headless stand-ins for the services: an in-memory
+// display, a stream buffer nobody plays, scripted input, and clocks that stand still or move
+// only when a test says so.
+
 #include "platform/DisplaySurface.h"
 
 #include <cstdint>

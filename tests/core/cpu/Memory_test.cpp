@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "core/cpu/ConsoleMemory.h"
 
 #include <gtest/gtest.h>
@@ -10,29 +11,12 @@
 
 namespace fs = std::filesystem;
 using namespace velmar;
+using velmar::testing::ReadBytes;
+using velmar::testing::WriteBytes;
 
 namespace {
 
 constexpr std::size_t kBank = ConsoleMemory::kBankSize;
-
-fs::path TempDir(const char* name) {
-    fs::path d = fs::temp_directory_path() /
-                 ("velmar_mem_" + std::string(name) + "_" + std::to_string(::getpid()));
-    fs::remove_all(d);
-    fs::create_directories(d);
-    return d;
-}
-
-void WriteFile(const fs::path& p, const std::vector<std::uint8_t>& data) {
-    std::ofstream out(p, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(data.data()),
-              static_cast<std::streamsize>(data.size()));
-}
-
-std::vector<std::uint8_t> ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // A ROM whose every byte tells its bank (high nibble of the offset mixed in so that the
 // fixed first kilobyte can be told from the rest of bank 0).
@@ -49,15 +33,15 @@ std::uint8_t RomByte(std::size_t bank, std::size_t offset) {
 
 struct Fixture : ::testing::Test {
     std::unique_ptr<ConsoleMemory> mem = std::make_unique<ConsoleMemory>();
-    fs::path dir = TempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    velmar::testing::TempFolder folder;
+    fs::path dir = folder.Path();
 
     void LoadBanks(std::size_t banks) {
-        WriteFile(dir / "game.sms", MakeRom(banks));
+        WriteBytes(dir / "game.sms", MakeRom(banks));
         ASSERT_TRUE(mem->LoadRom(dir / "game.sms"));
         mem->ResetMemory();
         mem->MemoryControl = ConsoleMemory::kMemoryControlCartridge;
     }
-    void TearDown() override { fs::remove_all(dir); }
 };
 
 using MemoryMap = Fixture;
@@ -206,7 +190,7 @@ TEST_F(RomLoading, HeaderIsSkippedOnlyWhenTheSizeIsNotAMultipleOf1024) {
     std::vector<std::uint8_t> body = MakeRom(16);
     withHeader.insert(withHeader.end(), body.begin(), body.end());
     ASSERT_EQ(withHeader.size(), 262656u);
-    WriteFile(dir / "h.sms", withHeader);
+    WriteBytes(dir / "h.sms", withHeader);
     mem->CartridgeRamUsed = 1;
     ASSERT_TRUE(mem->LoadRom(dir / "h.sms"));
     EXPECT_EQ(mem->BankCount, 16);
@@ -215,14 +199,14 @@ TEST_F(RomLoading, HeaderIsSkippedOnlyWhenTheSizeIsNotAMultipleOf1024) {
     EXPECT_EQ(mem->CartridgeRamUsed, 0);
 
     std::vector<std::uint8_t> whole(262144, 0xEE);
-    WriteFile(dir / "w.sms", whole);
+    WriteBytes(dir / "w.sms", whole);
     ASSERT_TRUE(mem->LoadRom(dir / "w.sms"));
     EXPECT_EQ(mem->BankCount, 16);
     EXPECT_EQ(mem->RomImage[0], 0xEE);
 
     // A smaller image overwrites only its own length; an 8 KB ROM has one bank.
     mem->RomImage[8192] = 0x5C;
-    WriteFile(dir / "s.sms", std::vector<std::uint8_t>(8192, 0x01));
+    WriteBytes(dir / "s.sms", std::vector<std::uint8_t>(8192, 0x01));
     ASSERT_TRUE(mem->LoadRom(dir / "s.sms"));
     EXPECT_EQ(mem->BankCount, 1);
     EXPECT_EQ(mem->RomImage[8191], 0x01);
@@ -232,7 +216,7 @@ TEST_F(RomLoading, HeaderIsSkippedOnlyWhenTheSizeIsNotAMultipleOf1024) {
     std::vector<std::uint8_t> full(ConsoleMemory::kRomImageSize + 512, 0x02);
     full[512] = 0x03;
     full.back() = 0x04;
-    WriteFile(dir / "full.sms", full);
+    WriteBytes(dir / "full.sms", full);
     ASSERT_TRUE(mem->LoadRom(dir / "full.sms"));
     EXPECT_EQ(mem->BankCount, 64);
     EXPECT_EQ(mem->RomImage[0], 0x03);
@@ -244,10 +228,10 @@ TEST_F(RomLoading, RefusedFilesNameThemselvesAndChangeNothing) {
     mem->CartridgeRamUsed = 1;
     auto before = std::make_unique<ConsoleMemory>(*mem);
 
-    WriteFile(dir / "empty.sms", {});
-    WriteFile(dir / "big.sms", std::vector<std::uint8_t>(ConsoleMemory::kRomImageSize + 1024, 1));
-    WriteFile(dir / "big2.sms", std::vector<std::uint8_t>(ConsoleMemory::kRomImageSize + 513, 1));
-    WriteFile(dir / "tiny.sms", std::vector<std::uint8_t>(300, 1));
+    WriteBytes(dir / "empty.sms", {});
+    WriteBytes(dir / "big.sms", std::vector<std::uint8_t>(ConsoleMemory::kRomImageSize + 1024, 1));
+    WriteBytes(dir / "big2.sms", std::vector<std::uint8_t>(ConsoleMemory::kRomImageSize + 513, 1));
+    WriteBytes(dir / "tiny.sms", std::vector<std::uint8_t>(300, 1));
     fs::create_directories(dir / "folder.sms");
     for (const char* name :
          {"missing.sms", "empty.sms", "big.sms", "big2.sms", "tiny.sms", "folder.sms"}) {
@@ -269,7 +253,7 @@ TEST_F(BatteryRam, SavedOnlyWhenUsedAtomicallyAndLoadedUpToItsLength) {
     mem->CartridgeRamUsed = 1;
     mem->CartridgeRam[32767] = 0xCD;
     ASSERT_TRUE(mem->SaveBatteryRam(file));
-    std::vector<std::uint8_t> saved = ReadFile(file);
+    std::vector<std::uint8_t> saved = ReadBytes(file);
     ASSERT_EQ(saved.size(), 32768u);
     EXPECT_EQ(saved[0], 0xAB);
     EXPECT_EQ(saved[32767], 0xCD);
@@ -281,7 +265,7 @@ TEST_F(BatteryRam, SavedOnlyWhenUsedAtomicallyAndLoadedUpToItsLength) {
     // A short file fills its length only; the used flag is not touched by loading.
     mem->CartridgeRam.fill(0x55);
     mem->CartridgeRamUsed = 0;
-    WriteFile(dir / "short.RAM", {1, 2, 3});
+    WriteBytes(dir / "short.RAM", {1, 2, 3});
     ASSERT_TRUE(mem->LoadBatteryRam(dir / "short.RAM"));
     EXPECT_EQ(mem->CartridgeRam[2], 3);
     EXPECT_EQ(mem->CartridgeRam[3], 0x55);
@@ -290,7 +274,7 @@ TEST_F(BatteryRam, SavedOnlyWhenUsedAtomicallyAndLoadedUpToItsLength) {
     // A longer file gives its first 32 KB; a missing one changes nothing.
     std::vector<std::uint8_t> longer(40000, 0x66);
     longer[32768] = 0x77;
-    WriteFile(dir / "long.RAM", longer);
+    WriteBytes(dir / "long.RAM", longer);
     ASSERT_TRUE(mem->LoadBatteryRam(dir / "long.RAM"));
     EXPECT_EQ(mem->CartridgeRam[32767], 0x66);
     EXPECT_FALSE(mem->LoadBatteryRam(dir / "missing.RAM"));

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "platform/ffmpeg/FfmpegAviWriter.h"
 
 #include <gtest/gtest.h>
@@ -15,14 +16,7 @@ namespace {
 constexpr int kW = 64, kH = 48;
 
 std::string Capture(const std::string& command) {
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        std::array<char, 4096> buf;
-        std::size_t n;
-        while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
-        ::pclose(p);
-    }
-    return out;
+    return velmar::testing::RunCommand(command);
 }
 
 // A bottom-up BGR frame whose top row (stored last) is red and whose other rows encode the

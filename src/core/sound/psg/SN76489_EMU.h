@@ -1,5 +1,8 @@
 #pragma once
 
+// core/sound/psg: the SN76489 sound generator: three tones and a noise channel, one sample
+// per call into the machine's sample buffer.
+
 #include <array>
 #include <cstdint>
 

@@ -1,10 +1,13 @@
-#include "machine/TSMS.h"
+#include "machine/EmulationThread.h"
 
 namespace velmar {
 
+EmulationThread::EmulationThread(Console& console, Presenter& presenter, FrameHandOver* handOver)
+    : console_(console), presenter_(presenter), handOver_(handOver) {}
+
 // The emulation thread runs frames while asked to; between frames it parks. Each finished
 // frame is handed to the presentation side, and the thread waits until it has been shown.
-void TSMS::ThreadBody() {
+void EmulationThread::ThreadBody() {
     {
         std::lock_guard lock(mutex_);
         emulationThreadId_ = std::this_thread::get_id();
@@ -24,15 +27,15 @@ void TSMS::ThreadBody() {
             }
             parked_ = false;
         }
-        EmulateFrame();
-        HandOverFrame(true);
-        CountFrame();
+        console_.EmulateFrame();
+        HandOverFrame();
+        presenter_.CountFrame();
     }
 }
 
-void TSMS::HandOverFrame(bool onEmulationThread) {
-    if (!onEmulationThread || services_.HandOver == nullptr) {
-        PresentHandedOverFrame();
+void EmulationThread::HandOverFrame() {
+    if (handOver_ == nullptr) {
+        presenter_.PresentHandedOverFrame();
         return;
     }
     {
@@ -40,19 +43,19 @@ void TSMS::HandOverFrame(bool onEmulationThread) {
         handOverPending_ = true;
     }
     cv_.notify_all(); // a parking command may present it
-    services_.HandOver->Post();
+    handOver_->Post();
     std::unique_lock lock(mutex_);
     cv_.wait(lock, [this] { return !handOverPending_ || terminate_; });
     handOverPending_ = false;
 }
 
-void TSMS::ServiceHandOver() {
+void EmulationThread::ServiceHandOver() {
     {
         std::lock_guard lock(mutex_);
         if (!handOverPending_ || presentingThreadId_ != std::thread::id{}) return;
         presentingThreadId_ = std::this_thread::get_id();
     }
-    PresentHandedOverFrame();
+    presenter_.PresentHandedOverFrame();
     {
         std::lock_guard lock(mutex_);
         presentingThreadId_ = std::thread::id{};
@@ -63,7 +66,7 @@ void TSMS::ServiceHandOver() {
 
 // While waiting for the thread to park, a frame it hands over meanwhile is presented here,
 // so a command issued during a hand-over cannot deadlock.
-bool TSMS::Park() {
+bool EmulationThread::Park() {
     std::unique_lock lock(mutex_);
     if (!threadStarted_) return false;
     const bool wasRunning = runRequested_;
@@ -81,7 +84,7 @@ bool TSMS::Park() {
     return wasRunning;
 }
 
-void TSMS::Unpark() {
+void EmulationThread::Unpark() {
     {
         std::lock_guard lock(mutex_);
         if (!threadStarted_ || terminate_) return;
@@ -92,40 +95,25 @@ void TSMS::Unpark() {
 
 // The emulation thread itself, and a thread presenting a handed-over frame, may touch the
 // cores directly: no frame is running then.
-bool TSMS::OnControlledThread() const {
+bool EmulationThread::OnControlledThread() const {
     std::lock_guard lock(mutex_);
     const auto self = std::this_thread::get_id();
     return (threadStarted_ && self == emulationThreadId_) || self == presentingThreadId_;
 }
 
-bool TSMS::IsRunning() const {
+bool EmulationThread::IsRunning() const {
     std::lock_guard lock(mutex_);
     return runRequested_;
 }
 
-void TSMS::PauseEmulation() {
-    if (OnControlledThread()) { // a frame boundary is already being held
-        SaveBatteryRam();
-        return;
-    }
-    const bool wasRunning = Park();
-    SaveBatteryRam();
-    if (wasRunning) {
-        Psg.Reset(); // silences the chip
-        if (services_.Sound != nullptr) services_.Sound->Stop();
-    }
-}
-
-// Resumes only a parked machine that has a cartridge or the firmware to run. The first
-// resume prepares the output and starts the thread.
-void TSMS::ResumeEmulation() {
-    if (Ready != 1 || OnControlledThread()) return;
+// The first resume prepares the output and starts the thread.
+void EmulationThread::Resume() {
     std::unique_lock lock(mutex_);
     if (runRequested_ || terminate_) return;
     runRequested_ = true;
     if (!threadStarted_) {
         lock.unlock();
-        PrepareOutput();
+        presenter_.PrepareOutput();
         lock.lock();
         threadStarted_ = true;
         thread_ = std::thread([this] { ThreadBody(); });
@@ -135,7 +123,7 @@ void TSMS::ResumeEmulation() {
     cv_.notify_all();
 }
 
-TSMS::~TSMS() {
+EmulationThread::~EmulationThread() {
     {
         std::lock_guard lock(mutex_);
         terminate_ = true;

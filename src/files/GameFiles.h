@@ -1,5 +1,10 @@
 #pragma once
 
+// files (velmar_files): the program's files above the machine: the data folder, the names of
+// each game's RAM, state, snapshot and capture files, and where a firmware run keeps its
+// battery RAM. The command-line runner and the desktop resolve names here and hand the
+// machine finished paths.
+
 #include <chrono>
 #include <filesystem>
 #include <string>

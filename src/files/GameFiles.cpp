@@ -1,4 +1,4 @@
-#include "machine/GameFiles.h"
+#include "files/GameFiles.h"
 
 #include <cstdio>
 #include <cstdlib>

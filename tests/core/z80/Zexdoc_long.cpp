@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -6,20 +8,7 @@
 
 namespace {
 
-// Runs a command and returns its standard output and exit status.
-std::string RunCommand(const std::string& command, int& status) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        status = -1;
-        return out;
-    }
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    status = pclose(pipe);
-    return out;
-}
+using velmar::testing::RunCommand;
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -44,7 +33,7 @@ TEST(Zexdoc, AllSixtySevenTestsPass) {
     int status = 0;
     const std::string out = RunCommand(std::string("\"") + VELMAR_CLI + "\" cpm \"" +
                                            VELMAR_SHARED_TESTROMS + "/zexdoc.com\"",
-                                       status);
+                                       &status);
     EXPECT_EQ(status, 0);
     int ok = 0;
     bool complete = false;
@@ -64,11 +53,11 @@ TEST(Zexdoc, AllSixtySevenTestsPass) {
 TEST(Zexdoc, CpmCommandRefusesBadInput) {
     int status = 0;
     const std::string cli = std::string("\"") + VELMAR_CLI + "\" cpm ";
-    RunCommand(cli + "/nonexistent/file.com 2>/dev/null", status);
+    RunCommand(cli + "/nonexistent/file.com 2>/dev/null", &status);
     EXPECT_NE(status, 0);
-    RunCommand(cli + "/dev/null 2>/dev/null", status);
+    RunCommand(cli + "/dev/null 2>/dev/null", &status);
     EXPECT_NE(status, 0);
-    RunCommand(cli + "2>/dev/null", status);
+    RunCommand(cli + "2>/dev/null", &status);
     EXPECT_NE(status, 0);
 }
 

@@ -1,0 +1,46 @@
+#include "machine/Console.h"
+
+#include "core/util/StateStream.h"
+
+namespace velmar {
+
+using namespace console;
+
+static_assert(T_Z80_CPU_CORE::kStateSize == kCpuStateSize);
+static_assert(vdp::kStateBlockSize == kVdpStateSize);
+
+// Wires the CPU to the bus and the bus to the three chips, and sets the sound chips up for
+// the frame's shape; the FM unit starts switched off and the export firmware is selected.
+Console::Console() {
+    Cpu.Reset(Bus);
+    Bus.Connect(Vdp, Psg, Fm);
+    Vdp.Reset();
+    Psg.Reset();
+    Psg.Configure(kDefaultFramesPerSecond, kDefaultSampleRate, ClockHz, kLinesPerFrame);
+    Fm.Configure(kDefaultFramesPerSecond, kDefaultSampleRate, ClockHz, kLinesPerFrame);
+    Fm.SetFmEnabled(0);
+    Cpu.SetBiosType(1);
+}
+
+void Console::Reset() {
+    Cpu.Reset(Bus);
+    Bus.Connect(Vdp, Psg, Fm);
+    Psg.Reset();
+    Fm.Reset();
+    Vdp.Reset();
+}
+
+std::vector<std::uint8_t> Console::SaveState() {
+    StateWriter writer;
+    Cpu.SaveState(writer);
+    Vdp.SaveState(writer);
+    return {writer.Data().begin(), writer.Data().end()};
+}
+
+void Console::LoadState(std::span<const std::uint8_t> bytes) {
+    StateReader reader(bytes);
+    Cpu.LoadState(reader);
+    Vdp.LoadState(reader);
+}
+
+} // namespace velmar

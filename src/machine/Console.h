@@ -1,0 +1,55 @@
+#pragma once
+
+#include "core/ConsoleConstants.h"
+#include "core/bus/Interconnect.h"
+#include "core/sound/psg/SN76489_EMU.h"
+#include "core/sound/ym2413/YM2413_EMU.h"
+#include "core/vdp/Vdp.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace velmar {
+
+// The console itself: the five chip cores wired together, the sample buffer, one frame of
+// emulation and the save-state bytes. Single-threaded, with no services, paths or clock:
+// tests, the command-line runner and the benchmarks may drive it directly.
+//
+// Large (the CPU holds a 1 MB ROM image): create it on the heap or inside a heap object.
+class Console {
+  public:
+    Console();
+    Console(const Console&) = delete;
+    Console& operator=(const Console&) = delete;
+
+    // The cores' half of the hard reset: CPU (rewired to the bus), bus, PSG, FM, VDP. The ROM,
+    // the firmware choice, the cartridge RAM and the sound chips' options stay.
+    void Reset();
+
+    // One frame: 262 lines, each the video step and then the line's CPU time, with three
+    // samples per line while sound is on. Frameskip decides whether the lines are drawn.
+    void EmulateFrame();
+
+    // The save state: the CPU block, then the video chip's (exactly kStateFileSize bytes).
+    std::vector<std::uint8_t> SaveState();
+    // Takes a block of exactly kStateFileSize bytes; the caller checks the size.
+    void LoadState(std::span<const std::uint8_t> bytes);
+
+    T_VDP_CORE Vdp;
+    T_PSG_CORE Psg;
+    T_YM2413_OPLL_CORE Fm;
+    T_Z80_CPU_CORE Cpu;
+    T_INTERCONNECT_CORE Bus;
+
+    std::uint32_t ClockHz = console::kDefaultClockHz;
+    std::array<std::int16_t, console::kSampleBufferSize> SampleBuffer{};
+    std::uint8_t MixerOn = 1;
+    std::uint8_t Frameskip = 0;
+    std::int32_t FrameskipCounter = 0;
+    // Whether the last frame was drawn (frameskip).
+    bool LastFrameDrawn = false;
+};
+
+} // namespace velmar

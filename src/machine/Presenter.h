@@ -1,0 +1,113 @@
+#pragma once
+
+#include "core/ConsoleConstants.h"
+#include "machine/Console.h"
+#include "machine/FrameBitmap.h"
+#include "machine/MachineServices.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace velmar {
+
+namespace machine {
+using namespace console;
+inline constexpr int kAviFramesPerSecond = 10;
+inline constexpr std::int32_t kAviInterval = 6;
+inline constexpr std::size_t kAviShortNameLength = 30;
+inline constexpr std::size_t kButtonCount = 5;
+// Pad-1 button 1, pad-1 button 2, pad-2 button 1, pad-2 button 2, pause.
+inline constexpr std::size_t kButtonPause = 4;
+inline constexpr std::uint32_t kHighestButtonKey = 31;
+static_assert(kFrameWidth == FrameBitmap::kWidth && kFrameHeight == FrameBitmap::kHeight);
+} // namespace machine
+
+// The presentation side of each frame: the pads and the pause button from the input devices,
+// the samples into the sound stream, the picture and the read-outs on the display, the
+// pacing, the AVI frame and the frames-per-second count. It holds the MachineServices and
+// runs on whichever thread presents (the window thread through a hand-over, or the
+// emulation thread), always while no frame is being emulated.
+//
+// Fps, FramesDumped and AviDumping may be read from any thread; every other field only
+// while the machine is parked.
+class Presenter {
+  public:
+    Presenter(Console& console, const MachineServices& services);
+
+    // Once, before the first frame: creates the sound stream and sizes the display.
+    void PrepareOutput();
+    // A finished frame: the capture frame while a capture runs, then input, sound, picture,
+    // read-outs, flip and pacing.
+    void PresentHandedOverFrame();
+    // The input step: the devices into the pad bits and the pause interrupt.
+    void PollInput();
+    // After each frame: the frames completed in the last second become Fps.
+    void CountFrame();
+    // The stream half of the hard reset: stopped, rewound, cursors at 0.
+    void ResetStream();
+    // Pausing stops the stream without touching the cursors.
+    void StopStream();
+    // The console's reset button, pressed at the next input step.
+    void RequestResetButton() { resetButtonRequested_.store(true); }
+    void SetKeys(const std::array<std::uint32_t, machine::kButtonCount>& keys);
+
+    // Renders the filtered 512 x 384 picture into FrameDib and writes it as a BMP.
+    bool SaveSnapshot(const std::filesystem::path& fileName);
+    bool StartAviDump(const std::filesystem::path& fileName, const std::string& shortName);
+    void StopAviDump();
+
+    std::int64_t PerfNow = 0;
+    std::int64_t PerfFrequency = 0;
+    std::int64_t PerfLast = 0;
+    std::uint32_t FramesPerSecond = console::kDefaultFramesPerSecond;
+    std::atomic<std::uint32_t> Fps{0};
+    std::int32_t FrameCount = 0;
+    std::array<std::uint8_t, machine::kButtonCount> ButtonTable{};
+    std::int32_t SamplesPerFrame = 0;
+    std::uint32_t SampleRate = console::kDefaultSampleRate;
+    WaveFormatRecord WaveFormat{};
+    std::uint32_t WriteCursor = 0;
+    std::uint32_t PlayCursor = 0;
+    std::uint32_t CursorDelta = 0;
+    std::int32_t StreamBytes = 0;
+    std::uint8_t VdpStatusOn = 0;
+    std::uint8_t PsgStatusOn = 0;
+    std::uint8_t Hq2xOn = 1;
+    std::atomic<std::uint8_t> AviDumping{0};
+    std::int32_t AviCountdown = 0;
+    std::int32_t AviInterval = 0;
+    std::atomic<std::int32_t> FramesDumped{0};
+    std::string AviShortName;
+    // The snapshot and capture picture.
+    FrameBitmap FrameDib;
+
+  private:
+    // Without a clock service time stands still: pacing never waits.
+    class StillClock final : public Clock {
+      public:
+        std::uint32_t Milliseconds() override { return 0; }
+        std::int64_t PerformanceCounter() override { return 0; }
+        std::int64_t PerformanceFrequency() override { return 1000000; }
+        void Sleep(std::uint32_t) override {}
+    };
+
+    void DumpAviFrame();
+    void PresentFrame();
+    void StreamSound();
+    void DrawPicture();
+    void DrawReadouts();
+    void Pace();
+
+    Console& console_;
+    MachineServices services_;
+    StillClock stillClock_;
+    Clock* clock_;
+    std::uint32_t secondStart_ = 0;
+    bool outputPrepared_ = false;
+    std::atomic<bool> resetButtonRequested_{false};
+};
+
+} // namespace velmar
