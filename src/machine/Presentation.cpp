@@ -55,8 +55,11 @@ void TSMS::PollInput() {
     SetPad(Bus, Pressed(in2, kInputDown), &B::Pad2DownPress, &B::Pad2DownRelease);
     SetPad(Bus, Pressed(in2, ButtonTable[2]), &B::Pad2Button1Press, &B::Pad2Button1Release);
     SetPad(Bus, Pressed(in2, ButtonTable[3]), &B::Pad2Button2Press, &B::Pad2Button2Release);
-    // Held down, the pause key asks every frame; the CPU's NMI lock keeps it to one.
-    if (Pressed(in1, ButtonTable[kButtonPause])) Cpu.RaiseNmi();
+    // The pause button raises one NMI per press, as the key goes down; holding it does not
+    // repeat.
+    const bool pauseDown = Pressed(in1, ButtonTable[kButtonPause]);
+    if (pauseDown && !pauseWasDown_) Cpu.RaiseNmi();
+    pauseWasDown_ = pauseDown;
     if (resetButtonRequested_.exchange(false)) Bus.ResetButtonPress();
 }
 

@@ -35,7 +35,7 @@ inline constexpr std::uint32_t kCyclesPerFrame = kCyclesPerLine * kLinesPerFrame
 inline constexpr std::size_t kSampleBufferSize = 16384;
 // Entries zeroed when sound generation is off.
 inline constexpr std::size_t kSilencedSamples = 8192;
-inline constexpr std::uint32_t kDefaultClockHz = 3546893;
+inline constexpr std::uint32_t kDefaultClockHz = 3579545;
 inline constexpr std::uint32_t kDefaultFramesPerSecond = 60;
 inline constexpr std::uint32_t kDefaultSampleRate = 44100;
 inline constexpr std::int32_t kStreamFrames = 12;
@@ -209,6 +209,7 @@ class TSMS {
     std::uint32_t secondStart_ = 0;
     bool outputPrepared_ = false;
     std::atomic<bool> resetButtonRequested_{false};
+    bool pauseWasDown_ = false; // the pause key as the last input poll saw it
 
     mutable std::mutex mutex_;
     std::condition_variable cv_;
