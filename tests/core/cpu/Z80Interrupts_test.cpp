@@ -116,8 +116,8 @@ TEST(Z80Interrupts, HaltAndModes) {
         EXPECT_TRUE(cpu.Writes().empty());
     }
     // RETN (and its mirrors) restores IFF1 from IFF2; RETI leaves both.
-    for (std::uint8_t second : {std::uint8_t{0x45}, std::uint8_t{0x55}, std::uint8_t{0x7D},
-                                std::uint8_t{0x4D}}) {
+    for (std::uint8_t second :
+         {std::uint8_t{0x45}, std::uint8_t{0x55}, std::uint8_t{0x7D}, std::uint8_t{0x4D}}) {
         for (std::uint8_t iff2 : {std::uint8_t{0}, std::uint8_t{1}}) {
             Z80TestSystem cpu = MakeCpu({0xED, second});
             cpu.IFF1 = 0;

@@ -167,7 +167,8 @@ TEST_F(PsgTest, PeriodsBelowSixPlayAConstantLevel) {
         SetPeriod(Chip, 0, 5);
         SetPeriod(Chip, 1, 1);
         for (int Index = 0; Index < 50; ++Index)
-            ASSERT_EQ(RawSample(Chip, Buffer), (15 + 12) * T_PSG_CORE::kOutputScale) << "shape " << Shape;
+            ASSERT_EQ(RawSample(Chip, Buffer), (15 + 12) * T_PSG_CORE::kOutputScale)
+                << "shape " << Shape;
         EXPECT_EQ(Chip.GetTone(0).Counter, 0);
         EXPECT_EQ(Chip.GetTone(0).Polarity, 0);
     }
@@ -185,7 +186,8 @@ TEST_F(PsgTest, SquareWaveLevelsAndDecay) {
         Init(Chip);
         SetPeriod(Chip, 0, 100);
         Write(Chip, {0x90 | Attenuation});
-        EXPECT_EQ(RawSample(Chip, Buffer), 2 * (15 - Attenuation) * T_PSG_CORE::kOutputScale) << Attenuation;
+        EXPECT_EQ(RawSample(Chip, Buffer), 2 * (15 - Attenuation) * T_PSG_CORE::kOutputScale)
+            << Attenuation;
     }
 
     // Period 1023: the first sample flips high; the next flip comes 204 samples later.

@@ -153,14 +153,10 @@ TEST_F(FmTablesTest, BuiltInInstrumentsDecode) {
     for (int n = 1; n <= 18; ++n) {
         const FmPatch& m = t.DecodedPatches[2 * n];
         const FmPatch& c = t.DecodedPatches[2 * n + 1];
-        const int bytes[8] = {character(m),
-                              character(c),
-                              (m.KL << 6) | m.TL,
-                              (c.KL << 6) | (c.WF << 4) | (m.WF << 3) | m.FB,
-                              (m.AR << 4) | m.DR,
-                              (c.AR << 4) | c.DR,
-                              (m.SL << 4) | m.RR,
-                              (c.SL << 4) | c.RR};
+        const int bytes[8] = {character(m),       character(c),
+                              (m.KL << 6) | m.TL, (c.KL << 6) | (c.WF << 4) | (m.WF << 3) | m.FB,
+                              (m.AR << 4) | m.DR, (c.AR << 4) | c.DR,
+                              (m.SL << 4) | m.RR, (c.SL << 4) | c.RR};
         for (int b = 0; b < 8; ++b)
             EXPECT_EQ(bytes[b], kImages[n - 1][b]) << "instrument " << n << " byte " << b;
         EXPECT_EQ(c.TL, 0);

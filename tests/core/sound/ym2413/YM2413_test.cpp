@@ -512,8 +512,7 @@ TEST_F(Ym2413Test, LoudSumSaturatesAndChannelsSwitchSeparately) {
     eight.SetChannelEnabled(200, 0);
     for (int c = 0; c < kFmChannels; ++c) EXPECT_EQ(eight.ChannelEnabled[c], c == 4 ? 0 : 1);
     const auto less = Frame(eight);
-    for (std::size_t i = 0; i < less.size(); ++i)
-        ASSERT_EQ(less[i], 8 * one[i]) << i;
+    for (std::size_t i = 0; i < less.size(); ++i) ASSERT_EQ(less[i], 8 * one[i]) << i;
     // Back on, it joins the mix again (after one sample of its stale previous output).
     eight.SetChannelEnabled(4, 1);
     const auto again = Frame(eight);
@@ -606,8 +605,13 @@ TEST_F(Ym2413Test, ModulatorFeedbackFollowsItsRule) {
     for (const int fb : {1, 4, 6, 7}) {
         T_YM2413_OPLL_CORE chip;
         chip.Configure(60, 44100, 3579545, 262);
-        for (const auto& [reg, value] : {std::pair{0x00, 0x21}, {0x01, 0x21}, {0x02, 0x00},
-                                         {0x03, fb}, {0x04, 0xF0}, {0x05, 0xF0}, {0x06, 0x00},
+        for (const auto& [reg, value] : {std::pair{0x00, 0x21},
+                                         {0x01, 0x21},
+                                         {0x02, 0x00},
+                                         {0x03, fb},
+                                         {0x04, 0xF0},
+                                         {0x05, 0xF0},
+                                         {0x06, 0x00},
                                          {0x07, 0x00}})
             Write(chip, static_cast<std::uint8_t>(reg), static_cast<std::uint8_t>(value));
         Note(chip, 0, 0x00, 256, 4);
@@ -626,7 +630,8 @@ TEST_F(Ym2413Test, ModulatorFeedbackFollowsItsRule) {
             modOut0 = t.DbToLinTable[t.SineTable[(out + static_cast<std::uint32_t>(f)) & 511]];
             feedback = (modOut1 + modOut0) >> 5;
             const std::int32_t carOut1 = carOut0;
-            carOut0 = t.DbToLinTable[t.SineTable[(out + static_cast<std::uint32_t>(feedback)) & 511]];
+            carOut0 =
+                t.DbToLinTable[t.SineTable[(out + static_cast<std::uint32_t>(feedback)) & 511]];
             ASSERT_EQ(sample, (carOut1 + carOut0) >> 1) << "FB " << fb << " sample " << i;
         }
     }
@@ -648,8 +653,12 @@ TEST_F(Ym2413Test, TremoloAndVibratoBitsAndDepth) {
     // with the amplitude LFO. Carrier with vibrato only: its level holds and its phase
     // swings around the step by at most 1.2% (13.75 cents) without moving its pitch on
     // average, so a vibrato note stays in its octave.
-    for (const auto& [reg, value] : {std::pair{0x02, 0x00}, {0x03, 0x00}, {0x04, 0xF0},
-                                     {0x05, 0xF0}, {0x06, 0x00}, {0x07, 0x00}})
+    for (const auto& [reg, value] : {std::pair{0x02, 0x00},
+                                     {0x03, 0x00},
+                                     {0x04, 0xF0},
+                                     {0x05, 0xF0},
+                                     {0x06, 0x00},
+                                     {0x07, 0x00}})
         Write(static_cast<std::uint8_t>(reg), static_cast<std::uint8_t>(value));
     Note(fm, 0, 0x00, 256, 4);
     Step(10);
