@@ -174,7 +174,7 @@ std::int32_t T_PSG_CORE::MixSample() {
     for (ToneChannel& Channel : Tone)
         if (Channel.Enabled == 1) Sum += ToneOutput(Channel, Amount);
     if (Noise.Enabled == 1) Sum += kNoiseMixFactor * NoiseOutput(Amount);
-    // All channels loud at once exceed the 16-bit range; clip rather than wrap.
+    // At most 150 x 128: inside the 16-bit range; the clamp only guards it.
     const std::int32_t Scaled = Sum * kOutputScale;
     if (Scaled > std::numeric_limits<std::int16_t>::max())
         return std::numeric_limits<std::int16_t>::max();

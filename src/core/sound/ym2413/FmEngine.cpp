@@ -22,8 +22,9 @@ constexpr std::uint32_t kAttackDone = 1u << 22;
 constexpr std::uint32_t kMaxLevel = 127;
 constexpr std::int32_t kMaxMelodicInstrument = 15;
 // The channel sum's scale into the sample. Against the PSG's 128 per level step this keeps
-// the two chips' loudness balance of 2 to 256, and with both at half of that a busy tune
-// (the PSG at most 19200, nine FM channels at most 18423) stays inside the 16-bit range.
+// the two chips' loudness balance of 2 to 256 at half of both, so that a busy tune fits
+// the 16-bit range: each chip alone always does (PSG at most 19200, nine FM channels at
+// most 18423), together only every channel of both at its peak at once would not.
 constexpr std::int32_t kOutputScale = 1;
 
 // Rhythm wave bases: 0, 3, 12 and 15 dB in dB steps, plus the negative half of the table.
