@@ -33,7 +33,7 @@ void RunFrames(benchmark::State& state, T_YM2413_OPLL_CORE& fm) {
 
 void BM_FmNineMelodicChannels(benchmark::State& state) {
     T_YM2413_OPLL_CORE fm;
-    fm.Configure(60, 44100, 3546893, 262);
+    fm.Configure(60, 44100, 3579545, 262);
     for (int c = 0; c < 9; ++c) {
         // Instruments 1..9 with vibrato and tremolo among them, spread over the octaves.
         Write(fm, static_cast<std::uint8_t>(0x30 + c), static_cast<std::uint8_t>((c + 1) << 4));
@@ -47,7 +47,7 @@ BENCHMARK(BM_FmNineMelodicChannels);
 
 void BM_FmRhythmMode(benchmark::State& state) {
     T_YM2413_OPLL_CORE fm;
-    fm.Configure(60, 44100, 3546893, 262);
+    fm.Configure(60, 44100, 3579545, 262);
     for (int c = 0; c < 6; ++c) {
         Write(fm, static_cast<std::uint8_t>(0x30 + c), static_cast<std::uint8_t>((c + 10) << 4));
         Write(fm, static_cast<std::uint8_t>(0x10 + c), static_cast<std::uint8_t>(0x60 + 23 * c));

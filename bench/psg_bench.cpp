@@ -12,7 +12,7 @@ namespace {
 void PsgFrame(benchmark::State& State) {
     velmar::T_PSG_CORE Psg;
     Psg.Reset();
-    Psg.Configure(60, 44100, 3546893, 262);
+    Psg.Configure(60, 44100, 3579545, 262);
     Psg.SetSquareWave(static_cast<std::uint8_t>(State.range(0)));
     for (int Byte : {0x90, 0x85, 0x10, 0xB0, 0xA7, 0x0B, 0xD0, 0xC3, 0x20, 0xF0, 0xE4})
         Psg.WriteData(static_cast<std::uint8_t>(Byte));

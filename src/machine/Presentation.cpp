@@ -128,8 +128,11 @@ void Presenter::PollInput() {
            &B::Pad2Button1Release);
     SetPad(console_.Bus, Pressed(in2, ButtonTable[3]), &B::Pad2Button2Press,
            &B::Pad2Button2Release);
-    // Held down, the pause key asks every frame; the CPU's NMI lock keeps it to one.
-    if (Pressed(in1, ButtonTable[kButtonPause])) console_.Cpu.RaiseNmi();
+    // The pause button raises one NMI per press, as the key goes down; holding it does not
+    // repeat.
+    const bool pauseDown = Pressed(in1, ButtonTable[kButtonPause]);
+    if (pauseDown && !pauseWasDown_) console_.Cpu.RaiseNmi();
+    pauseWasDown_ = pauseDown;
     if (resetButtonRequested_.exchange(false)) console_.Bus.ResetButtonPress();
 }
 

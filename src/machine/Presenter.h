@@ -108,6 +108,7 @@ class Presenter {
     std::uint32_t secondStart_ = 0;
     bool outputPrepared_ = false;
     std::atomic<bool> resetButtonRequested_{false};
+    bool pauseWasDown_ = false; // the pause key as the last input poll saw it
 };
 
 } // namespace velmar

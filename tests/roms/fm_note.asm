@@ -6,7 +6,7 @@
 ; FM_DETECT (0xC012): 0x01 with the FM unit switched on, 0x00 with it off. Then 0xAB is
 ; written back to port 0x3E.
 ; A test with FM on should hear a pure tone. This FM engine keeps an 18-bit phase per
-; sine period, so the note sounds at F x (3546893 / 72) x 2^(block - 1) / 2^18 = 872 Hz,
+; sine period, so the note sounds at F x (3579545 / 72) x 2^(block - 1) / 2^18 = 880 Hz,
 ; an octave above the chip's datasheet formula (which divides by 2^19).
         include "testrom.inc"
 

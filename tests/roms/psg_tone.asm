@@ -1,7 +1,7 @@
 ; A PSG square tone: channel 0, period 0x0FE (254), attenuation 0 (full volume); channels
 ; 1, 2 and the noise channel are silent. The display stays off.
-; A test should hear a square wave of 3546893 / (32 x 254) = 436 Hz, about 101.6 samples
-; per cycle at 44100 Hz (the emulated chip runs about 0.5% slow: 434 Hz), and nothing else.
+; A test should hear a square wave of 3579545 / (32 x 254) = 440.4 Hz, about 100.1 samples
+; per cycle at 44100 Hz, and nothing else.
         include "testrom.inc"
 
 TONE_PERIOD:    equ 0x0FE

@@ -75,8 +75,8 @@ inline std::uint16_t Pixel(const TSMS& machine, int x, int y) {
 
 // Compares the frame buffer with expected(x, y), a 6-bit colour, and reports the number of
 // wrong pixels and the first few.
-inline testing::AssertionResult PictureIs(const TSMS& machine,
-                                          const std::function<std::uint8_t(int, int)>& expected) {
+inline ::testing::AssertionResult PictureIs(const TSMS& machine,
+                                            const std::function<std::uint8_t(int, int)>& expected) {
     int wrong = 0;
     std::string first;
     for (int y = 0; y < kHeight; ++y) {
@@ -90,8 +90,8 @@ inline testing::AssertionResult PictureIs(const TSMS& machine,
             }
         }
     }
-    if (wrong == 0) return testing::AssertionSuccess();
-    return testing::AssertionFailure() << wrong << " pixels differ:" << first;
+    if (wrong == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << wrong << " pixels differ:" << first;
 }
 
 // The picture as distinct RGB565 values counted over a rectangle.
@@ -111,7 +111,7 @@ inline std::vector<std::uint16_t> ColoursIn(const TSMS& machine, int x0, int y0,
 // Writes a cartridge image to a file under the test's temporary folder.
 inline std::filesystem::path WriteCartridge(const std::string& name,
                                             std::span<const std::uint8_t> image) {
-    const auto path = std::filesystem::path(testing::TempDir()) / (name + ".sms");
+    const auto path = std::filesystem::path(::testing::TempDir()) / (name + ".sms");
     const FileResult written = WriteFileAtomic(path, image);
     EXPECT_TRUE(static_cast<bool>(written)) << written.error;
     return path;

@@ -25,8 +25,8 @@ template <class Bus> class Z80CpuCore : public Z80Engine<Z80CpuCore<Bus>>, publi
     static constexpr std::size_t kStateSize = 8229;
 
     // Console reset: clears the registers and the work RAM, maps the firmware with pages
-    // 0, 1, 2 and wires the CPU to the bus. I, R, IX, IY, the interrupt state, the NMI lock,
-    // RamControl, the ROM, the cartridge RAM and the firmware choice stay.
+    // 0, 1, 2 and wires the CPU to the bus. I, R, IX, IY, the interrupt state, the unused NMI lock
+    // fields, RamControl, the ROM, the cartridge RAM and the firmware choice stay.
     void Reset(Bus& bus) {
         Engine::ResetRegisters();
         ResetMemory();

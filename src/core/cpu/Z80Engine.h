@@ -25,19 +25,27 @@ template <class Sys> class Z80Engine {
                  H2 = 0, L = 0, L2 = 0, F = 0, F2 = 0;
     std::uint8_t I = 0, R = 0;
     std::uint16_t SP = 0, PC = 0, IX = 0, IY = 0;
+    // NmiLock and NmiLockCount are no longer used (one NMI is raised per press of the pause
+    // key); they stay so that the object keeps its layout.
     std::uint8_t Halted = 0, IM = 0, IFF1 = 0, IFF2 = 0, NmiLock = 0;
     std::int32_t NmiLockCount = 0;
     std::uint8_t LastOpcode = 0;
+    // T-states already spent from the next RunCycles budget: the overrun of the last
+    // instruction of the previous call, and the cost of an NMI taken between calls.
+    std::uint32_t OwedTStates = 0;
 
     // Executes one instruction (or one repetition of a block instruction); returns T-states.
     int ExecuteInstruction();
-    // Runs instructions until the budget is used up; the overrun of the last instruction is
-    // not carried over. Returns the T-states executed.
+    // Runs instructions until the budget is used up. What the last instruction runs past the
+    // budget is owed and taken from the next call's budget, so that consecutive calls add up
+    // to exactly the sum of their budgets. Returns the T-states this call ran.
     std::uint32_t RunCycles(std::uint32_t budget);
-    // Pause button: pushes PC and jumps to 0x0066 unless a previous NMI is still held off.
+    // Non-maskable interrupt (the pause button): IFF2 = IFF1, IFF1 = 0, a halted CPU leaves
+    // HALT, the address after the current instruction is pushed, PC = 0x0066; 11 T-states,
+    // taken from the next RunCycles budget.
     void RaiseNmi();
     // The CPU half of the console reset: A..L, F and all alternates = 0, PC = SP = 0,
-    // Halted = 0; keeps I, R, IX, IY, IFF1, IFF2, IM, LastOpcode, NmiLock, NmiLockCount.
+    // Halted = 0, nothing owed; keeps I, R, IX, IY, IFF1, IFF2, IM, LastOpcode.
     void ResetRegisters();
 
   private:
@@ -240,7 +248,7 @@ template <class Sys> class Z80Engine {
                             ((Bit == 7 && set) ? z80::kFlagS : 0));
     }
 
-    void AcceptInterrupt(std::uint32_t& target);
+    void AcceptInterrupt(std::uint32_t& executed);
 
     template <unsigned Op> int Base(u8 op1, u8 op3);
     template <unsigned Op> int Cb();
@@ -295,25 +303,20 @@ template <class Sys> int Z80Engine<Sys>::ExecuteInstruction() {
 }
 
 template <class Sys> std::uint32_t Z80Engine<Sys>::RunCycles(std::uint32_t budget) {
-    std::uint32_t executed = 0;
-    std::uint32_t target = budget;
-    while (executed < target) {
-        if (Self().IrqPending() == 1) AcceptInterrupt(target);
+    const std::uint32_t owed = OwedTStates;
+    std::uint32_t executed = owed;
+    while (executed < budget) {
+        if (Self().IrqPending() == 1) AcceptInterrupt(executed);
         if (Halted == 1)
-            executed = target;
+            executed = budget; // the rest of the budget is spent halted
         else
             executed += static_cast<std::uint32_t>(ExecuteInstruction());
     }
-    if (NmiLock == 1) {
-        if (NmiLockCount == 0)
-            NmiLock = 0;
-        else
-            --NmiLockCount;
-    }
-    return executed;
+    OwedTStates = executed - budget;
+    return executed > owed ? executed - owed : 0;
 }
 
-template <class Sys> void Z80Engine<Sys>::AcceptInterrupt(std::uint32_t& target) {
+template <class Sys> void Z80Engine<Sys>::AcceptInterrupt(std::uint32_t& executed) {
     if (IFF1 == 0) return;
     // No interrupt directly after EI or DI, nor after an index-prefixed instruction.
     if (LastOpcode == z80::kOpcodeEi || LastOpcode == z80::kOpcodeDi ||
@@ -326,17 +329,17 @@ template <class Sys> void Z80Engine<Sys>::AcceptInterrupt(std::uint32_t& target)
         Halted = 0;
         Push(PC);
         PC = z80::kIrqVector;
-        // A budget smaller than the acceptance cost simply ends the run.
-        target = target > z80::kIrqAcceptTStates ? target - z80::kIrqAcceptTStates : 0;
+        executed += z80::kIrqAcceptTStates;
     }
 }
 
 template <class Sys> void Z80Engine<Sys>::RaiseNmi() {
-    if (NmiLock != 0) return;
+    IFF2 = IFF1;
+    IFF1 = 0;
+    Halted = 0; // PC already holds the address after HALT
     Push(PC);
     PC = z80::kNmiVector;
-    NmiLock = 1;
-    NmiLockCount = z80::kNmiLockCalls;
+    OwedTStates += z80::kNmiAcceptTStates;
 }
 
 template <class Sys> void Z80Engine<Sys>::ResetRegisters() {
@@ -345,6 +348,7 @@ template <class Sys> void Z80Engine<Sys>::ResetRegisters() {
     PC = 0;
     SP = 0;
     Halted = 0;
+    OwedTStates = 0;
 }
 
 } // namespace velmar

@@ -50,9 +50,9 @@ template <class Sys> template <unsigned Op> int Z80Engine<Sys>::Ed(u8 op3) {
             A = Compare(a);
             PC = static_cast<u16>(PC + 2);
             return 8;
-        } else if constexpr (z == 5) { // RETN; RETI leaves the enable flags alone
+        } else if constexpr (z == 5) { // RETN restores IFF1 from IFF2; RETI leaves both
             PC = Pop();
-            if constexpr (Op != 0x4D) IFF1 = IFF2 = 1;
+            if constexpr (Op != 0x4D) IFF1 = IFF2;
             return 14;
         } else if constexpr (z == 6) { // IM 0 / IM 1 / IM 2
             IM = (y & 3) < 2 ? 0 : static_cast<u8>((y & 3) - 1);

@@ -27,8 +27,8 @@ inline constexpr std::uint8_t kPrefixIy = 0xFD;
 
 inline constexpr std::uint16_t kIrqVector = 0x0038;
 inline constexpr std::uint16_t kNmiVector = 0x0066;
-inline constexpr std::int32_t kNmiLockCalls = 5000;
 inline constexpr std::uint32_t kIrqAcceptTStates = 13;
+inline constexpr std::uint32_t kNmiAcceptTStates = 11;
 // R advances by this much per executed instruction or block repetition.
 inline constexpr std::uint8_t kRefreshStep = 3;
 

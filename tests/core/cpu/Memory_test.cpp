@@ -106,6 +106,26 @@ TEST_F(MemoryMap, PageWritesReduceModuloBankCountWhileTheRamByteKeepsTheRawValue
     EXPECT_EQ(mem->PageRegisters[2], 0);
 }
 
+TEST_F(MemoryMap, BankCountsThatAreNoPowerOfTwoReduceByRemainder) {
+    // 48 KB and 384 KB images: the page is the written value modulo the bank count, never
+    // the value masked with count - 1.
+    for (const std::size_t banks : {std::size_t{3}, std::size_t{24}}) {
+        LoadBanks(banks);
+        for (std::size_t b = 0; b < banks; ++b)
+            mem->RomImage[b * kBank + 0x523] = static_cast<std::uint8_t>(b);
+        for (const unsigned value : {2u, 3u, 5u, 7u, 23u, 24u, 29u, 0x7Fu, 0xFFu}) {
+            for (std::uint16_t slot = 0; slot < 3; ++slot) {
+                mem->WriteMemory(static_cast<std::uint16_t>(0xFFFD + slot),
+                                 static_cast<std::uint8_t>(value));
+                const auto page = static_cast<std::uint8_t>(value % banks);
+                EXPECT_EQ(mem->PageRegisters[slot], page) << banks << " banks, " << value;
+                EXPECT_EQ(mem->ReadMemory(static_cast<std::uint16_t>(slot * kBank + 0x523)), page)
+                    << banks << " banks, " << value << ", slot " << slot;
+            }
+        }
+    }
+}
+
 TEST_F(MemoryMap, PagesBeyondTheImageWrapWithinOneMegabyte) {
     LoadBanks(4);
     mem->PageRegisters[1] = 65; // as a damaged state could leave it

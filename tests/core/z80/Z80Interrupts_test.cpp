@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <utility>
 
 namespace velmar::test {
 namespace {
@@ -41,9 +42,9 @@ TEST(Z80Interrupts, AcceptanceWaitsOneInstructionAfterEiDiAndIndexPrefixes) {
     for (std::uint8_t prefix : {std::uint8_t{0xDD}, std::uint8_t{0xFD}}) {
         Z80TestSystem cpu = MakeCpu({prefix, 0x00, 0x00});
         cpu.IrqLine = 0;
-        cpu.RunCycles(1); // the prefix alone
+        cpu.RunCycles(1); // the prefix alone (4 T-states, 3 of them owed)
         cpu.IrqLine = 1;
-        cpu.RunCycles(1);
+        cpu.RunCycles(4);
         EXPECT_EQ(cpu.PC, 0x1002) << int(prefix);
         EXPECT_EQ(cpu.IFF1, 1);
     }
@@ -76,8 +77,10 @@ TEST(Z80Interrupts, HaltAndModes) {
         EXPECT_EQ(cpu.PC, 0x1001);
         cpu.IrqLine = 1;
         cpu.Log.clear();
-        // 0x38 holds NOPs (zero memory): 228 - 13 = 215 T-states of NOPs, ending on 216.
-        EXPECT_EQ(cpu.RunCycles(228), 216u);
+        // 0x38 holds NOPs (zero memory): 13 T-states of acceptance, then 54 NOPs end on
+        // 229; the one T-state over is owed to the next call.
+        EXPECT_EQ(cpu.RunCycles(228), 229u);
+        EXPECT_EQ(cpu.OwedTStates, 1u);
         EXPECT_EQ(cpu.Halted, 0);
         EXPECT_EQ(cpu.Memory[0x7FFF], 0x10);
         EXPECT_EQ(cpu.Memory[0x7FFE], 0x01);
@@ -112,42 +115,105 @@ TEST(Z80Interrupts, HaltAndModes) {
         EXPECT_EQ(cpu.SP, 0x8000);
         EXPECT_TRUE(cpu.Writes().empty());
     }
-    // RETN sets both enable flags; RETI leaves them.
-    for (std::uint8_t second : {std::uint8_t{0x45}, std::uint8_t{0x4D}}) {
+    // RETN (and its mirrors) restores IFF1 from IFF2; RETI leaves both.
+    for (std::uint8_t second :
+         {std::uint8_t{0x45}, std::uint8_t{0x55}, std::uint8_t{0x7D}, std::uint8_t{0x4D}}) {
+        for (std::uint8_t iff2 : {std::uint8_t{0}, std::uint8_t{1}}) {
+            Z80TestSystem cpu = MakeCpu({0xED, second});
+            cpu.IFF1 = 0;
+            cpu.IFF2 = iff2;
+            cpu.Memory[0x8000] = 0x00;
+            cpu.Memory[0x8001] = 0x20;
+            cpu.ExecuteInstruction();
+            EXPECT_EQ(cpu.PC, 0x2000);
+            EXPECT_EQ(cpu.SP, 0x8002);
+            EXPECT_EQ(cpu.IFF1, second == 0x4D ? 0 : iff2) << int(second);
+            EXPECT_EQ(cpu.IFF2, iff2);
+        }
+    }
+    // IM 0, IM 1 and IM 2, and their mirrors, select the mode they name.
+    const std::pair<std::uint8_t, std::uint8_t> modes[] = {{0x46, 0}, {0x56, 1}, {0x5E, 2},
+                                                           {0x66, 0}, {0x76, 1}, {0x7E, 2}};
+    for (const auto& [second, mode] : modes) {
         Z80TestSystem cpu = MakeCpu({0xED, second});
-        cpu.IFF1 = cpu.IFF2 = 0;
-        cpu.Memory[0x8000] = 0x00;
-        cpu.Memory[0x8001] = 0x20;
-        cpu.ExecuteInstruction();
-        EXPECT_EQ(cpu.PC, 0x2000);
-        EXPECT_EQ(cpu.SP, 0x8002);
-        EXPECT_EQ(cpu.IFF1, second == 0x45 ? 1 : 0);
-        EXPECT_EQ(cpu.IFF2, second == 0x45 ? 1 : 0);
+        cpu.IM = 3; // neither
+        EXPECT_EQ(cpu.ExecuteInstruction(), 8);
+        EXPECT_EQ(cpu.IM, mode) << int(second);
     }
 }
 
-TEST(Z80Interrupts, NmiLockHoldsForFiveThousandCalls) {
-    Z80TestSystem cpu = MakeCpu({0x00});
+TEST(Z80Interrupts, NmiSavesIff1LeavesHaltAndCostsElevenTStates) {
+    // Halted with interrupts on: the NMI pushes the address after HALT, wakes the CPU and
+    // masks interrupts until RETN.
+    Z80TestSystem cpu = MakeCpu({0x76, 0x00});
     cpu.IrqLine = 0;
-    cpu.Halted = 1;
+    cpu.RunCycles(76);
+    ASSERT_EQ(cpu.Halted, 1);
+    cpu.Memory[0x0066] = 0xED; // RETN
+    cpu.Memory[0x0067] = 0x45;
     cpu.RaiseNmi();
-    cpu.RaiseNmi(); // held off: pushes once
-    EXPECT_EQ(cpu.SP, 0x7FFE);
     EXPECT_EQ(cpu.PC, 0x0066);
-    EXPECT_EQ(cpu.Halted, 1); // the NMI does not wake a halted CPU
-    EXPECT_EQ(cpu.IFF1, 1);
-    for (int i = 0; i < 5000; ++i) cpu.RunCycles(1);
-    cpu.RaiseNmi();
-    EXPECT_EQ(cpu.SP, 0x7FFE); // still locked after 5000 calls
-    cpu.RunCycles(1);
-    EXPECT_EQ(cpu.NmiLock, 0);
+    EXPECT_EQ(cpu.Halted, 0);
+    EXPECT_EQ(cpu.Memory[0x7FFF], 0x10);
+    EXPECT_EQ(cpu.Memory[0x7FFE], 0x01);
+    EXPECT_EQ(cpu.IFF1, 0);
+    EXPECT_EQ(cpu.IFF2, 1);
+    EXPECT_EQ(cpu.OwedTStates, 11u);
+    // A second NMI (a nested one) pushes again; IFF2 now keeps the cleared IFF1.
     cpu.RaiseNmi();
     EXPECT_EQ(cpu.SP, 0x7FFC);
-    EXPECT_EQ(cpu.NmiLockCount, 5000);
+    EXPECT_EQ(cpu.IFF2, 0);
+    EXPECT_EQ(cpu.OwedTStates, 22u);
+    // The NMI's 11 T-states come out of the next budget: RETN (14) fits in 22 + 14 = 36.
+    cpu.IrqLine = 1; // masked while IFF1 is 0
+    EXPECT_EQ(cpu.RunCycles(36), 14u);
+    EXPECT_EQ(cpu.PC, 0x0066);
+    EXPECT_EQ(cpu.IFF1, 0);
+    EXPECT_EQ(cpu.RunCycles(14), 14u); // the outer RETN back to after HALT
+    EXPECT_EQ(cpu.PC, 0x1001);
+    EXPECT_EQ(cpu.IFF1, 0) << "IFF2 was cleared by the nested NMI";
+}
+
+TEST(Z80Interrupts, OverrunIsOwedSoCallsAverageTheirBudget) {
+    // LD IX,nn (14 T-states) throughout: a 76 budget runs six (84) once, then five or six
+    // as the debt allows; any number of calls totals their budgets within one instruction,
+    // for slices of 76 and whole lines of 228 alike.
+    constexpr std::uint64_t kLength = 14;
+    for (const std::uint32_t budget : {76u, 228u, 1u}) {
+        Z80TestSystem cpu;
+        for (std::size_t a = 0; a < cpu.Memory.size(); a += 4) {
+            cpu.Memory[a] = 0xDD;
+            cpu.Memory[a + 1] = 0x21;
+        }
+        constexpr std::uint64_t kFrameTStates = 59736;
+        constexpr std::uint64_t kFrames = 50;
+        const std::uint64_t calls = kFrameTStates * kFrames / budget;
+        std::uint64_t instructions = 0;
+        std::uint64_t returned = 0;
+        std::uint16_t pc = cpu.PC;
+        for (std::uint64_t i = 0; i < calls; ++i) {
+            returned += cpu.RunCycles(budget);
+            instructions += static_cast<std::uint16_t>(cpu.PC - pc) / 4;
+            pc = cpu.PC;
+            cpu.Log.clear();
+        }
+        const std::uint64_t ran = instructions * kLength;
+        EXPECT_GE(ran, kFrameTStates * kFrames) << budget;
+        EXPECT_LT(ran, kFrameTStates * kFrames + kLength) << budget;
+        EXPECT_EQ(returned, ran) << budget;
+        EXPECT_EQ(ran - cpu.OwedTStates, kFrameTStates * kFrames) << budget;
+    }
+    // An accepted interrupt's 13 T-states count like an instruction's: acceptance and the
+    // first instruction of the handler (a NOP) overrun a budget of 5 by 12.
+    Z80TestSystem irq = MakeCpu({0x00});
+    EXPECT_EQ(irq.RunCycles(5), 17u);
+    EXPECT_EQ(irq.OwedTStates, 12u);
+    EXPECT_EQ(irq.RunCycles(12), 0u); // paid off, nothing runs
+    EXPECT_EQ(irq.PC, 0x0039);
 }
 
 TEST(Z80Interrupts, RunLoopBudgetAndRefreshCounter) {
-    // 55 NOPs (220 T-states), then EX (SP),IX (23): 243 executed, no carry-over.
+    // 55 NOPs (220 T-states), then EX (SP),IX (23): 243 executed, 15 owed.
     Z80TestSystem cpu;
     for (int i = 0; i < 55; ++i) cpu.Memory[0x1000 + i] = 0x00;
     cpu.Memory[0x1000 + 55] = 0xDD;
@@ -156,8 +222,9 @@ TEST(Z80Interrupts, RunLoopBudgetAndRefreshCounter) {
     cpu.SP = 0x8000;
     EXPECT_EQ(cpu.RunCycles(228), 243u);
     EXPECT_EQ(cpu.PC, 0x1000 + 57);
-    EXPECT_EQ(cpu.RunCycles(228), 228u); // 57 NOPs: a full budget again
-    EXPECT_EQ(cpu.PC, 0x1000 + 57 + 57);
+    EXPECT_EQ(cpu.RunCycles(228), 216u); // 54 NOPs: 15 + 216 = 231, 3 owed
+    EXPECT_EQ(cpu.PC, 0x1000 + 57 + 54);
+    EXPECT_EQ(cpu.OwedTStates, 3u);
 
     // R advances by 3 per instruction whatever its prefixes: 86 from 0x7F gives 0x81.
     Z80TestSystem r;

@@ -35,9 +35,13 @@ void T_PSG_CORE::Configure(std::uint32_t Fps, std::uint32_t Rate, std::uint32_t 
                            std::uint32_t LinesPerFrame) {
     ClockDiv16 = ClockHz / 16;
     SampleRate = Rate;
-    // The fraction is dropped: with 3546893 Hz and 44100 Hz the counters run as if clocked
-    // at 5 x 16 x 44100 = 3528000 Hz.
-    Step = Rate != 0 ? static_cast<std::int32_t>(ClockDiv16 / Rate) : 0;
+    // The counters fall by ClockHz / (16 x Rate) per sample: the whole part every sample,
+    // plus one whenever the accumulated fraction completes (5.073 at 3579545 Hz and
+    // 44100 Hz), so the pitch follows the clock exactly on average.
+    StepDenominator = 16ull * Rate;
+    Step = Rate != 0 ? static_cast<std::int32_t>(ClockHz / StepDenominator) : 0;
+    StepRemainder = Rate != 0 ? ClockHz % StepDenominator : 0;
+    StepPhase = 0;
     FramesPerSecond = Fps;
     UsableLines = LinesPerFrame;
     // Samples are produced on the first lines of each frame only, the same number on each,
@@ -101,11 +105,18 @@ void T_PSG_CORE::WriteData(std::uint8_t Data) {
     }
 }
 
-std::int32_t T_PSG_CORE::ToneOutput(ToneChannel& Channel) {
+std::int32_t T_PSG_CORE::NextStep() {
+    StepPhase += StepRemainder;
+    if (StepPhase < StepDenominator || StepDenominator == 0) return Step;
+    StepPhase -= StepDenominator;
+    return Step + 1;
+}
+
+std::int32_t T_PSG_CORE::ToneOutput(ToneChannel& Channel, std::int32_t Amount) {
     const std::int32_t Volume = Level(Channel.Attenuation);
     if (Channel.Period < kMinimumPeriod) return Volume;
 
-    Channel.Counter = CountDown(Channel.Counter, Step);
+    Channel.Counter = CountDown(Channel.Counter, Amount);
     if (Channel.Counter < 0) {
         Channel.Counter += Channel.Period;
         Channel.Polarity ^= 1;
@@ -130,10 +141,14 @@ std::int32_t T_PSG_CORE::NoiseReload() const {
     return kNoiseReloads[Rate];
 }
 
-std::int32_t T_PSG_CORE::NoiseOutput() {
-    Noise.Counter = CountDown(Noise.Counter, Step);
+std::int32_t T_PSG_CORE::NoiseOutput(std::int32_t Amount) {
+    Noise.Counter = CountDown(Noise.Counter, Amount);
     if (Noise.Counter < 0) {
         Noise.Counter += NoiseReload();
+        // A reload shorter than a sample's step (noise following tone 3 at a period below
+        // the step) expires on every sample; it must not run up a debt meanwhile, or a
+        // later, longer period would stay stuck at expiring every sample.
+        if (Noise.Counter < 0) Noise.Counter = 0;
         Noise.Polarity ^= 1;
         // The register advances on every second expiry.
         if (Noise.Polarity == 1) {
@@ -154,11 +169,12 @@ std::int32_t T_PSG_CORE::NoiseOutput() {
 
 std::int32_t T_PSG_CORE::MixSample() {
     std::int32_t Sum = 0;
+    const std::int32_t Amount = NextStep();
     // A switched-off channel is not computed: its counter, polarity and decay stand still.
     for (ToneChannel& Channel : Tone)
-        if (Channel.Enabled == 1) Sum += ToneOutput(Channel);
-    if (Noise.Enabled == 1) Sum += kNoiseMixFactor * NoiseOutput();
-    // All channels loud at once exceed the 16-bit range; clip rather than wrap.
+        if (Channel.Enabled == 1) Sum += ToneOutput(Channel, Amount);
+    if (Noise.Enabled == 1) Sum += kNoiseMixFactor * NoiseOutput(Amount);
+    // At most 150 x 128: inside the 16-bit range; the clamp only guards it.
     const std::int32_t Scaled = Sum * kOutputScale;
     if (Scaled > std::numeric_limits<std::int16_t>::max())
         return std::numeric_limits<std::int16_t>::max();

@@ -65,8 +65,9 @@ class T_PSG_CORE {
     static constexpr std::uint16_t kMinimumPeriod = 6;
     static constexpr double kDecayFloor = 0.4;
     static constexpr double kDecayPerSample = 0.005;
-    // Sum of channel outputs to 16-bit sample.
-    static constexpr std::int32_t kOutputScale = 256;
+    // Sum of channel outputs to 16-bit sample. Four loud channels reach 150 x 128 = 19200,
+    // which leaves room for the FM unit's sample that is added on top.
+    static constexpr std::int32_t kOutputScale = 128;
     static constexpr std::int32_t kNoiseMixFactor = 4;
 
     // Set-up: `Step`, `UsableLines` and all channels and options switched on.
@@ -98,8 +99,9 @@ class T_PSG_CORE {
     std::int32_t GetSampleIndex() const { return SampleIndex; }
 
   private:
-    std::int32_t ToneOutput(ToneChannel& Channel);
-    std::int32_t NoiseOutput();
+    std::int32_t NextStep();
+    std::int32_t ToneOutput(ToneChannel& Channel, std::int32_t Amount);
+    std::int32_t NoiseOutput(std::int32_t Amount);
     std::int32_t NoiseReload() const;
     std::int32_t MixSample();
 
@@ -111,7 +113,11 @@ class T_PSG_CORE {
     std::uint8_t LatchedVolume = 0;
     std::uint32_t SampleRate = 0;
     std::uint32_t ClockDiv16 = 0;
-    std::int32_t Step = 0;
+    std::int32_t Step = 0; // whole part of the per-sample step
+    // The step's fraction, StepRemainder / StepDenominator, accumulated in StepPhase.
+    std::uint64_t StepRemainder = 0;
+    std::uint64_t StepDenominator = 0;
+    std::uint64_t StepPhase = 0;
     std::uint32_t UsableLines = 0;
     std::uint32_t FramesPerSecond = 0;
     std::int32_t SampleIndex = 0;

@@ -9,8 +9,10 @@ namespace velmar {
 
 namespace {
 
-constexpr std::uint32_t kPhaseMask = 0x3FFFF; // 18-bit phase accumulator
-constexpr std::uint32_t kPhaseOutShift = 9;
+// The 18-bit phase (9 bits of wave position, 9 below) carries kPhaseFractionBits more
+// below it, so that each note's step keeps its fraction and plays in tune.
+constexpr std::uint32_t kPhaseMask = (1u << (18 + kPhaseFractionBits)) - 1;
+constexpr std::uint32_t kPhaseOutShift = 9 + kPhaseFractionBits;
 constexpr std::uint32_t kWaveMask = kWaveSize - 1;
 constexpr std::int32_t kLfoPhaseMask = 0xFFFF;
 constexpr std::int32_t kLfoIndexShift = 8;
@@ -19,6 +21,11 @@ constexpr std::uint32_t kEnvelopeShift = 15;
 constexpr std::uint32_t kAttackDone = 1u << 22;
 constexpr std::uint32_t kMaxLevel = 127;
 constexpr std::int32_t kMaxMelodicInstrument = 15;
+// The channel sum's scale into the sample. Against the PSG's 128 per level step this keeps
+// the two chips' loudness balance of 2 to 256 at half of both, so that a busy tune fits
+// the 16-bit range: each chip alone always does (PSG at most 19200, nine FM channels at
+// most 18423), together only every channel of both at its peak at once would not.
+constexpr std::int32_t kOutputScale = 1;
 
 // Rhythm wave bases: 0, 3, 12 and 15 dB in dB steps, plus the negative half of the table.
 constexpr std::uint32_t kBase0dB = 0;
@@ -219,7 +226,7 @@ void T_YM2413_OPLL_CORE::RenderSample(std::int16_t* buffer, std::int32_t lastInd
 
         if (buffer != nullptr && SampleIndex >= 0 && SampleIndex <= lastIndex) {
             std::int16_t& entry = buffer[SampleIndex];
-            entry = Saturate(entry + (melody + rhythm) * 2);
+            entry = Saturate(entry + (melody + rhythm) * kOutputScale);
         }
     }
     ++SampleIndex;

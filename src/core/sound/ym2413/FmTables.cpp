@@ -88,7 +88,8 @@ void FmTables::Build(std::uint32_t clock, std::uint32_t rate) {
         for (int block = 0; block < kBlocks; ++block)
             for (int ml = 0; ml < kMultipliers; ++ml)
                 PhaseStepTable[f][block][ml] =
-                    RateAdjust(((f * MultiplierTable[ml]) << block) >> 2);
+                    RateAdjust(static_cast<double>(((f * MultiplierTable[ml]) << block) >> 2) *
+                               kPhaseStepScale);
 
     for (int r = 0; r < kRates; ++r) {
         for (int k = 0; k < kKeyRates; ++k) {

@@ -13,7 +13,10 @@
 
 namespace velmar {
 
-inline constexpr std::uint32_t kFmDefaultClock = 3546893;
+inline constexpr std::uint32_t kFmDefaultClock = 3579545;
+// Phase steps keep this many bits of fraction below the 18-bit phase.
+inline constexpr std::uint32_t kPhaseFractionBits = 8;
+inline constexpr double kPhaseStepScale = 1u << kPhaseFractionBits;
 inline constexpr std::uint32_t kFmDefaultRate = 44100;
 
 inline constexpr int kWaveSize = 512;
@@ -58,7 +61,7 @@ struct FmTables {
     std::array<std::uint16_t, kWaveSize> HalfSineTable{};
     // Decoded built-in instruments: entry 2n modulator, 2n + 1 carrier.
     std::array<FmPatch, kPatchCount> DecodedPatches{};
-    // [F-number][block][ML]
+    // [F-number][block][ML], in 1/kPhaseStepScale units of the 18-bit phase.
     std::array<std::array<std::array<std::int32_t, kMultipliers>, kBlocks>, kFNumbers>
         PhaseStepTable{};
     // [rate][key-rate]

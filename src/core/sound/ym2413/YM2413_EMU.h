@@ -35,7 +35,7 @@ struct FmSlot {
     std::int32_t Output0 = 0; // current raw output
     std::int32_t Output1 = 0; // previous raw output
     std::int32_t Wave = 0;    // 0 sine, 1 half sine
-    std::uint32_t Phase = 0;  // 18-bit accumulator
+    std::uint32_t Phase = 0;  // 18-bit phase with kPhaseFractionBits of fraction below
     std::uint32_t PhaseStep = 0;
     std::uint32_t PhaseOut = 0; // phase >> 9
     std::int32_t FNumber = 0;
@@ -65,7 +65,7 @@ class T_YM2413_OPLL_CORE {
     T_YM2413_OPLL_CORE();
 
     // Set-up: tables, patches, reset; switches the unit on. Zero arguments take the
-    // console's values (60, 44100, 3546893, 262).
+    // console's values (60, 44100, 3579545, 262).
     void Configure(std::uint32_t framesPerSecond, std::uint32_t sampleRate, std::uint32_t clockHz,
                    std::uint32_t linesPerFrame);
     // Chip reset; options, the control latch and the sample position stay.

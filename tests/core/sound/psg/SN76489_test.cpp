@@ -16,14 +16,18 @@ namespace {
 constexpr std::int32_t kLastIndex = 16383;
 constexpr std::uint32_t kLines = 262;
 constexpr std::uint32_t kUsableLines = 245;
+constexpr std::uint32_t kWholeStepClock = 3528000;
+constexpr std::uint32_t kConsoleClock = 3579545;
 
 class PsgTest : public ::testing::Test {
   protected:
     PsgTest() { Init(Psg); }
 
-    static void Init(T_PSG_CORE& Chip) {
+    // The sample-exact tests run on a clock of exactly 5 x 16 x 44100 Hz, where every
+    // sample lowers the counters by 5; the console's clock adds a sixth now and then.
+    static void Init(T_PSG_CORE& Chip, std::uint32_t ClockHz = kWholeStepClock) {
         Chip.Reset();
-        Chip.Configure(60, 44100, 3546893, kLines);
+        Chip.Configure(60, 44100, ClockHz, kLines);
     }
 
     static void Write(T_PSG_CORE& Chip, std::initializer_list<int> Bytes) {
@@ -48,7 +52,7 @@ class PsgTest : public ::testing::Test {
     }
     std::int16_t RawSample() { return RawSample(Psg, Buffer); }
     // The channel sum before scaling.
-    int Next() { return RawSample() / 256; }
+    int Next() { return RawSample() / T_PSG_CORE::kOutputScale; }
 
     // Plays whole frames as the machine does (three samples after each line's CPU slices)
     // and collects the frame's samples.
@@ -163,7 +167,8 @@ TEST_F(PsgTest, PeriodsBelowSixPlayAConstantLevel) {
         SetPeriod(Chip, 0, 5);
         SetPeriod(Chip, 1, 1);
         for (int Index = 0; Index < 50; ++Index)
-            ASSERT_EQ(RawSample(Chip, Buffer), (15 + 12) * 256) << "shape " << Shape;
+            ASSERT_EQ(RawSample(Chip, Buffer), (15 + 12) * T_PSG_CORE::kOutputScale)
+                << "shape " << Shape;
         EXPECT_EQ(Chip.GetTone(0).Counter, 0);
         EXPECT_EQ(Chip.GetTone(0).Polarity, 0);
     }
@@ -181,7 +186,8 @@ TEST_F(PsgTest, SquareWaveLevelsAndDecay) {
         Init(Chip);
         SetPeriod(Chip, 0, 100);
         Write(Chip, {0x90 | Attenuation});
-        EXPECT_EQ(RawSample(Chip, Buffer), 2 * (15 - Attenuation) * 256) << Attenuation;
+        EXPECT_EQ(RawSample(Chip, Buffer), 2 * (15 - Attenuation) * T_PSG_CORE::kOutputScale)
+            << Attenuation;
     }
 
     // Period 1023: the first sample flips high; the next flip comes 204 samples later.
@@ -253,7 +259,7 @@ TEST_F(PsgTest, PeriodicNoiseComesOncePerSixteenPositions) {
         }
         Previous = Register;
         // Noise plays exactly while bit 0 is set, at 4 x its level, never negative.
-        ASSERT_EQ(Sample, (Register & 1) ? 4 * 15 * 256 : 0) << Index;
+        ASSERT_EQ(Sample, (Register & 1) ? 4 * 15 * T_PSG_CORE::kOutputScale : 0) << Index;
     }
     // One shift every second expiry.
     EXPECT_EQ(Shifts, 65);
@@ -303,6 +309,26 @@ TEST_F(PsgTest, NoiseRates) {
     EXPECT_EQ(Expiries(2, 320), 25);
     EXPECT_EQ(Expiries(3, 320), 40);
 
+    // Following tone 3 at period 0, the noise expires every sample without running up a
+    // debt: after a minute of that, a period of 254 gives its rate at once (one expiry per
+    // 254 / 5 samples), not a minute of expiries on every sample.
+    {
+        T_PSG_CORE Chip;
+        Init(Chip);
+        Write(Chip, {0xE3});
+        for (int Index = 0; Index < 60 * 44100; ++Index) RawSample(Chip, Buffer);
+        SetPeriod(Chip, 2, 254);
+        for (int Index = 0; Index < 60; ++Index) RawSample(Chip, Buffer);
+        int Flips = 0;
+        std::uint8_t Polarity = Chip.GetNoise().Polarity;
+        for (int Index = 0; Index < 1016; ++Index) {
+            RawSample(Chip, Buffer);
+            Flips += Chip.GetNoise().Polarity != Polarity ? 1 : 0;
+            Polarity = Chip.GetNoise().Polarity;
+        }
+        EXPECT_EQ(Flips, 20);
+    }
+
     // Changing tone 3's period changes the noise rate from the next expiry on.
     SetPeriod(2, 20);
     Write({0xE3});
@@ -320,7 +346,7 @@ TEST_F(PsgTest, NoiseRates) {
 TEST_F(PsgTest, FrameFillsEntriesZeroTo734) {
     SetAttenuation(0, 0);
     SetPeriod(0, 300);
-    Buffer.fill(0x7777); // never a multiple of 256
+    Buffer.fill(0x7777); // never a multiple of the output scale
     for (std::uint32_t Line = 0; Line < kLines; ++Line) {
         for (int Slice = 0; Slice < 3; ++Slice) {
             Psg.RenderSample(Buffer.data(), kLastIndex, Line);
@@ -397,7 +423,7 @@ TEST_F(PsgTest, OutputAndChannelSwitches) {
     EXPECT_NE(Next(), 0);
 }
 
-TEST_F(PsgTest, LoudSumClipsInsteadOfWrapping) {
+TEST_F(PsgTest, LoudSumStaysInRange) {
     // Tones at period 0 stand still at a constant 15 each; run the periodic noise until
     // its bit reaches position 0.
     Write({0x90, 0xB0, 0xD0, 0xF0, 0xE0});
@@ -405,40 +431,52 @@ TEST_F(PsgTest, LoudSumClipsInsteadOfWrapping) {
     for (int Guard = 0; Guard < 1000; ++Guard) {
         Sample = RawSample();
         if (Psg.GetNoise().ShiftRegister & 1) break;
-        ASSERT_EQ(Sample, 45 * 256);
+        ASSERT_EQ(Sample, 45 * T_PSG_CORE::kOutputScale);
     }
     // The register shifts at an expiry, which also restores the noise amplitude.
-    EXPECT_EQ(Sample, (45 + 4 * 15) * 256);
-    // Now all three tones flip high at once at full amplitude: 90 + up to 60, more than
-    // 32767 after scaling. The sample clips at the top instead of wrapping negative.
+    EXPECT_EQ(Sample, (45 + 4 * 15) * T_PSG_CORE::kOutputScale);
+    // Now all three tones flip high at once at full amplitude: 90 + up to 60, the loudest
+    // the chip can be, and still well inside the 16-bit range with room for the FM unit.
     SetPeriod(0, 1000);
     SetPeriod(1, 1000);
     SetPeriod(2, 1000);
     ASSERT_EQ(Psg.GetNoise().ShiftRegister & 1, 1);
-    EXPECT_EQ(RawSample(), 32767);
+    const int Loudest = RawSample();
+    EXPECT_GE(Loudest, (90 + 4 * 12) * T_PSG_CORE::kOutputScale);
+    EXPECT_LE(Loudest, 150 * T_PSG_CORE::kOutputScale);
 }
 
-// Pitch over one second of frames: a tone of period P cycles every 2P / Step samples, so it
-// sounds at 44100 x 5 / (2P) = 3528000 / (32P) Hz, about 0.5% below the ideal
-// 3546893 / (32P) because the per-sample step drops its fraction.
-TEST_F(PsgTest, MeasuredPitchFollowsTheStepRoundedClock) {
+// Pitch over one second of frames: the counters fall by ClockHz / (16 x 44100) per sample,
+// fraction included, so a tone of period P sounds at ClockHz / (32P): 440.4 Hz for period
+// 254 on the console's clock.
+TEST_F(PsgTest, MeasuredPitchFollowsTheClock) {
+    EXPECT_NEAR(kConsoleClock / (32.0 * 254), 440.4, 0.01);
     for (int Shape : {1, 0}) {
         for (int Period : {100, 254, 1023}) {
-            Init(Psg);
+            Init(Psg, kConsoleClock);
             Psg.SetSquareWave(static_cast<std::uint8_t>(Shape));
             SetAttenuation(0, 0);
             SetPeriod(0, Period);
             const std::vector<std::int16_t> Second = PlayFrames(60);
             ASSERT_EQ(Second.size(), 44100u);
             const double Measured = CountCycles(Second);
-            const double Expected = 3528000.0 / (32.0 * Period);
+            const double Expected = kConsoleClock / (32.0 * Period);
             EXPECT_NEAR(Measured, Expected, 1.0) << "period " << Period << " shape " << Shape;
-            if (Period == 100) {
-                const double Ideal = 3546893.0 / (32.0 * Period);
-                EXPECT_GT(std::abs(Measured - Ideal), 4.0);
-            }
         }
     }
+    // Over ten seconds the count of flips pins the pitch to 0.05%: 440.4 Hz is 8808
+    // half-waves, where a step without its fraction gives 8681.
+    Init(Psg, kConsoleClock);
+    SetAttenuation(0, 0);
+    SetPeriod(0, 254);
+    int Flips = 0;
+    std::uint8_t Polarity = Psg.GetTone(0).Polarity;
+    for (int Index = 0; Index < 441000; ++Index) {
+        RawSample();
+        Flips += Psg.GetTone(0).Polarity != Polarity ? 1 : 0;
+        Polarity = Psg.GetTone(0).Polarity;
+    }
+    EXPECT_NEAR(Flips, 8808, 4);
 }
 
 } // namespace

@@ -81,13 +81,14 @@ TEST_F(FmTablesTest, EnvelopeAndLfoTables) {
 TEST_F(FmTablesTest, RatesPhaseStepsAndKeyScaling) {
     EXPECT_EQ(t.RateAdjust(1), 1);
     EXPECT_EQ(t.RateAdjust(0), 0);
-    EXPECT_EQ(t.PhaseStepTable[256][4][1], 2288);
+    // Phase steps keep 8 bits of fraction: 2048 x 256 per chip sample is 2287.74 x 256.
+    EXPECT_EQ(t.PhaseStepTable[256][4][1], 585662);
     EXPECT_EQ(t.PhaseStepTable[0][7][15], 0);
     // ML 0 is half of ML 1: F 256, block 4 -> (256 << 4) >> 2 = 1024.
-    EXPECT_EQ(t.PhaseStepTable[256][4][0], 1144);
+    EXPECT_EQ(t.PhaseStepTable[256][4][0], 292831);
     // ML 10 and 11 share a multiplier.
     EXPECT_EQ(t.PhaseStepTable[300][3][10], t.PhaseStepTable[300][3][11]);
-    EXPECT_EQ(t.PhaseStepTable[511][7][15], t.RateAdjust(490560));
+    EXPECT_EQ(t.PhaseStepTable[511][7][15], t.RateAdjust(490560.0 * 256));
 
     EXPECT_EQ(t.KeyRateTable[1][7][1], 15u);
     EXPECT_EQ(t.KeyRateTable[0][5][1], 10u);
@@ -124,12 +125,49 @@ TEST_F(FmTablesTest, BuiltInInstrumentsDecode) {
     EXPECT_EQ(c.TL, 0);
     EXPECT_EQ(t.DecodedPatches[0], NullPatch);
     EXPECT_EQ(t.DecodedPatches[1], NullPatch);
+
+    // Every byte of every built-in instrument, re-encoded from the decoded pair.
+    constexpr std::uint8_t kImages[18][8] = {
+        {0x61, 0x61, 0x1E, 0x17, 0xF0, 0x7F, 0x00, 0x17},
+        {0x13, 0x41, 0x16, 0x0E, 0xFD, 0xF4, 0x23, 0x23},
+        {0x03, 0x01, 0x9A, 0x04, 0xF3, 0xF3, 0x13, 0xF3},
+        {0x11, 0x61, 0x0E, 0x07, 0xFA, 0x64, 0x70, 0x17},
+        {0x22, 0x21, 0x1E, 0x06, 0xF0, 0x76, 0x00, 0x28},
+        {0x21, 0x22, 0x16, 0x05, 0xF0, 0x71, 0x00, 0x18},
+        {0x21, 0x61, 0x1D, 0x07, 0x82, 0x80, 0x17, 0x17},
+        {0x23, 0x21, 0x2D, 0x16, 0x90, 0x90, 0x00, 0x07},
+        {0x21, 0x21, 0x1B, 0x06, 0x64, 0x65, 0x10, 0x17},
+        {0x21, 0x21, 0x0B, 0x1A, 0x85, 0xA0, 0x70, 0x07},
+        {0x23, 0x01, 0x83, 0x10, 0xFF, 0xB4, 0x10, 0xF4},
+        {0x97, 0xC1, 0x20, 0x07, 0xFF, 0xF4, 0x22, 0x22},
+        {0x61, 0x00, 0x0C, 0x05, 0xC2, 0xF6, 0x40, 0x44},
+        {0x01, 0x01, 0x56, 0x03, 0x94, 0xC2, 0x03, 0x12},
+        {0x21, 0x01, 0x89, 0x03, 0xF1, 0xE4, 0xF0, 0x23},
+        {0x07, 0x21, 0x14, 0x00, 0xEE, 0xF8, 0xFF, 0xF8},
+        {0x01, 0x31, 0x00, 0x00, 0xF8, 0xF7, 0xF8, 0xF7},
+        {0x25, 0x11, 0x00, 0x00, 0xF8, 0xFA, 0xF8, 0x55},
+    };
+    const auto character = [](const FmPatch& p) {
+        return (p.AM << 7) | (p.PM << 6) | (p.EG << 5) | (p.KR << 4) | p.ML;
+    };
+    for (int n = 1; n <= 18; ++n) {
+        const FmPatch& m = t.DecodedPatches[2 * n];
+        const FmPatch& c = t.DecodedPatches[2 * n + 1];
+        const int bytes[8] = {character(m),       character(c),
+                              (m.KL << 6) | m.TL, (c.KL << 6) | (c.WF << 4) | (m.WF << 3) | m.FB,
+                              (m.AR << 4) | m.DR, (c.AR << 4) | c.DR,
+                              (m.SL << 4) | m.RR, (c.SL << 4) | c.RR};
+        for (int b = 0; b < 8; ++b)
+            EXPECT_EQ(bytes[b], kImages[n - 1][b]) << "instrument " << n << " byte " << b;
+        EXPECT_EQ(c.TL, 0);
+        EXPECT_EQ(c.FB, 0);
+    }
 }
 
 TEST(FmTablesConfig, ZeroClockOrRateFallsBackToTheConsole) {
     FmTables a, b;
     a.Build(0, 0);
-    b.Build(3546893, 44100);
+    b.Build(3579545, 44100);
     EXPECT_EQ(a.PhaseStepTable[256][4][1], b.PhaseStepTable[256][4][1]);
     EXPECT_EQ(a.PitchLfoStep, 10);
 }

@@ -1,0 +1,103 @@
+// Runs the timing test programs: start-up code that polls the V counter, and a game's pause
+// handler driven through the pause key.
+
+#include "machine/MachineTestSupport.h"
+#include "scenes/SceneHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace velmar::scenes {
+namespace {
+
+constexpr std::size_t kCheckStarted = 0x13;
+constexpr std::size_t kChecksDone = 0x14;
+constexpr std::size_t kFrames = 0x15;
+constexpr std::size_t kPauses = 0x16;
+constexpr std::size_t kPaused = 0x17;
+
+// Runs frames until the work RAM byte reads the magic value; false after `limit` frames.
+bool RunUntil(TSMS& machine, std::size_t offset, int limit) {
+    for (int f = 0; f < limit && Ram(machine, offset) != kReadyMagic; ++f) machine.RunFrame();
+    return Ram(machine, offset) == kReadyMagic;
+}
+
+TEST(Timing, VCounterFallCheckFinishesWithinTwoFramesWithAndWithoutSound) {
+    for (const std::uint8_t mixer : {std::uint8_t{1}, std::uint8_t{0}}) {
+        auto machine = NewMachine(kJapanese);
+        machine->SetMixer(mixer);
+        ASSERT_TRUE(static_cast<bool>(machine->LoadCartridge(TestRom("vcount_fall"))));
+        ASSERT_TRUE(RunUntil(*machine, kCheckStarted, 60));
+        std::vector<int> done{Ram(*machine, kChecksDone)};
+        for (int f = 0; f < 60; ++f) {
+            machine->RunFrame();
+            done.push_back(Ram(*machine, kChecksDone));
+        }
+        for (std::size_t f = 2; f < done.size(); ++f)
+            ASSERT_GT(done[f], done[f - 2])
+                << "no check finished in frames " << f - 1 << "-" << f << ", mixer " << int(mixer);
+    }
+}
+
+// The game after its first frames, with the pause key on input 1's button 3.
+struct PausingGame {
+    testing::HeadlessMachine m;
+    InputState pause;
+
+    PausingGame() {
+        pause.set(kInputButton1 + 2);
+        m->SetKeys(0, 1, 0, 1, 2);
+        m->SetBiosType(kJapanese);
+        m->Reset();
+        EXPECT_TRUE(static_cast<bool>(m->LoadCartridge(TestRom("pause_wait"))));
+        EXPECT_TRUE(RunUntil(*m.Machine, kSceneReady, 60));
+        Run(5);
+    }
+    void Run(int frames) {
+        for (int f = 0; f < frames; ++f) m->RunFrame();
+    }
+    // Holds the key for the given number of frames, then lets go for one.
+    void Press(int heldFrames = 1) {
+        m.Input1.SetState(pause);
+        Run(heldFrames);
+        m.Input1.SetState({});
+        Run(1);
+    }
+    std::uint8_t FrameCount() const { return Ram(*m.Machine, kFrames); }
+};
+
+TEST(Timing, PauseHandlerWaitingForTheSecondPressFreezesFrameInterrupts) {
+    PausingGame game;
+    const std::uint8_t before = game.FrameCount();
+    game.Run(10);
+    EXPECT_GE(static_cast<std::uint8_t>(game.FrameCount() - before), 9) << "frame interrupts run";
+
+    game.Press();
+    EXPECT_EQ(Ram(*game.m.Machine, kPaused), 1);
+    const std::uint8_t paused = game.FrameCount();
+    game.Run(60);
+    EXPECT_EQ(game.FrameCount(), paused) << "no frame interrupt while paused";
+    EXPECT_EQ(Ram(*game.m.Machine, kPauses), 1);
+
+    game.Press();
+    EXPECT_EQ(Ram(*game.m.Machine, kPaused), 0);
+    EXPECT_EQ(Ram(*game.m.Machine, kPauses), 2);
+    const std::uint8_t resumed = game.FrameCount();
+    game.Run(10);
+    EXPECT_GE(static_cast<std::uint8_t>(game.FrameCount() - resumed), 9)
+        << "frame interrupts run again";
+}
+
+TEST(Timing, HoldingThePauseKeyForASecondPausesOnce) {
+    PausingGame game;
+    game.Press(60);
+    EXPECT_EQ(Ram(*game.m.Machine, kPauses), 1);
+    EXPECT_EQ(Ram(*game.m.Machine, kPaused), 1);
+    const std::uint8_t paused = game.FrameCount();
+    game.Run(30);
+    EXPECT_EQ(game.FrameCount(), paused);
+}
+
+} // namespace
+} // namespace velmar::scenes
