@@ -1,5 +1,7 @@
 #include "machine/TSMS.h"
 
+#include <utility>
+
 namespace velmar {
 
 using namespace machine;
@@ -19,7 +21,8 @@ bool TSMS::StartAviDump(const std::filesystem::path& fileName, const std::string
     bool ok = false;
     WithCoresStill([&] {
         AviWriter* avi = services_.Avi;
-        if (avi != nullptr) avi->Close();
+        aviFailure_ = {};
+        if (avi != nullptr) (void)avi->Close();
         if (avi == nullptr ||
             !avi->Open(fileName, kFrameWidth, kFrameHeight, kAviFramesPerSecond).empty()) {
             AviShortName.clear();
@@ -37,11 +40,16 @@ bool TSMS::StartAviDump(const std::filesystem::path& fileName, const std::string
     return ok;
 }
 
-void TSMS::StopAviDump() {
+// Reports why the file could not be completed, or why a capture that stopped by itself did.
+FileResult TSMS::StopAviDump() {
+    FileResult result;
     WithCoresStill([&] {
+        result = std::exchange(aviFailure_, {});
         AviDumping = 0;
-        if (services_.Avi != nullptr) services_.Avi->Close();
+        if (services_.Avi != nullptr)
+            if (FileResult closed = services_.Avi->Close(); !closed && result) result = closed;
     });
+    return result;
 }
 
 // Runs on the presentation side before the frame is shown.
@@ -55,7 +63,8 @@ void TSMS::DumpAviFrame() {
     if (services_.Avi == nullptr ||
         !services_.Avi->WriteFrame(FrameDib.Pixels.data(), FrameDib.Pixels.size())) {
         AviDumping = 0;
-        if (services_.Avi != nullptr) services_.Avi->Close();
+        aviFailure_ = services_.Avi != nullptr ? services_.Avi->Close() : FileResult{};
+        if (aviFailure_) aviFailure_.error = "the video capture stopped: a frame was not written";
         return;
     }
     ++FramesDumped;

@@ -46,10 +46,25 @@ TSMS::TSMS(const MachineServices& services)
 }
 
 // A name without a folder (the firmware run's "BIOS.SMS") never lands in whatever the
-// current folder happens to be: it goes to the data folder, or nowhere.
+// current folder happens to be: it goes to the data folder, or nowhere. RAM that could not be
+// written stays marked as used, so the next save tries again.
 void TSMS::SaveBatteryRam() {
     if (RamFileName.empty() || (RamFileName == kBiosRamFileName && dataFolder_.empty())) return;
-    (void)Cpu.SaveBatteryRam(GameFiles(dataFolder_).BatteryFile(RamFileName)); // silent
+    if (batteryUnsaved_) Cpu.CartridgeRamUsed = 1;
+    const std::filesystem::path file =
+        batteryFile_.empty() ? GameFiles(dataFolder_).BatteryFile(RamFileName) : batteryFile_;
+    batterySaved_ = Cpu.SaveBatteryRam(file);
+    batteryUnsaved_ = !batterySaved_;
+}
+
+// A save that exists but cannot be read (permissions, size) is someone's progress: the game
+// starts clear and its RAM goes to a new file beside the save.
+void TSMS::KeepUnreadableSave(const std::string& fileName, const FileResult& read) {
+    if (read) return;
+    Cpu.CartridgeRam.fill(0);
+    batteryFile_ = GameFiles::SpareRamFile(fileName, TimeStamp(std::chrono::system_clock::now()));
+    batteryNotice_ = read.error + "; the save is kept and this run's cartridge RAM goes to '" +
+                     batteryFile_.string() + "'";
 }
 
 void TSMS::SetDataFolder(const std::filesystem::path& folder) {
@@ -104,14 +119,20 @@ void TSMS::SetBiosType(std::uint8_t value) {
 void TSMS::SetRamFileName(const std::string& fileName) {
     WithCoresStill([&] {
         RamFileName = fileName;
+        batteryFile_.clear();
+        batteryNotice_.clear();
+        batteryUnsaved_ = false;
         if (fileName.empty()) return;
         // Each cartridge has its own RAM: a game without a RAM file starts from a clear one
         // rather than inheriting, and later overwriting, another game's save.
         std::error_code ec;
-        if (!std::filesystem::exists(fileName, ec) && !ec)
+        const auto status = std::filesystem::status(fileName, ec);
+        if (std::filesystem::is_regular_file(status))
+            KeepUnreadableSave(fileName, Cpu.LoadBatteryRam(fileName));
+        else if (status.type() == std::filesystem::file_type::not_found)
             Cpu.CartridgeRam.fill(0);
         else
-            (void)Cpu.LoadBatteryRam(fileName); // an unreadable file is ignored
+            (void)Cpu.LoadBatteryRam(fileName); // a folder or device holds no save
     });
 }
 
@@ -120,14 +141,18 @@ std::string TSMS::GetRamFileName() const {
 }
 
 FileResult TSMS::SaveStateToFile(const std::filesystem::path& fileName) {
-    FileResult result;
+    return WriteFileAtomic(fileName, StateBytes());
+}
+
+std::vector<std::uint8_t> TSMS::StateBytes() {
+    std::vector<std::uint8_t> bytes;
     WithCoresStill([&] {
         StateWriter writer;
         Cpu.SaveState(writer);
         Vdp.SaveState(writer);
-        result = WriteFileAtomic(fileName, writer.Data());
+        bytes.assign(writer.Data().begin(), writer.Data().end());
     });
-    return result;
+    return bytes;
 }
 
 // Only a file of exactly the state's size is taken: a truncated, empty or oversized file
@@ -147,14 +172,19 @@ FileResult TSMS::LoadStateFromFile(const std::filesystem::path& fileName) {
 }
 
 bool TSMS::SaveSnapshot(const std::filesystem::path& fileName) {
-    if (Ready != 1) return false;
-    bool ok = false;
+    const std::vector<std::uint8_t> bmp = SnapshotBmp();
+    return !bmp.empty() && static_cast<bool>(WriteFileAtomic(fileName, bmp));
+}
+
+std::vector<std::uint8_t> TSMS::SnapshotBmp() {
+    std::vector<std::uint8_t> bmp;
+    if (Ready != 1) return bmp;
     WithCoresStill([&] {
         Vdp.RenderFrame(FrameDib.Pixels.data(), 24, FrameBitmap::kPitch, 1);
         FrameDib.MirrorVertically();
-        ok = static_cast<bool>(FrameDib.SaveBmp(fileName));
+        bmp = FrameDib.BmpBytes();
     });
-    return ok;
+    return bmp;
 }
 
 // An argument above 31 leaves its entry as it was.

@@ -23,6 +23,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace velmar {
 
@@ -107,7 +108,19 @@ class TSMS {
     bool SaveSnapshot(const std::filesystem::path& fileName);
     // Video capture: one emulated frame in six, from the next frame on (AviCapture.cpp).
     bool StartAviDump(const std::filesystem::path& fileName, const std::string& shortName);
-    void StopAviDump();
+    // Finishes the file; reports why it could not be, or why the capture stopped by itself.
+    FileResult StopAviDump();
+    // The bytes SaveStateToFile and SaveSnapshot write (no snapshot before Ready), so that a
+    // caller can write them with its other files.
+    std::vector<std::uint8_t> StateBytes();
+    std::vector<std::uint8_t> SnapshotBmp();
+
+    // Battery RAM. A save that exists but cannot be read is never overwritten: the game starts
+    // with clear RAM, the save is kept and the run's RAM goes to a spare file beside it, which
+    // BatteryRamNotice names. A save that could not be written is reported by
+    // BatteryRamSaveResult and written again at the next reset or pause.
+    const std::string& BatteryRamNotice() const { return batteryNotice_; }
+    const FileResult& BatteryRamSaveResult() const { return batterySaved_; }
 
     // Options.
     void SetKeys(std::uint32_t pad1Button1, std::uint32_t pad1Button2, std::uint32_t pad2Button1,
@@ -201,8 +214,14 @@ class TSMS {
     bool OnControlledThread() const;
 
     void SaveBatteryRam();
+    void KeepUnreadableSave(const std::string& fileName, const FileResult& read);
 
     MachineServices services_;
+    FileResult aviFailure_;
+    std::filesystem::path batteryFile_; // the spare file, when the save could not be read
+    bool batteryUnsaved_ = false;
+    std::string batteryNotice_;
+    FileResult batterySaved_;
     std::filesystem::path dataFolder_;
     NullClock stillClock_;
     Clock* clock_;

@@ -381,7 +381,10 @@ class FakeAvi final : public AviWriter {
         ++frames;
         return !failWrites;
     }
-    void Close() override { open = false; }
+    Result Close() override {
+        open = false;
+        return {};
+    }
     bool IsOpen() const override { return open; }
     bool open = false;
     bool failWrites = false;
