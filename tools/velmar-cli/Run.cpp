@@ -90,8 +90,8 @@ bool SameFile(const std::string& a, const std::string& b) {
     if (hasA && hasB) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino && S_ISREG(sa.st_mode);
     std::error_code ea;
     std::error_code eb;
-    const auto ca = std::filesystem::weakly_canonical(a, ea);
-    const auto cb = std::filesystem::weakly_canonical(b, eb);
+    const auto ca = std::filesystem::weakly_canonical(FollowLinks(a), ea);
+    const auto cb = std::filesystem::weakly_canonical(FollowLinks(b), eb);
     return ea || eb ? a == b : ca == cb;
 }
 

@@ -26,8 +26,7 @@ std::string TemporaryName() {
     return name + ".tmp";
 }
 
-// The file a chain of links ends at (which need not exist yet).
-int FollowLinks(const std::filesystem::path& target, std::filesystem::path& real) {
+int FollowLinkChain(const std::filesystem::path& target, std::filesystem::path& real) {
     std::filesystem::path p = target;
     for (int hops = 0; hops < kMostLinks; ++hops) {
         struct stat st {};
@@ -45,6 +44,11 @@ int FollowLinks(const std::filesystem::path& target, std::filesystem::path& real
 
 } // namespace
 
+std::filesystem::path FollowLinks(const std::filesystem::path& path) {
+    std::filesystem::path real;
+    return FollowLinkChain(path, real) == 0 ? real : path;
+}
+
 StagedFile::~StagedFile() {
     Abort();
 }
@@ -61,7 +65,7 @@ Result StagedFile::Open(const std::filesystem::path& target) {
     status_ = {};
     finished_ = false;
     if (target.empty()) return {"no file name given"};
-    if (const int error = FollowLinks(target, real_); error != 0) return Fail("cannot open", error);
+    if (const int error = FollowLinkChain(target, real_); error != 0) return Fail("cannot open", error);
 
     struct stat st {};
     const bool exists = ::stat(real_.c_str(), &st) == 0;

@@ -12,6 +12,10 @@
 
 namespace velmar {
 
+// The file a path names once its links are followed (it need not exist yet); the path itself
+// when a link cannot be read.
+std::filesystem::path FollowLinks(const std::filesystem::path& path);
+
 // One file being written. The bytes go to a temporary created exclusively (never through a
 // link, under an unpredictable name) in the target's folder, and take the target's place
 // only at Commit: a failed or abandoned write leaves the target as it was and nothing
