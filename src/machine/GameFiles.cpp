@@ -46,7 +46,8 @@ FileResult GameFiles::CreateFolders() const {
         std::filesystem::create_directories(data_ / sub, ec);
         if (!ec && !std::filesystem::is_directory(data_ / sub, ec))
             ec = std::make_error_code(std::errc::not_a_directory);
-        if (ec) return {"cannot create the folder '" + (data_ / sub).string() + "': " + ec.message()};
+        if (ec)
+            return {"cannot create the folder '" + (data_ / sub).string() + "': " + ec.message()};
     }
     return {};
 }

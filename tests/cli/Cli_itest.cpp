@@ -44,8 +44,8 @@ class CliTest : public ::testing::Test {
     Result Run(const std::string& args, const std::string& prefix = "") {
         const fs::path out = dir_ / "stdout.txt";
         const fs::path err = dir_ / "stderr.txt";
-        const std::string command = prefix + std::string("'") + VELMAR_CLI + "' " + args +
-                                    " >'" + out.string() + "' 2>'" + err.string() + "'";
+        const std::string command = prefix + std::string("'") + VELMAR_CLI + "' " + args + " >'" +
+                                    out.string() + "' 2>'" + err.string() + "'";
         Result r;
         const int status = std::system(command.c_str());
         r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 256 + WTERMSIG(status);
@@ -287,8 +287,8 @@ class CliFilesTest : public CliTest {
     }
     // The RAM cartridge under the Japanese firmware, with the test's data folder.
     std::string Game(int frames) const {
-        return "run " + Path("game.sms") + " --bios-type japan --frames " +
-               std::to_string(frames) + " --data-dir " + Path("d");
+        return "run " + Path("game.sms") + " --bios-type japan --frames " + std::to_string(frames) +
+               " --data-dir " + Path("d");
     }
     std::string Save() const { return Path("d/RAM/game.RAM"); }
 };
@@ -369,8 +369,8 @@ TEST_F(CliFilesTest, AFailedRunWritesNoOutputs) {
     ASSERT_TRUE(WriteBytes(Path("s.vlr"), "good state"));
     ASSERT_TRUE(WriteBytes(Path("s.bmp"), "good picture"));
     // The disk fills while the sound is written (files are limited to 200 KB here).
-    const Result r = Run(Game(600) + " --wav " + Path("a.wav") + " --state-out " +
-                             Path("s.vlr") + " --screenshot " + Path("s.bmp"),
+    const Result r = Run(Game(600) + " --wav " + Path("a.wav") + " --state-out " + Path("s.vlr") +
+                             " --screenshot " + Path("s.bmp"),
                          "trap '' XFSZ; ulimit -f 400; ");
     EXPECT_NE(r.Status, 0);
     EXPECT_NE(r.Err.find("File too large"), std::string::npos) << r.Err;
@@ -398,8 +398,7 @@ TEST_F(CliFilesTest, ReplacedFilesKeepTheirModeAndLongNamesWork) {
     ASSERT_TRUE(WriteBytes(Path("s.vlr"), "old"));
     fs::permissions(Path("s.vlr"), fs::perms::owner_read | fs::perms::owner_write);
     const std::string longName = Path(std::string(250, 'n') + ".vlr");
-    const Result r =
-        Run(Game(6) + " --state-out " + Path("s.vlr") + " --screenshot " + longName);
+    const Result r = Run(Game(6) + " --state-out " + Path("s.vlr") + " --screenshot " + longName);
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(fs::status(Path("s.vlr")).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
@@ -418,10 +417,11 @@ TEST_F(CliFilesTest, StopSignalsEndTheRunCleanly) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            ::execl("/bin/sh", "sh", "-c", ("exec '" + std::string(VELMAR_CLI) + "' " + args +
-                                            " 2>'" + Path("err.txt") + "'")
-                                               .c_str(),
-                    static_cast<char*>(nullptr));
+            ::execl(
+                "/bin/sh", "sh", "-c",
+                ("exec '" + std::string(VELMAR_CLI) + "' " + args + " 2>'" + Path("err.txt") + "'")
+                    .c_str(),
+                static_cast<char*>(nullptr));
             ::_exit(127);
         }
         // Wait until the outputs are being written.
@@ -459,7 +459,9 @@ TEST_F(CliFilesTest, MessagesGiveTheSystemsReason) {
 
 TEST_F(CliTest, CpmEndsOnHaltStopsRunawaysAndReportsLostOutput) {
     // LD C,2; LD E,'A'; CALL 5; DI; HALT
-    ASSERT_TRUE(WriteBytes(Path("halt.com"), std::string("\x0E\x02\x1E" "A\xCD\x05\x00\xF3\x76", 9)));
+    ASSERT_TRUE(WriteBytes(Path("halt.com"), std::string("\x0E\x02\x1E"
+                                                         "A\xCD\x05\x00\xF3\x76",
+                                                         9)));
     Result r = Run("cpm " + Path("halt.com"));
     EXPECT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(r.Out.rfind("A\nT-states: ", 0), 0u) << r.Out;
@@ -481,11 +483,10 @@ TEST_F(CliTest, CpmEndsOnHaltStopsRunawaysAndReportsLostOutput) {
     // Output that cannot be written fails the command.
     for (const std::string& args :
          {"cpm " + Path("halt.com"), "bench --bios --frames 1 --data-dir " + Path("d")}) {
-        const std::string command = std::string("'") + VELMAR_CLI + "' " + args +
-                                    " >/dev/full 2>'" + Path("err.txt") + "'";
+        const std::string command =
+            std::string("'") + VELMAR_CLI + "' " + args + " >/dev/full 2>'" + Path("err.txt") + "'";
         const int status = std::system(command.c_str());
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << args;
-        EXPECT_NE(Read(Path("err.txt")).find("No space left on device"), std::string::npos)
-            << args;
+        EXPECT_NE(Read(Path("err.txt")).find("No space left on device"), std::string::npos) << args;
     }
 }

@@ -87,7 +87,8 @@ bool SameFile(const std::string& a, const std::string& b) {
     struct stat sb {};
     const bool hasA = ::stat(a.c_str(), &sa) == 0;
     const bool hasB = ::stat(b.c_str(), &sb) == 0;
-    if (hasA && hasB) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino && S_ISREG(sa.st_mode);
+    if (hasA && hasB)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino && S_ISREG(sa.st_mode);
     std::error_code ea;
     std::error_code eb;
     const auto ca = std::filesystem::weakly_canonical(FollowLinks(a), ea);
@@ -242,7 +243,8 @@ Outcome Execute(const RunOptions& o) {
         }
     }
     if (failure.empty() && !o.Wav.empty())
-        if (Result finished = wav.Finish(); !finished) failure = "cannot write sound: " + finished.error;
+        if (Result finished = wav.Finish(); !finished)
+            failure = "cannot write sound: " + finished.error;
     StagedFile shot;
     StagedFile state;
     if (failure.empty() && !o.Screenshot.empty())

@@ -65,7 +65,8 @@ Result StagedFile::Open(const std::filesystem::path& target) {
     status_ = {};
     finished_ = false;
     if (target.empty()) return {"no file name given"};
-    if (const int error = FollowLinkChain(target, real_); error != 0) return Fail("cannot open", error);
+    if (const int error = FollowLinkChain(target, real_); error != 0)
+        return Fail("cannot open", error);
 
     struct stat st {};
     const bool exists = ::stat(real_.c_str(), &st) == 0;

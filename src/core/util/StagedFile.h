@@ -60,9 +60,9 @@ class StagedFile {
     const Result& Fail(const std::string& what, int error);
 
     WriteFunction write_ = nullptr; // the system's write
-    std::filesystem::path target_; // as named, for messages
-    std::filesystem::path real_;   // after following links
-    std::filesystem::path temp_;   // empty when writing in place
+    std::filesystem::path target_;  // as named, for messages
+    std::filesystem::path real_;    // after following links
+    std::filesystem::path temp_;    // empty when writing in place
     int fd_ = -1;
     bool finished_ = false;
     Result status_;

@@ -27,8 +27,7 @@ FfmpegAviWriter::~FfmpegAviWriter() {
 
 int FfmpegAviWriter::WritePacket(void* self, std::uint8_t* data, int size) {
     auto* writer = static_cast<FfmpegAviWriter*>(self);
-    if (size < 0 ||
-        !writer->file_.Write({data, static_cast<std::size_t>(size)}))
+    if (size < 0 || !writer->file_.Write({data, static_cast<std::size_t>(size)}))
         return AVERROR(EIO);
     return size;
 }
@@ -42,8 +41,8 @@ std::int64_t FfmpegAviWriter::SeekPacket(void* self, std::int64_t offset, int wh
 
 // The file's own failure says more (it carries the system's reason) than the muxer's.
 Result FfmpegAviWriter::Failure(const std::string& reason) {
-    lastError_ = !file_.Status() ? file_.Status().error
-                                 : "'" + file_.Target().string() + "': " + reason;
+    lastError_ =
+        !file_.Status() ? file_.Status().error : "'" + file_.Target().string() + "': " + reason;
     Abort();
     return {lastError_};
 }
@@ -65,8 +64,8 @@ std::string FfmpegAviWriter::Open(const std::filesystem::path& path, int width, 
     packet_ = av_packet_alloc();
     auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
     if (buffer != nullptr)
-        io_ = avio_alloc_context(buffer, kIoBufferBytes, 1, this, nullptr, &WritePacket,
-                                 &SeekPacket);
+        io_ =
+            avio_alloc_context(buffer, kIoBufferBytes, 1, this, nullptr, &WritePacket, &SeekPacket);
     if (io_ == nullptr) av_free(buffer);
     if (stream_ == nullptr || packet_ == nullptr || io_ == nullptr)
         return Failure("out of memory").error;

@@ -127,7 +127,8 @@ ssize_t FillingDisk(int fd, const void* data, std::size_t size) {
         errno = ENOSPC;
         return -1;
     }
-    const ssize_t n = ::write(fd, data, std::min<std::size_t>(size, static_cast<std::size_t>(gRoom)));
+    const ssize_t n =
+        ::write(fd, data, std::min<std::size_t>(size, static_cast<std::size_t>(gRoom)));
     if (n > 0) gRoom -= n;
     return n;
 }
