@@ -215,6 +215,7 @@ Outcome Execute(const RunOptions& o) {
         if ((o.KeysAt(frame) & kKeyReset) != 0) machine->GameReset();
         SetInputs(o.KeysAt(frame + 1), input1, input2);
         machine->RunFrame();
+        if (!o.Avi.empty() && machine->AviDumping != 1) break; // reported below
         if (!o.Wav.empty())
             if (Result added = wav.Append({machine->SampleBuffer.data(),
                                            static_cast<std::size_t>(machine->SamplesPerFrame)});
