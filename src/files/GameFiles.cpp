@@ -5,6 +5,7 @@
 #include <ctime>
 #include <system_error>
 
+#include <pwd.h>
 #include <unistd.h>
 
 namespace velmar {
@@ -29,19 +30,36 @@ std::filesystem::path GameFiles::DefaultDataFolder(const std::filesystem::path& 
     if (!programFolder.empty() && ::access(programFolder.c_str(), W_OK) == 0) return programFolder;
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && *xdg == '/')
         return std::filesystem::path(xdg) / "velmar";
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home != '/') {
+        const passwd* user = ::getpwuid(::getuid());
+        home = user != nullptr ? user->pw_dir : nullptr;
+    }
+    if (home != nullptr && *home == '/')
         return std::filesystem::path(home) / ".local" / "share" / "velmar";
-    return std::filesystem::temp_directory_path() / "velmar";
+    return {};
 }
 
-bool GameFiles::CreateFolders() const {
-    bool ok = true;
+FileResult GameFiles::CreateFolders() const {
     for (const char* sub : {"RAM", "VLR", "BMP", "AVI"}) {
         std::error_code ec;
         std::filesystem::create_directories(data_ / sub, ec);
-        ok = ok && std::filesystem::is_directory(data_ / sub, ec);
+        if (!ec && !std::filesystem::is_directory(data_ / sub, ec))
+            ec = std::make_error_code(std::errc::not_a_directory);
+        if (ec)
+            return {"cannot create the folder '" + (data_ / sub).string() + "': " + ec.message()};
     }
-    return ok;
+    return {};
+}
+
+std::filesystem::path GameFiles::SpareRamFile(const std::filesystem::path& ramFile,
+                                              const std::string& stamp) {
+    const std::string base = ramFile.stem().string() + "_" + stamp;
+    std::filesystem::path spare = ramFile.parent_path() / (base + ".RAM");
+    std::error_code ec;
+    for (int n = 2; std::filesystem::exists(std::filesystem::symlink_status(spare, ec)); ++n)
+        spare = ramFile.parent_path() / (base + "_" + std::to_string(n) + ".RAM");
+    return spare;
 }
 
 std::filesystem::path GameFiles::RamFileFor(const std::filesystem::path& romFile) const {

@@ -5,6 +5,8 @@
 // battery RAM. The command-line runner and the desktop resolve names here and hand the
 // machine finished paths.
 
+#include "core/util/FileIo.h"
+
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -27,11 +29,14 @@ class GameFiles {
     explicit GameFiles(std::filesystem::path dataFolder) : data_(std::move(dataFolder)) {}
 
     // The program folder when it is writable, else the per-user data folder
-    // ($XDG_DATA_HOME/velmar, or ~/.local/share/velmar), so nothing is silently lost.
+    // ($XDG_DATA_HOME/velmar, or ~/.local/share/velmar with the home folder from HOME or the
+    // user database), so nothing is silently lost. Empty when the user has no home folder:
+    // a folder shared with other users is never chosen.
     static std::filesystem::path DefaultDataFolder(const std::filesystem::path& programFolder);
 
-    // Creates the data folder and its four subfolders; false when any cannot be made.
-    bool CreateFolders() const;
+    // Creates the data folder and its four subfolders; says which one could not be made, and
+    // why.
+    FileResult CreateFolders() const;
 
     const std::filesystem::path& DataFolder() const { return data_; }
     // RAM/{ROM base}.RAM for a cartridge file.
@@ -40,6 +45,10 @@ class GameFiles {
     // written: the name itself, except the bare "BIOS.SMS" of a firmware run, whose RAM
     // goes to RAM/BIOS.RAM here rather than into the working folder.
     std::filesystem::path BatteryFile(const std::string& ramFileName) const;
+    // Where a run's battery RAM goes when the save at ramFile exists but cannot be read: beside
+    // it, as {base}_{stamp}.RAM (then _2, _3, ...), a name no file has yet.
+    static std::filesystem::path SpareRamFile(const std::filesystem::path& ramFile,
+                                              const std::string& stamp);
     std::filesystem::path StateFile(const std::string& base) const;
     std::filesystem::path SnapshotFile(const std::string& base, const std::string& stamp) const;
     std::filesystem::path AviFile(const std::string& base, const std::string& stamp) const;

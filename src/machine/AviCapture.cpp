@@ -1,5 +1,7 @@
 #include "machine/Presenter.h"
 
+#include <utility>
+
 namespace velmar {
 
 using namespace machine;
@@ -16,7 +18,8 @@ std::string ShortenAviName(const std::string& name) {
 
 bool Presenter::StartAviDump(const std::filesystem::path& fileName, const std::string& shortName) {
     AviWriter* avi = services_.Avi;
-    if (avi != nullptr) avi->Close();
+    aviFailure_ = {};
+    if (avi != nullptr) (void)avi->Close();
     if (avi == nullptr ||
         !avi->Open(fileName, kFrameWidth, kFrameHeight, kAviFramesPerSecond).empty()) {
         AviShortName.clear();
@@ -32,9 +35,13 @@ bool Presenter::StartAviDump(const std::filesystem::path& fileName, const std::s
     return true;
 }
 
-void Presenter::StopAviDump() {
+// Reports why the file could not be completed, or why a capture that stopped by itself did.
+FileResult Presenter::StopAviDump() {
+    FileResult result = std::exchange(aviFailure_, {});
     AviDumping = 0;
-    if (services_.Avi != nullptr) services_.Avi->Close();
+    if (services_.Avi != nullptr)
+        if (FileResult closed = services_.Avi->Close(); !closed && result) result = closed;
+    return result;
 }
 
 // Runs on the presentation side before the frame is shown.
@@ -48,7 +55,8 @@ void Presenter::DumpAviFrame() {
     if (services_.Avi == nullptr ||
         !services_.Avi->WriteFrame(FrameDib.Pixels.data(), FrameDib.Pixels.size())) {
         AviDumping = 0;
-        if (services_.Avi != nullptr) services_.Avi->Close();
+        aviFailure_ = services_.Avi != nullptr ? services_.Avi->Close() : FileResult{};
+        if (aviFailure_) aviFailure_.error = "the video capture stopped: a frame was not written";
         return;
     }
     ++FramesDumped;

@@ -24,6 +24,10 @@ void FrameBitmap::MirrorVertically() {
 }
 
 FileResult FrameBitmap::SaveBmp(const std::filesystem::path& path) const {
+    return WriteFileAtomic(path, BmpBytes());
+}
+
+std::vector<std::uint8_t> FrameBitmap::BmpBytes() const {
     std::vector<std::uint8_t> out;
     out.reserve(kHeaderBytes + kImageBytes);
     // File header.
@@ -45,7 +49,7 @@ FileResult FrameBitmap::SaveBmp(const std::filesystem::path& path) const {
     Put32(out, 0);
     Put32(out, 0);
     out.insert(out.end(), Pixels.begin(), Pixels.end());
-    return WriteFileAtomic(path, out);
+    return out;
 }
 
 } // namespace velmar

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <vector>
 
 namespace velmar {
 
@@ -22,6 +23,8 @@ struct FrameBitmap {
     void MirrorVertically();
     // Writes the pixels, taken as bottom-up rows, as a Windows BMP file (atomically).
     FileResult SaveBmp(const std::filesystem::path& path) const;
+    // The bytes of that file.
+    std::vector<std::uint8_t> BmpBytes() const;
 };
 
 } // namespace velmar

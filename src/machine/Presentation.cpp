@@ -84,10 +84,10 @@ void Presenter::SetKeys(const std::array<std::uint32_t, kButtonCount>& keys) {
             ButtonTable[k] = static_cast<std::uint8_t>(keys[k] + kInputButton1);
 }
 
-bool Presenter::SaveSnapshot(const std::filesystem::path& fileName) {
+std::vector<std::uint8_t> Presenter::SnapshotBmp() {
     console_.Vdp.RenderFrame(FrameDib.Pixels.data(), 24, FrameBitmap::kPitch, 1);
     FrameDib.MirrorVertically();
-    return static_cast<bool>(FrameDib.SaveBmp(fileName));
+    return FrameDib.BmpBytes();
 }
 
 // Presents one finished frame: input, sound, picture, read-outs, flip, pacing.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ConsoleConstants.h"
+#include "core/util/FileIo.h"
 #include "machine/Console.h"
 #include "machine/FrameBitmap.h"
 #include "machine/MachineServices.h"
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace velmar {
 
@@ -55,9 +57,10 @@ class Presenter {
     void SetKeys(const std::array<std::uint32_t, machine::kButtonCount>& keys);
 
     // Renders the filtered 512 x 384 picture into FrameDib and writes it as a BMP.
-    bool SaveSnapshot(const std::filesystem::path& fileName);
+    // The Snapshot picture as the bytes of a BMP file.
+    std::vector<std::uint8_t> SnapshotBmp();
     bool StartAviDump(const std::filesystem::path& fileName, const std::string& shortName);
-    void StopAviDump();
+    FileResult StopAviDump();
 
     std::int64_t PerfNow = 0;
     std::int64_t PerfFrequency = 0;
@@ -108,6 +111,7 @@ class Presenter {
     std::uint32_t secondStart_ = 0;
     bool outputPrepared_ = false;
     std::atomic<bool> resetButtonRequested_{false};
+    FileResult aviFailure_; // why a capture stopped by itself
     bool pauseWasDown_ = false; // the pause key as the last input poll saw it
 };
 

@@ -12,10 +12,23 @@ TSMS::TSMS(const MachineServices& services)
 TSMS::~TSMS() = default;
 
 // Only a file the caller resolved is written: a firmware run without a data folder or a
-// battery file keeps its RAM nowhere rather than in whatever the current folder is.
+// battery file keeps its RAM nowhere rather than in whatever the current folder is. RAM that
+// could not be written stays marked as used, so the next save tries again.
 void TSMS::SaveBatteryRam() {
     if (batteryFile_.empty()) return;
-    (void)console_.Cpu.SaveBatteryRam(batteryFile_); // silent
+    if (batteryUnsaved_) console_.Cpu.CartridgeRamUsed = 1;
+    batterySaved_ = console_.Cpu.SaveBatteryRam(batteryFile_);
+    batteryUnsaved_ = !batterySaved_;
+}
+
+// A save that exists but cannot be read (permissions, size) is someone's progress: the game
+// starts clear and nothing is written over the save until the caller names another file.
+void TSMS::KeepUnreadableSave(const FileResult& read) {
+    if (read) return;
+    console_.Cpu.CartridgeRam.fill(0);
+    batteryFile_.clear();
+    batteryUnreadable_ = true;
+    batteryNotice_ = read.error + "; the save is kept";
 }
 
 void TSMS::SetBatteryFile(const std::filesystem::path& file) {
@@ -74,14 +87,20 @@ void TSMS::SetRamFileName(const std::string& fileName) {
         RamFileName = fileName;
         batteryFile_ =
             fileName == kBiosRamFileName ? firmwareBatteryFile_ : std::filesystem::path(fileName);
+        batteryNotice_.clear();
+        batteryUnsaved_ = false;
+        batteryUnreadable_ = false;
         if (fileName.empty()) return;
         // Each cartridge has its own RAM: a game without a RAM file starts from a clear one
         // rather than inheriting, and later overwriting, another game's save.
         std::error_code ec;
-        if (!std::filesystem::exists(fileName, ec) && !ec)
+        const auto status = std::filesystem::status(fileName, ec);
+        if (std::filesystem::is_regular_file(status))
+            KeepUnreadableSave(console_.Cpu.LoadBatteryRam(fileName));
+        else if (status.type() == std::filesystem::file_type::not_found)
             console_.Cpu.CartridgeRam.fill(0);
         else
-            (void)console_.Cpu.LoadBatteryRam(fileName); // an unreadable file is ignored
+            (void)console_.Cpu.LoadBatteryRam(fileName); // a folder or device holds no save
     });
 }
 
@@ -90,9 +109,13 @@ std::string TSMS::GetRamFileName() const {
 }
 
 FileResult TSMS::SaveStateToFile(const std::filesystem::path& fileName) {
-    FileResult result;
-    WithCoresStill([&] { result = WriteFileAtomic(fileName, console_.SaveState()); });
-    return result;
+    return WriteFileAtomic(fileName, StateBytes());
+}
+
+std::vector<std::uint8_t> TSMS::StateBytes() {
+    std::vector<std::uint8_t> bytes;
+    WithCoresStill([&] { bytes = console_.SaveState(); });
+    return bytes;
 }
 
 // Only a file of exactly the state's size is taken: a truncated, empty or oversized file
@@ -108,10 +131,15 @@ FileResult TSMS::LoadStateFromFile(const std::filesystem::path& fileName) {
 }
 
 bool TSMS::SaveSnapshot(const std::filesystem::path& fileName) {
-    if (!GetReady()) return false;
-    bool ok = false;
-    WithCoresStill([&] { ok = presenter_.SaveSnapshot(fileName); });
-    return ok;
+    const std::vector<std::uint8_t> bmp = SnapshotBmp();
+    return !bmp.empty() && static_cast<bool>(WriteFileAtomic(fileName, bmp));
+}
+
+std::vector<std::uint8_t> TSMS::SnapshotBmp() {
+    std::vector<std::uint8_t> bmp;
+    if (!GetReady()) return bmp;
+    WithCoresStill([&] { bmp = presenter_.SnapshotBmp(); });
+    return bmp;
 }
 
 bool TSMS::StartAviDump(const std::filesystem::path& fileName, const std::string& shortName) {
@@ -121,8 +149,11 @@ bool TSMS::StartAviDump(const std::filesystem::path& fileName, const std::string
     return ok;
 }
 
-void TSMS::StopAviDump() {
-    WithCoresStill([&] { presenter_.StopAviDump(); });
+// Reports why the file could not be completed, or why a capture that stopped by itself did.
+FileResult TSMS::StopAviDump() {
+    FileResult result;
+    WithCoresStill([&] { result = presenter_.StopAviDump(); });
+    return result;
 }
 
 // An argument above 31 leaves its entry as it was.

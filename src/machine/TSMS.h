@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace velmar {
 
@@ -70,7 +71,22 @@ class TSMS {
     bool SaveSnapshot(const std::filesystem::path& fileName);
     // Video capture: one emulated frame in six, from the next frame on (AviCapture.cpp).
     bool StartAviDump(const std::filesystem::path& fileName, const std::string& shortName);
-    void StopAviDump();
+    // Finishes the file; reports why it could not be, or why the capture stopped by itself.
+    FileResult StopAviDump();
+    // The bytes SaveStateToFile and SaveSnapshot write (no snapshot before Ready), so that a
+    // caller can write them with its other files.
+    std::vector<std::uint8_t> StateBytes();
+    std::vector<std::uint8_t> SnapshotBmp();
+
+    // Battery RAM. A save that exists but cannot be read is never overwritten: the game starts
+    // with clear RAM, nothing is written until SetBatteryFile names another file (a spare
+    // beside the save, files/GameFiles), and BatteryRamNotice says why. A save that could not
+    // be written is reported by BatteryRamSaveResult and written again at the next reset or
+    // pause.
+    bool BatteryRamUnreadable() const { return batteryUnreadable_; }
+    const std::string& BatteryRamNotice() const { return batteryNotice_; }
+    const FileResult& BatteryRamSaveResult() const { return batterySaved_; }
+
 
     // Options.
     void SetKeys(std::uint32_t pad1Button1, std::uint32_t pad1Button2, std::uint32_t pad2Button1,
@@ -117,6 +133,7 @@ class TSMS {
   private:
     template <class F> void WithCoresStill(F&& command) { thread_.WithCoresStill(command); }
     void SaveBatteryRam();
+    void KeepUnreadableSave(const FileResult& read);
 
     Console console_;
     Presenter presenter_;
@@ -124,6 +141,10 @@ class TSMS {
     std::string RamFileName;
     std::filesystem::path batteryFile_;
     std::filesystem::path firmwareBatteryFile_;
+    bool batteryUnsaved_ = false;    // the last save failed: the next one writes again
+    bool batteryUnreadable_ = false; // the save could not be read and is kept
+    std::string batteryNotice_;
+    FileResult batterySaved_;
     // Declared last: destroyed first, so the thread is joined before the parts go.
     EmulationThread thread_;
 };

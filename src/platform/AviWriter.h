@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/util/Result.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -20,8 +22,10 @@ class AviWriter {
                              int framesPerSecond) = 0;
     // Appends one frame of width x height x 3 bytes; false when the write failed.
     virtual bool WriteFrame(const std::uint8_t* bottomUpBgr, std::size_t bytes) = 0;
-    // Finishes the file and releases everything; harmless when nothing is open.
-    virtual void Close() = 0;
+    // Finishes the file, puts it in place and releases everything. Reports why the file could
+    // not be completed (a failed frame write included); the target is then left as it was.
+    // Harmless, and successful, when nothing is open.
+    virtual Result Close() = 0;
     virtual bool IsOpen() const = 0;
 };
 

@@ -2,11 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <csignal>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -32,13 +40,15 @@ class CliTest : public ::testing::Test {
     };
 
     // Runs velmar-cli with the arguments (shell words) and collects its output.
-    Result Run(const std::string& args) {
+    // prefix: shell commands run first (limits, traps).
+    Result Run(const std::string& args, const std::string& prefix = "") {
         const fs::path out = dir_ / "stdout.txt";
         const fs::path err = dir_ / "stderr.txt";
-        const std::string command = std::string("'") + VELMAR_CLI + "' " + args + " >'" +
+        const std::string command = prefix + std::string("'") + VELMAR_CLI + "' " + args + " >'" +
                                     out.string() + "' 2>'" + err.string() + "'";
         Result r;
-        r.Status = std::system(command.c_str());
+        const int status = std::system(command.c_str());
+        r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 256 + WTERMSIG(status);
         r.Out = Read(out);
         r.Err = Read(err);
         return r;
@@ -220,4 +230,263 @@ TEST_F(CliTest, CaptureHoldsOneFrameInSixAndMatchesTheSnapshot) {
     for (std::size_t y = 0; y < 384; ++y)
         ASSERT_EQ(frame.compare(y * kRow, kRow, bmp, 54 + (383 - y) * kRow, kRow), 0)
             << "row " << y;
+}
+
+namespace {
+
+// A cartridge that maps its battery RAM, writes 0x42 to it and spins (started at once by the
+// Japanese firmware).
+const std::vector<std::uint8_t>& RamCartridge() {
+    static const std::vector<std::uint8_t> image = [] {
+        std::vector<std::uint8_t> rom(8192, 0x00);
+        const std::uint8_t code[] = {
+            0xF3,             // di
+            0x3E, 0x08,       // ld a,0x08
+            0x32, 0xFC, 0xFF, // ld (0xFFFC),a
+            0x3E, 0x42,       // ld a,0x42
+            0x32, 0x00, 0x80, // ld (0x8000),a
+            0x3A, 0x00, 0x80, // ld a,(0x8000)
+            0x18, 0xFE,       // jr $
+        };
+        std::copy(std::begin(code), std::end(code), rom.begin());
+        return rom;
+    }();
+    return image;
+}
+
+bool WriteBytes(const fs::path& file, const std::string& bytes) {
+    return static_cast<bool>(velmar::WriteFileAtomic(
+        file, {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}));
+}
+
+// A character device made in the test's folder (never the system's own): 1,3 discards, 1,7
+// is always full. Empty when devices cannot be made here.
+fs::path Device(const fs::path& path, unsigned minor) {
+    if (::mknod(path.c_str(), S_IFCHR | 0666, ::makedev(1, minor)) != 0) return {};
+    return path;
+}
+
+// Files in the folder other than the runner's own output captures.
+std::vector<std::string> Leftovers(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        if (name.find(".part") != std::string::npos || name.rfind(".velmar-", 0) == 0)
+            names.push_back(name);
+    }
+    return names;
+}
+
+} // namespace
+
+class CliFilesTest : public CliTest {
+  protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        ASSERT_TRUE(velmar::WriteFileAtomic(Path("game.sms"), RamCartridge()));
+    }
+    // The RAM cartridge under the Japanese firmware, with the test's data folder.
+    std::string Game(int frames) const {
+        return "run " + Path("game.sms") + " --bios-type japan --frames " + std::to_string(frames) +
+               " --data-dir " + Path("d");
+    }
+    std::string Save() const { return Path("d/RAM/game.RAM"); }
+};
+
+TEST_F(CliFilesTest, FailedCapturesAndFullDevicesAreReported) {
+    fs::create_directories(Path("folder.avi"));
+    Result r = Run(Game(12) + " --avi " + Path("folder.avi"));
+    EXPECT_NE(r.Status, 0);
+    EXPECT_EQ(Lines(r.Err), 1) << r.Err;
+    EXPECT_NE(r.Err.find("Is a directory"), std::string::npos) << r.Err;
+    EXPECT_TRUE(fs::is_directory(Path("folder.avi")));
+
+    const fs::path full = Device(Path("full"), 7);
+    const fs::path null = Device(Path("null"), 3);
+    if (full.empty() || null.empty()) GTEST_SKIP() << "cannot make device nodes here";
+    for (const std::string option : {"--avi", "--screenshot", "--wav", "--state-out"}) {
+        r = Run(Game(12) + " " + option + " " + full.string());
+        EXPECT_NE(r.Status, 0) << option;
+        EXPECT_NE(r.Err.find("No space left on device"), std::string::npos) << option << r.Err;
+        r = Run(Game(12) + " " + option + " " + null.string());
+        EXPECT_EQ(r.Status, 0) << option << r.Err;
+    }
+    EXPECT_TRUE(fs::is_character_file(full));
+    EXPECT_TRUE(fs::is_character_file(null));
+    // A battery save on a full disk fails the run with the reason.
+    fs::remove(Save());
+    fs::create_symlink(full, Save());
+    r = Run(Game(12));
+    EXPECT_NE(r.Status, 0);
+    EXPECT_NE(r.Err.find("battery RAM"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("No space left on device"), std::string::npos) << r.Err;
+    EXPECT_TRUE(fs::is_symlink(Save()));
+}
+
+TEST_F(CliFilesTest, LinksAreFollowedAndPlantedTemporariesIgnored) {
+    ASSERT_TRUE(WriteBytes(Path("victim"), "precious"));
+    for (const char* planted : {"a.wav.part", "c.avi.part", "s.vlr.part", "s.vlr.tmp"})
+        fs::create_symlink(Path("victim"), Path(planted));
+    fs::create_directories(Path("real"));
+    ASSERT_TRUE(WriteBytes(Path("real/s.vlr"), "old"));
+    fs::create_symlink("real/s.vlr", Path("s.vlr"));
+    fs::create_directories(Path("d/RAM"));
+    fs::create_symlink(Path("real/game.RAM"), Save());
+    const Result r = Run(Game(12) + " --wav " + Path("a.wav") + " --avi " + Path("c.avi") +
+                         " --state-out " + Path("s.vlr"));
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(Read(Path("victim")), "precious");
+    EXPECT_TRUE(fs::is_symlink(Path("s.vlr")));
+    EXPECT_EQ(fs::file_size(Path("real/s.vlr")), 57444u);
+    EXPECT_TRUE(fs::is_symlink(Save()));
+    EXPECT_EQ(fs::file_size(Path("real/game.RAM")), 32768u);
+}
+
+TEST_F(CliFilesTest, AnUnreadableSaveIsKeptAndTheRunsRamGoesBesideIt) {
+    fs::create_directories(Path("d/RAM"));
+    ASSERT_TRUE(WriteBytes(Save(), "x"));
+    fs::resize_file(Save(), (16u << 20) + 1);
+    Result r = Run(Game(12));
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(Lines(r.Err), 1) << r.Err;
+    EXPECT_EQ(fs::file_size(Save()), (16u << 20) + 1);
+    std::string spare;
+    for (const auto& e : fs::directory_iterator(Path("d/RAM")))
+        if (e.path() != fs::path(Save())) spare = e.path().string();
+    ASSERT_FALSE(spare.empty());
+    EXPECT_NE(r.Err.find(spare), std::string::npos) << r.Err;
+    EXPECT_EQ(fs::file_size(spare), 32768u);
+
+    // A save that cannot be written fails the run, with the reason.
+    fs::remove(Save());
+    fs::create_directories(Save());
+    r = Run(Game(12));
+    EXPECT_NE(r.Status, 0);
+    EXPECT_NE(r.Err.find("Is a directory"), std::string::npos) << r.Err;
+}
+
+TEST_F(CliFilesTest, AFailedRunWritesNoOutputs) {
+    ASSERT_TRUE(WriteBytes(Path("s.vlr"), "good state"));
+    ASSERT_TRUE(WriteBytes(Path("s.bmp"), "good picture"));
+    // The disk fills while the sound is written (files are limited to 200 KB here).
+    const Result r = Run(Game(600) + " --wav " + Path("a.wav") + " --state-out " + Path("s.vlr") +
+                             " --screenshot " + Path("s.bmp"),
+                         "trap '' XFSZ; ulimit -f 400; ");
+    EXPECT_NE(r.Status, 0);
+    EXPECT_NE(r.Err.find("File too large"), std::string::npos) << r.Err;
+    EXPECT_EQ(Read(Path("s.vlr")), "good state");
+    EXPECT_EQ(Read(Path("s.bmp")), "good picture");
+    EXPECT_FALSE(fs::exists(Path("a.wav")));
+    EXPECT_TRUE(Leftovers(dir_).empty());
+    EXPECT_EQ(fs::file_size(Save()), 32768u) << "the battery RAM is still written";
+}
+
+TEST_F(CliFilesTest, TwoOutputsOnOneFileAreRefused) {
+    fs::create_symlink(Path("x.out"), Path("alias.out"));
+    for (const std::string& outputs :
+         {"--wav " + Path("x.out") + " --avi " + Path("x.out"),
+          "--screenshot " + Path("x.out") + " --state-out " + Path("alias.out")}) {
+        const Result r = Run(Game(6) + " " + outputs);
+        EXPECT_NE(r.Status, 0) << outputs;
+        EXPECT_EQ(Lines(r.Err), 1) << r.Err;
+        EXPECT_NE(r.Err.find("same file"), std::string::npos) << r.Err;
+        EXPECT_FALSE(fs::exists(Path("x.out")));
+    }
+}
+
+TEST_F(CliFilesTest, ReplacedFilesKeepTheirModeAndLongNamesWork) {
+    ASSERT_TRUE(WriteBytes(Path("s.vlr"), "old"));
+    fs::permissions(Path("s.vlr"), fs::perms::owner_read | fs::perms::owner_write);
+    const std::string longName = Path(std::string(250, 'n') + ".vlr");
+    const Result r = Run(Game(6) + " --state-out " + Path("s.vlr") + " --screenshot " + longName);
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(fs::status(Path("s.vlr")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::file_size(Path("s.vlr")), 57444u);
+    EXPECT_EQ(fs::file_size(longName), 54u + 512u * 384u * 3u);
+}
+
+// A stop signal ends the run at a frame boundary: partial outputs go, the battery RAM is
+// written and the exit status says the run did not complete.
+TEST_F(CliFilesTest, StopSignalsEndTheRunCleanly) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        fs::remove_all(Path("d"));
+        const std::string args = Game(2'000'000) + " --wav " + Path("a.wav") + " --avi " +
+                                 Path("c.avi") + " --state-out " + Path("s.vlr");
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::execl(
+                "/bin/sh", "sh", "-c",
+                ("exec '" + std::string(VELMAR_CLI) + "' " + args + " 2>'" + Path("err.txt") + "'")
+                    .c_str(),
+                static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Wait until the outputs are being written.
+        for (int i = 0; i < 400 && Leftovers(dir_).size() < 2; ++i) ::usleep(25'000);
+        ::usleep(100'000);
+        ::kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << "died of signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        EXPECT_NE(Read(Path("err.txt")).find("stopped by"), std::string::npos);
+        EXPECT_TRUE(Leftovers(dir_).empty());
+        EXPECT_FALSE(fs::exists(Path("a.wav")));
+        EXPECT_FALSE(fs::exists(Path("c.avi")));
+        EXPECT_FALSE(fs::exists(Path("s.vlr")));
+        EXPECT_TRUE(fs::exists(Save()) && fs::file_size(Save()) == 32768u);
+    }
+}
+
+TEST_F(CliFilesTest, MessagesGiveTheSystemsReason) {
+    ASSERT_TRUE(WriteBytes(Path("file"), "x"));
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {Game(6) + " --screenshot " + Path("no/s.bmp"), "No such file or directory"},
+        {Game(6) + " --avi " + Path("no/c.avi"), "No such file or directory"},
+        {"run --bios --frames 6 --data-dir " + Path("file/d"), "Not a directory"},
+        {"run --bios --frames 100000001", "100,000,000"},
+    };
+    for (const auto& [args, reason] : cases) {
+        const Result r = Run(args);
+        EXPECT_NE(r.Status, 0) << args;
+        EXPECT_EQ(Lines(r.Err), 1) << r.Err;
+        EXPECT_NE(r.Err.find(reason), std::string::npos) << args << "\n" << r.Err;
+    }
+}
+
+TEST_F(CliTest, CpmEndsOnHaltStopsRunawaysAndReportsLostOutput) {
+    // LD C,2; LD E,'A'; CALL 5; DI; HALT
+    ASSERT_TRUE(WriteBytes(Path("halt.com"), std::string("\x0E\x02\x1E"
+                                                         "A\xCD\x05\x00\xF3\x76",
+                                                         9)));
+    Result r = Run("cpm " + Path("halt.com"));
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out.rfind("A\nT-states: ", 0), 0u) << r.Out;
+    unsigned long tstates = 0;
+    ASSERT_EQ(std::sscanf(r.Out.c_str(), "A\nT-states: %lu", &tstates), 1);
+    EXPECT_LT(tstates, 100u);
+
+    // A program that never ends: a loop, and a HALT that waits for an interrupt.
+    ASSERT_TRUE(WriteBytes(Path("loop.com"), "\x18\xFE"));
+    ASSERT_TRUE(WriteBytes(Path("wait.com"), "\xFB\x76"));
+    for (const char* name : {"loop.com", "wait.com"}) {
+        r = Run("cpm --max-tstates 100000 " + Path(name));
+        EXPECT_NE(r.Status, 0) << name;
+        EXPECT_EQ(Lines(r.Err), 1) << r.Err;
+        EXPECT_NE(r.Err.find("--max-tstates"), std::string::npos) << r.Err;
+    }
+    EXPECT_NE(Run("cpm --max-tstates lots " + Path("loop.com")).Status, 0);
+
+    // Output that cannot be written fails the command.
+    for (const std::string& args :
+         {"cpm " + Path("halt.com"), "bench --bios --frames 1 --data-dir " + Path("d")}) {
+        const std::string command =
+            std::string("'") + VELMAR_CLI + "' " + args + " >/dev/full 2>'" + Path("err.txt") + "'";
+        const int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << args;
+        EXPECT_NE(Read(Path("err.txt")).find("No space left on device"), std::string::npos) << args;
+    }
 }

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+
+#include <pwd.h>
+#include <unistd.h>
 
 using namespace velmar;
 namespace fs = std::filesystem;
@@ -49,4 +53,31 @@ TEST(GameFiles, DataFolderFallsBackWhenProgramFolderIsNotWritable) {
     ::setenv("HOME", "/home/u", 1);
     EXPECT_EQ(GameFiles::DefaultDataFolder("/nonexistent/velmar"),
               fs::path("/home/u/.local/share/velmar"));
+    // Without HOME: the user's own home folder from the user database, or none at all, but
+    // never a folder every user shares.
+    ::unsetenv("HOME");
+    const fs::path fallback = GameFiles::DefaultDataFolder("/nonexistent/velmar");
+    const passwd* user = ::getpwuid(::getuid());
+    EXPECT_EQ(fallback, user != nullptr && user->pw_dir[0] == '/'
+                            ? fs::path(user->pw_dir) / ".local" / "share" / "velmar"
+                            : fs::path());
+    EXPECT_NE(fallback, fs::temp_directory_path() / "velmar");
+}
+
+TEST(GameFiles, FoldersThatCannotBeMadeSayWhyAndSpareNamesAreFree) {
+    const fs::path d = fs::temp_directory_path() / "velmar_gamefiles_folders";
+    fs::remove_all(d);
+    fs::create_directories(d / "RAM");
+    { std::ofstream(d / "file") << "x"; }
+    const FileResult made = GameFiles(d / "file").CreateFolders();
+    EXPECT_NE(made.error.find("Not a directory"), std::string::npos) << made.error;
+    EXPECT_TRUE(GameFiles(d).CreateFolders());
+
+    const fs::path save = d / "RAM" / "Game.RAM";
+    EXPECT_EQ(GameFiles::SpareRamFile(save, "08122026_034825"),
+              d / "RAM" / "Game_08122026_034825.RAM");
+    { std::ofstream(d / "RAM" / "Game_08122026_034825.RAM") << "x"; }
+    EXPECT_EQ(GameFiles::SpareRamFile(save, "08122026_034825"),
+              d / "RAM" / "Game_08122026_034825_2.RAM");
+    fs::remove_all(d);
 }

@@ -1,5 +1,6 @@
 #include "MachineTestSupport.h"
 
+#include "files/BatteryFiles.h"
 #include "platform/TextCanvas.h"
 
 #include <gtest/gtest.h>
@@ -275,6 +276,71 @@ TEST(Machine, BatteryRamIsWrittenOnResetAndPauseOnlyWhenUsed) {
     EXPECT_TRUE(std::filesystem::exists(ramFile));
 }
 
+// A save that exists but cannot be read is someone's progress: it is kept and the run's RAM
+// goes beside it. A save that cannot be written is reported and written at the next chance.
+TEST(Machine, UnreadableSavesAreKeptAndFailedSavesReportedAndRetried) {
+    TempFolder dir;
+    HeadlessMachine m;
+    const auto useRam = [&](std::uint8_t value) {
+        m->GetConsole().Cpu.WriteMemory(0xFFFC, 0x08);
+        m->GetConsole().Cpu.WriteMemory(0x8000, value);
+    };
+    ASSERT_TRUE(m->LoadCartridge(WriteRom(dir / "game.sms", std::vector<std::uint8_t>(32768, 0))));
+    useRam(0x77);
+    const auto save = dir / "game.RAM";
+    ASSERT_TRUE(WriteFileAtomic(save, std::vector<std::uint8_t>(100, 0x5A)));
+    std::filesystem::resize_file(save, (16u << 20) + 1); // over the size any save can have
+    m->SetRamFileName(save.string());
+    EXPECT_TRUE(m->BatteryRamUnreadable());
+    EXPECT_EQ(m->GetConsole().Cpu.CartridgeRam[0], 0x00) << "the game starts clear";
+    useRam(0x41);
+    m->Reset(); // no file named yet: the save stays as it is
+    EXPECT_EQ(std::filesystem::file_size(save), (16u << 20) + 1);
+    const std::string notice = AttachBatteryFile(*m.Machine, GameFiles(dir.Path()));
+    EXPECT_NE(notice.find("too large"), std::string::npos) << notice;
+    useRam(0x42);
+    m->Reset();
+    EXPECT_TRUE(m->BatteryRamSaveResult());
+    EXPECT_EQ(std::filesystem::file_size(save), (16u << 20) + 1) << "the save is kept";
+    std::vector<std::uint8_t> spare;
+    std::filesystem::path spareFile;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        if (entry.path().filename().string().rfind("game_", 0) == 0) spareFile = entry.path();
+    ASSERT_FALSE(spareFile.empty());
+    EXPECT_NE(notice.find(spareFile.string()), std::string::npos) << notice;
+    ASSERT_TRUE(ReadWholeFile(spareFile, spare, 1 << 20));
+    EXPECT_EQ(spare.size(), 32768u);
+    EXPECT_EQ(spare[0], 0x42);
+
+    // A save in a folder's place: reported, and the RAM is written once the way is clear
+    // although the reset in between cleared the used flag.
+    const auto blocked = dir / "blocked.RAM";
+    std::filesystem::create_directories(blocked);
+    m->SetRamFileName(blocked.string());
+    (void)AttachBatteryFile(*m.Machine, GameFiles(dir.Path()));
+    EXPECT_TRUE(m->BatteryRamNotice().empty());
+    useRam(0x43);
+    m->Reset();
+    EXPECT_NE(m->BatteryRamSaveResult().error.find("Is a directory"), std::string::npos)
+        << m->BatteryRamSaveResult().error;
+    std::filesystem::remove(blocked);
+    m->PauseEmulation();
+    EXPECT_TRUE(m->BatteryRamSaveResult());
+    ASSERT_TRUE(ReadWholeFile(blocked, spare, 1 << 20));
+    EXPECT_EQ(spare[0], 0x43);
+
+    // A save that is a link stays one; the file it names gets the RAM.
+    std::filesystem::create_symlink(blocked, dir / "linked.RAM");
+    m->SetRamFileName((dir / "linked.RAM").string());
+    (void)AttachBatteryFile(*m.Machine, GameFiles(dir.Path()));
+    EXPECT_EQ(m->GetConsole().Cpu.CartridgeRam[0], 0x43);
+    useRam(0x44);
+    m->Reset();
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "linked.RAM"));
+    ASSERT_TRUE(ReadWholeFile(blocked, spare, 1 << 20));
+    EXPECT_EQ(spare[0], 0x44);
+}
+
 TEST(Machine, FirmwareRunNamesAndItsRamGoesToTheDataFolderOnly) {
     TempFolder dir;
     // Whatever the current folder is, nothing lands there.
@@ -451,10 +517,14 @@ class FakeAvi final : public AviWriter {
         ++frames;
         return !failWrites;
     }
-    void Close() override { open = false; }
+    Result Close() override {
+        open = false;
+        return {closeError};
+    }
     bool IsOpen() const override { return open; }
     bool open = false;
     bool failWrites = false;
+    std::string closeError;
     int frames = 0;
 };
 
@@ -482,6 +552,15 @@ TEST(Machine, AviCaptureWritesOneFrameInSixAndStopsOnAFailedWrite) {
     for (int frame = 0; frame < 12; ++frame) m->RunFrame();
     EXPECT_FALSE(m->GetAviDumping());
     EXPECT_FALSE(avi.open);
+    EXPECT_FALSE(m->StopAviDump()) << "a capture that stopped by itself is reported";
+    EXPECT_TRUE(m->StopAviDump()) << "once";
+
+    // A file that cannot be finished is reported with the writer's reason.
+    avi.failWrites = false;
+    avi.closeError = "'y.avi': cannot write: No space left on device";
+    ASSERT_TRUE(m->StartAviDump("y.avi", "y.avi"));
+    m->RunFrame();
+    EXPECT_EQ(m->StopAviDump().error, avi.closeError);
 }
 
 } // namespace

@@ -9,7 +9,7 @@ namespace {
 void Usage() {
     std::fputs("usage: velmar-cli run   [options] (ROM | --bios)\n"
                "       velmar-cli bench [options] (ROM | --bios)\n"
-               "       velmar-cli cpm   FILE.COM\n",
+               "       velmar-cli cpm   [--max-tstates N] FILE.COM\n",
                stderr);
 }
 } // namespace

@@ -120,7 +120,8 @@ std::optional<RunOptions> ParseRunOptions(int argc, char** argv, std::string& er
             if (arg == "--frames") {
                 std::uint64_t n = 0;
                 if (!ParseNumber(v, n) || n > kMostFrames)
-                    return fail("bad --frames value '" + std::string(v) + "'");
+                    return fail("bad --frames value '" + std::string(v) +
+                                "' (a whole number from 0 to 100,000,000)");
                 o.Frames = n;
             } else if (arg == "--frameskip") {
                 std::uint64_t n = 0;

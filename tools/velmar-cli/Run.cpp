@@ -1,8 +1,11 @@
 #include "Commands.h"
 #include "Options.h"
+#include "Output.h"
 #include "WavFile.h"
 
 #include "core/util/FileIo.h"
+#include "core/util/StagedFile.h"
+#include "files/BatteryFiles.h"
 #include "files/GameFiles.h"
 #include "machine/TSMS.h"
 #include "platform/ffmpeg/FfmpegAviWriter.h"
@@ -12,11 +15,15 @@
 #include "platform/null/ScriptedInput.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace velmar::cli {
 
@@ -56,6 +63,64 @@ void SetInputs(std::uint32_t keys, ScriptedInput& input1, ScriptedInput& input2)
     input2.SetState(two);
 }
 
+// The signal that asked the run to stop, or 0.
+volatile std::sig_atomic_t gStopSignal = 0;
+
+extern "C" void OnStopSignal(int signal) {
+    gStopSignal = signal;
+}
+
+// SIGINT and SIGTERM end the run at the next frame, so that its files are cleaned up and the
+// battery RAM is written instead of dying half way through a write.
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+// Two outputs on one file would interleave into garbage; a device such as /dev/null may take
+// several.
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    const bool hasA = ::stat(a.c_str(), &sa) == 0;
+    const bool hasB = ::stat(b.c_str(), &sb) == 0;
+    if (hasA && hasB)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino && S_ISREG(sa.st_mode);
+    std::error_code ea;
+    std::error_code eb;
+    const auto ca = std::filesystem::weakly_canonical(FollowLinks(a), ea);
+    const auto cb = std::filesystem::weakly_canonical(FollowLinks(b), eb);
+    return ea || eb ? a == b : ca == cb;
+}
+
+std::string SharedOutput(const RunOptions& o) {
+    const std::pair<const char*, const std::string*> outputs[] = {
+        {"--screenshot", &o.Screenshot},
+        {"--wav", &o.Wav},
+        {"--avi", &o.Avi},
+        {"--state-out", &o.StateOut},
+    };
+    for (std::size_t i = 0; i < std::size(outputs); ++i)
+        for (std::size_t j = i + 1; j < std::size(outputs); ++j)
+            if (!outputs[i].second->empty() && !outputs[j].second->empty() &&
+                SameFile(*outputs[i].second, *outputs[j].second))
+                return std::string(outputs[i].first) + " and " + outputs[j].first +
+                       " name the same file '" + *outputs[j].second + "'";
+    return {};
+}
+
+// A whole file made after the run and written with the others.
+Result Stage(StagedFile& file, const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    if (path.empty()) return {};
+    if (Result opened = file.Open(path); !opened) return opened;
+    if (Result written = file.Write(bytes); !written) return written;
+    return file.Finish();
+}
+
 struct Outcome {
     int ExitCode = 0;
     double Seconds = 0.0;
@@ -63,20 +128,25 @@ struct Outcome {
 };
 
 // Runs the machine headless as the options say: the same path as the desktop's "Load Game
-// ROM" or "Run BIOS", then the frames one by one, then the requested outputs.
+// ROM" or "Run BIOS", then the frames one by one, then the requested outputs. A run that
+// fails or is stopped by a signal writes none of its outputs; the battery RAM is written
+// either way.
 Outcome Execute(const RunOptions& o) {
     Outcome outcome;
     const auto fail = [&outcome](const std::string& message) {
         outcome.ExitCode = Fail(message);
         return outcome;
     };
+    if (const std::string shared = SharedOutput(o); !shared.empty()) return fail(shared);
 
     const std::filesystem::path dataDir = o.DataDir.empty()
                                               ? GameFiles::DefaultDataFolder(ProgramFolder())
                                               : std::filesystem::path(o.DataDir);
+    if (dataDir.empty())
+        return fail("no data folder: the program's folder is not writable and the user has no "
+                    "home folder (give --data-dir)");
     GameFiles files(dataDir);
-    if (!files.CreateFolders())
-        return fail("cannot create the data folders in '" + dataDir.string() + "'");
+    if (const FileResult made = files.CreateFolders(); !made) return fail(made.error);
 
     NullDisplay display;
     NullStreamBuffer sound;
@@ -111,14 +181,15 @@ Outcome Execute(const RunOptions& o) {
         machine->SetRamFileName(files.RamFileFor(o.Rom).string());
     }
     // The firmware run's RAM lies in the data folder, a game's beside its name.
-    machine->SetBatteryFile(files.BatteryFile(machine->GetRamFileName()));
+    if (const std::string notice = AttachBatteryFile(*machine, files); !notice.empty())
+        Fail(notice);
     if (!o.StateIn.empty())
         if (FileResult loaded = machine->LoadStateFromFile(o.StateIn); !loaded)
             return fail("cannot load state " + loaded.error);
 
     if (!o.Avi.empty() &&
         !machine->StartAviDump(o.Avi, std::filesystem::path(o.Avi).filename().string()))
-        return fail("cannot start the video capture '" + o.Avi + "'");
+        return fail("cannot start the video capture: " + avi.LastError());
 
     WavFile wav;
     if (!o.Wav.empty()) {
@@ -129,41 +200,85 @@ Outcome Execute(const RunOptions& o) {
                         std::to_string(WavFile::kMostDataBytes / 2 /
                                        static_cast<std::uint64_t>(console::kSamplesPerFrame)) +
                         " frames");
-        if (FileResult opened = wav.Open(o.Wav, console::kDefaultSampleRate); !opened)
+        if (Result opened = wav.Open(o.Wav, console::kDefaultSampleRate, bytes); !opened) {
+            avi.Abort();
             return fail("cannot write sound: " + opened.error);
+        }
     }
 
     // The pads are polled after each frame for the next one, so the keys of frame k are set
     // before frame k - 1 ends; frame 0's keys are polled before it starts.
+    std::string failure;
     SetInputs(o.KeysAt(0), input1, input2);
     if (o.KeysAt(0) != 0) machine->PollInput();
     const auto start = std::chrono::steady_clock::now();
-    for (std::uint64_t frame = 0; frame < o.Frames; ++frame) {
+    std::uint64_t frame = 0;
+    for (; frame < o.Frames && gStopSignal == 0; ++frame) {
         if ((o.KeysAt(frame) & kKeyReset) != 0) machine->GameReset();
         SetInputs(o.KeysAt(frame + 1), input1, input2);
         machine->RunFrame();
-        if (!o.Wav.empty() &&
-            !wav.Append({machine->GetConsole().SampleBuffer.data(), console::kSamplesPerFrame}))
-            break; // Finish reports the failure
-    }
-    if (!o.Avi.empty()) {
-        const bool captured = machine->GetAviDumping();
-        machine->StopAviDump();
-        if (!captured) return fail("the video capture '" + o.Avi + "' failed while writing");
+        if (!o.Avi.empty() && !machine->GetAviDumping()) break; // reported below
+        if (!o.Wav.empty())
+            if (Result added = wav.Append(
+                    {machine->GetConsole().SampleBuffer.data(), console::kSamplesPerFrame});
+                !added) {
+                failure = "cannot write sound: " + added.error;
+                break;
+            }
     }
     outcome.Seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    outcome.Frames = o.Frames;
+    outcome.Frames = frame;
+    const int signal = gStopSignal;
+    if (failure.empty() && signal != 0)
+        failure = std::string("stopped by ") + (signal == SIGINT ? "SIGINT" : "SIGTERM") +
+                  " after " + std::to_string(frame) + " of " + std::to_string(o.Frames) +
+                  " frames; no outputs written";
 
-    if (!o.Screenshot.empty() && !machine->SaveSnapshot(o.Screenshot))
-        return fail("cannot write screenshot '" + o.Screenshot + "'");
-    if (!o.StateOut.empty())
-        if (FileResult saved = machine->SaveStateToFile(o.StateOut); !saved)
-            return fail("cannot write state " + saved.error);
-    if (!o.Wav.empty())
-        if (FileResult written = wav.Finish(); !written)
-            return fail("cannot write sound: " + written.error);
+    // Every output is completed on disk first and put in place only when all of them are.
+    if (failure.empty() && !o.Avi.empty()) {
+        if (!machine->GetAviDumping()) {
+            const FileResult stopped = machine->StopAviDump();
+            failure = "the video capture failed: " +
+                      (stopped ? std::string("a frame was not written") : stopped.error);
+        } else if (Result finished = avi.Finish(); !finished) {
+            failure = "the video capture failed: " + finished.error;
+        }
+    }
+    if (failure.empty() && !o.Wav.empty())
+        if (Result finished = wav.Finish(); !finished)
+            failure = "cannot write sound: " + finished.error;
+    StagedFile shot;
+    StagedFile state;
+    if (failure.empty() && !o.Screenshot.empty())
+        if (Result staged = Stage(shot, o.Screenshot, machine->SnapshotBmp()); !staged)
+            failure = "cannot write the screenshot: " + staged.error;
+    if (failure.empty() && !o.StateOut.empty())
+        if (Result staged = Stage(state, o.StateOut, machine->StateBytes()); !staged)
+            failure = "cannot write the state: " + staged.error;
+
+    if (failure.empty()) {
+        const Result committed[] = {
+            o.Avi.empty() ? Result{} : machine->StopAviDump(),
+            o.Wav.empty() ? Result{} : wav.Commit(),
+            o.Screenshot.empty() ? Result{} : shot.Commit(),
+            o.StateOut.empty() ? Result{} : state.Commit(),
+        };
+        for (const Result& r : committed)
+            if (!r && failure.empty()) failure = r.error;
+    } else {
+        avi.Abort();
+        (void)machine->StopAviDump();
+        wav.Abort();
+        shot.Abort();
+        state.Abort();
+    }
+
     machine->Reset(); // as at exit: the game's battery RAM is written when it was used
+    if (const FileResult& saved = machine->BatteryRamSaveResult(); !saved)
+        outcome.ExitCode = Fail("cannot write the battery RAM: " + saved.error);
+    if (!failure.empty()) outcome.ExitCode = Fail(failure);
+    if (signal != 0) outcome.ExitCode = 128 + signal;
     return outcome;
 }
 
@@ -174,6 +289,7 @@ int Command(int argc, char** argv, bool bench) {
         std::fprintf(stderr, "velmar-cli: %s\n", error.c_str());
         return 2;
     }
+    CatchStopSignals();
     const Outcome outcome = Execute(*options);
     if (outcome.ExitCode != 0) return outcome.ExitCode;
     if (bench) {
@@ -181,7 +297,7 @@ int Command(int argc, char** argv, bool bench) {
             outcome.Seconds > 0.0 ? static_cast<double>(outcome.Frames) / outcome.Seconds : 0.0;
         std::printf("fps: %.1f  realtime: %.2f\n", fps, fps / 60.0);
     }
-    return 0;
+    return FinishStdout();
 }
 
 } // namespace

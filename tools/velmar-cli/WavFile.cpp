@@ -1,11 +1,8 @@
 #include "WavFile.h"
 
 #include <array>
-#include <cerrno>
-#include <cstring>
-#include <system_error>
-
-#include <unistd.h>
+#include <cstdio>
+#include <string>
 
 namespace velmar::cli {
 
@@ -42,78 +39,48 @@ std::array<std::uint8_t, kHeaderBytes> Header(std::uint32_t rate, std::uint32_t 
 }
 } // namespace
 
-WavFile::~WavFile() {
-    Discard();
-}
-
-FileResult WavFile::Open(const std::filesystem::path& path, std::uint32_t sampleRate) {
-    Discard();
-    target_ = path;
-    partial_ = path;
-    partial_ += ".part";
+Result WavFile::Open(const std::filesystem::path& path, std::uint32_t sampleRate,
+                     std::uint64_t expectedDataBytes) {
     rate_ = sampleRate;
     dataBytes_ = 0;
-    failed_ = false;
-    file_ = std::fopen(partial_.c_str(), "wb");
-    if (file_ == nullptr)
-        return {"'" + path.string() + "': cannot create: " + std::strerror(errno)};
-    const auto header = Header(rate_, 0);
-    if (std::fwrite(header.data(), 1, header.size(), file_) != header.size()) {
-        Discard();
-        return {"'" + path.string() + "': write error"};
-    }
-    return {};
+    headerBytes_ = expectedDataBytes <= kMostDataBytes ? expectedDataBytes : 0;
+    if (Result opened = file_.Open(path); !opened) return opened;
+    return file_.Write(Header(rate_, static_cast<std::uint32_t>(headerBytes_)));
 }
 
-bool WavFile::Append(std::span<const std::int16_t> samples) {
-    if (file_ == nullptr || failed_) return false;
-    if (dataBytes_ + samples.size() * 2 > kMostDataBytes) {
-        failed_ = true;
-        failure_ = "too long for a WAV file";
-        return false;
+Result WavFile::Append(std::span<const std::int16_t> samples) {
+    if (!file_.Status()) return file_.Status();
+    if (dataBytes_ + samples.size() * 2 > kMostDataBytes)
+        return {"'" + file_.Target().string() + "': too long for a WAV file"};
+    buffer_.resize(samples.size() * 2);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const auto u = static_cast<std::uint16_t>(samples[i]);
+        buffer_[2 * i] = static_cast<std::uint8_t>(u);
+        buffer_[2 * i + 1] = static_cast<std::uint8_t>(u >> 8);
     }
-    for (const std::int16_t s : samples) {
-        const auto u = static_cast<std::uint16_t>(s);
-        const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(u),
-                                       static_cast<std::uint8_t>(u >> 8)};
-        if (std::fwrite(bytes, 1, 2, file_) != 2) {
-            failed_ = true;
-            failure_ = "write error";
-            return false;
-        }
-    }
+    if (Result written = file_.Write(buffer_); !written) return written;
     dataBytes_ += samples.size() * 2;
-    return true;
-}
-
-FileResult WavFile::Finish() {
-    const std::string name = "'" + target_.string() + "'";
-    if (file_ == nullptr) return {name + ": not open"};
-    if (failed_) {
-        Discard();
-        return {name + ": " + failure_};
-    }
-    const auto header = Header(rate_, static_cast<std::uint32_t>(dataBytes_));
-    bool ok = std::fseek(file_, 0, SEEK_SET) == 0 &&
-              std::fwrite(header.data(), 1, header.size(), file_) == header.size() &&
-              std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
-    ok = std::fclose(file_) == 0 && ok;
-    file_ = nullptr;
-    std::error_code ec;
-    if (ok) std::filesystem::rename(partial_, target_, ec);
-    if (!ok || ec) {
-        std::filesystem::remove(partial_, ec);
-        return {name + ": write error"};
-    }
     return {};
 }
 
-void WavFile::Discard() {
-    if (file_ == nullptr) return;
-    std::fclose(file_);
-    file_ = nullptr;
-    std::error_code ec;
-    std::filesystem::remove(partial_, ec);
+Result WavFile::Finish() {
+    if (file_.IsOpen() && dataBytes_ != headerBytes_) {
+        // A failed seek sticks, so the write below reports it.
+        (void)file_.Seek(0, SEEK_SET);
+        if (Result written = file_.Write(Header(rate_, static_cast<std::uint32_t>(dataBytes_)));
+            !written)
+            return written;
+        headerBytes_ = dataBytes_;
+    }
+    return file_.Finish();
+}
+
+Result WavFile::Commit() {
+    if (Result finished = Finish(); !finished) {
+        file_.Abort();
+        return finished;
+    }
+    return file_.Commit();
 }
 
 } // namespace velmar::cli

@@ -1,41 +1,41 @@
 #pragma once
 
-#include "core/util/FileIo.h"
+#include "core/util/StagedFile.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <span>
+#include <vector>
 
 namespace velmar::cli {
 
-// A mono 16-bit PCM WAV file written as the run goes. It grows under a ".part" name beside
-// the target and takes the target's name only once finished, so a failed or interrupted run
-// never leaves a truncated file under the real name.
+// A mono 16-bit PCM WAV file written as the run goes, through a StagedFile: it takes the
+// target's name only at Commit, so a failed or interrupted run never leaves a truncated file
+// under the real name.
 class WavFile {
   public:
     // The 32-bit size fields of the format bound the data to this many bytes.
     static constexpr std::uint64_t kMostDataBytes = 0xFFFFFFFFull - 36;
 
     WavFile() = default;
-    ~WavFile();
-    WavFile(const WavFile&) = delete;
-    WavFile& operator=(const WavFile&) = delete;
+    explicit WavFile(StagedFile::WriteFunction write) : file_(write) {}
 
-    FileResult Open(const std::filesystem::path& path, std::uint32_t sampleRate);
-    bool Append(std::span<const std::int16_t> samples);
-    // Fills in the sizes, flushes and renames the file into place.
-    FileResult Finish();
+    // expectedDataBytes goes into the first header, so that a pipe or device written in
+    // place gets a header that is right for a run that completes.
+    Result Open(const std::filesystem::path& path, std::uint32_t sampleRate,
+                std::uint64_t expectedDataBytes);
+    Result Append(std::span<const std::int16_t> samples);
+    // Fills in the sizes and gets the file onto the disk; the target is not touched yet.
+    Result Finish();
+    Result Commit();
+    void Abort() { file_.Abort(); }
 
   private:
-    void Discard();
-
-    std::filesystem::path target_, partial_;
-    std::FILE* file_ = nullptr;
+    StagedFile file_;
+    std::vector<std::uint8_t> buffer_;
     std::uint32_t rate_ = 0;
     std::uint64_t dataBytes_ = 0;
-    bool failed_ = false;
-    const char* failure_ = "";
+    std::uint64_t headerBytes_ = 0;
 };
 
 } // namespace velmar::cli

@@ -83,10 +83,17 @@ bool CpmRunner::Run(std::uint64_t maxTStates, Output output, void* context) {
     FlatZ80& cpu = *cpu_;
     const std::uint64_t end = tstates_ + maxTStates;
     while (!finished_ && tstates_ < end) {
-        // Run straight on until the next trap address or the end of the slice.
-        while (cpu.PC > kBdosEntry && tstates_ < end)
+        // Run straight on until the next trap address, a HALT or the end of the slice.
+        while (cpu.PC > kBdosEntry && cpu.Halted == 0 && tstates_ < end)
             tstates_ += static_cast<std::uint64_t>(cpu.ExecuteInstruction());
-        if (cpu.PC == 0)
+        if (cpu.Halted == 1) {
+            // Nothing ever interrupts this machine: with interrupts off the program has
+            // stopped for good; with them on it waits out the slice.
+            if (cpu.IFF1 == 0)
+                finished_ = true;
+            else
+                tstates_ = end;
+        } else if (cpu.PC == 0)
             finished_ = true;
         else if (cpu.PC == kBdosEntry)
             finished_ = !Bdos(output, context);

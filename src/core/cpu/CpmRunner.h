@@ -15,7 +15,7 @@ namespace velmar {
 // operating system entry at 0x0005 jumps to a RET at 0xF000, and every arrival of PC at
 // 0x0005 is served here (function 2 prints the character in E, function 9 the
 // '$'-terminated string at DE, function 0 ends the program) before returning as the RET
-// would. The program ends when it jumps to 0x0000.
+// would. The program ends when it jumps to 0x0000 or halts with interrupts disabled.
 class CpmRunner {
   public:
     static constexpr std::uint16_t kLoadAddress = 0x0100;

@@ -1,13 +1,10 @@
 #include "core/util/FileIo.h"
+#include "core/util/StagedFile.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <system_error>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace velmar {
 
@@ -42,39 +39,10 @@ FileResult ReadWholeFile(const std::filesystem::path& path, std::vector<std::uin
 }
 
 FileResult WriteFileAtomic(const std::filesystem::path& path, std::span<const std::uint8_t> data) {
-    std::filesystem::path tmp = path;
-    tmp += ".tmp" + std::to_string(::getpid());
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return {Describe(path, std::string("cannot create: ") + std::strerror(errno))};
-    const std::uint8_t* p = data.data();
-    std::size_t left = data.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            std::string reason = std::string("write error: ") + std::strerror(errno);
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            return {Describe(path, reason)};
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    bool synced = ::fsync(fd) == 0;
-    int syncErrno = errno;
-    bool closed = ::close(fd) == 0;
-    if (!synced || !closed) {
-        std::string reason =
-            std::string("write error: ") + std::strerror(synced ? errno : syncErrno);
-        ::unlink(tmp.c_str());
-        return {Describe(path, reason)};
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::string reason = std::string("cannot replace: ") + std::strerror(errno);
-        ::unlink(tmp.c_str());
-        return {Describe(path, reason)};
-    }
-    return {};
+    StagedFile file;
+    if (Result opened = file.Open(path); !opened) return opened;
+    if (Result written = file.Write(data); !written) return written;
+    return file.Commit();
 }
 
 } // namespace velmar

@@ -18,8 +18,9 @@ using FileResult = Result;
 FileResult ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out,
                          std::uintmax_t maxBytes);
 
-// Writes data to a temporary file beside path and renames it over path, so a crash or a
-// failed write never leaves a truncated file behind.
+// Writes the whole file through a StagedFile: a crash or a failed write never leaves a
+// truncated file behind, a replaced file keeps its mode, a link is followed to the file it
+// names, and a device is written in place.
 FileResult WriteFileAtomic(const std::filesystem::path& path, std::span<const std::uint8_t> data);
 
 } // namespace velmar

@@ -1,10 +1,17 @@
 #include "core/util/FileIo.h"
+#include "core/util/StagedFile.h"
 #include "core/util/StateStream.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace velmar;
@@ -90,4 +97,128 @@ TEST(StateStream, RoundTripIsLittleEndianAndShortBlocksFailSafely) {
     s.U32(untouched);
     EXPECT_TRUE(s.Failed());
     EXPECT_EQ(untouched, 7u);
+}
+
+namespace {
+
+std::vector<std::uint8_t> Bytes(const fs::path& file) {
+    std::vector<std::uint8_t> out;
+    EXPECT_TRUE(ReadWholeFile(file, out, 1 << 20)) << file;
+    return out;
+}
+
+std::size_t Entries(const fs::path& dir) {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+
+// A character device made beside the test's files (the system's own must never be at risk):
+// 1,3 discards, 1,7 is always full. Empty when devices cannot be made here.
+fs::path Device(const fs::path& dir, const char* name, unsigned minor) {
+    const fs::path node = dir / name;
+    if (::mknod(node.c_str(), S_IFCHR | 0666, ::makedev(1, minor)) != 0) return {};
+    return node;
+}
+
+// A disk with room for `room` more bytes.
+ssize_t gRoom = 0;
+ssize_t FillingDisk(int fd, const void* data, std::size_t size) {
+    if (gRoom <= 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    const ssize_t n =
+        ::write(fd, data, std::min<std::size_t>(size, static_cast<std::size_t>(gRoom)));
+    if (n > 0) gRoom -= n;
+    return n;
+}
+
+} // namespace
+
+TEST(StagedFile, ReplacesThroughLinksKeepingModeAndTakesLongNames) {
+    const fs::path d = TempDir("staged_links");
+    const std::vector<std::uint8_t> a(100, 0xAA), b(50, 0xBB);
+    fs::create_directories(d / "real");
+    ASSERT_TRUE(WriteFileAtomic(d / "real" / "f.bin", a));
+    fs::permissions(d / "real" / "f.bin", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("real/f.bin", d / "link.bin");
+    ASSERT_TRUE(WriteFileAtomic(d / "link.bin", b));
+    EXPECT_TRUE(fs::is_symlink(d / "link.bin")) << "the link stays a link";
+    EXPECT_EQ(Bytes(d / "real" / "f.bin"), b) << "and the file it names is replaced";
+    EXPECT_EQ(fs::status(d / "real" / "f.bin").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(Entries(d / "real"), 1u);
+
+    // The longest name the folder allows: the temporary must not add to it.
+    const fs::path longName = d / std::string(255, 'n');
+    ASSERT_TRUE(WriteFileAtomic(longName, a));
+    ASSERT_TRUE(WriteFileAtomic(longName, b));
+    EXPECT_EQ(Bytes(longName), b);
+    fs::remove_all(d);
+}
+
+TEST(StagedFile, DevicesAreWrittenInPlaceAndAFullOneIsReported) {
+    const fs::path d = TempDir("staged_devices");
+    const fs::path null = Device(d, "null", 3);
+    const fs::path full = Device(d, "full", 7);
+    if (null.empty() || full.empty()) GTEST_SKIP() << "cannot make device nodes here";
+    const std::vector<std::uint8_t> data(4096, 1);
+    EXPECT_TRUE(WriteFileAtomic(null, data));
+    const FileResult r = WriteFileAtomic(full, data);
+    EXPECT_FALSE(r);
+    EXPECT_NE(r.error.find("No space left on device"), std::string::npos) << r.error;
+    EXPECT_TRUE(fs::is_character_file(null));
+    EXPECT_TRUE(fs::is_character_file(full));
+    EXPECT_EQ(Entries(d), 2u);
+    fs::remove_all(d);
+}
+
+TEST(StagedFile, FailuresKeepTheTargetAndLeaveNothingBehind) {
+    const fs::path d = TempDir("staged_failures");
+    const std::vector<std::uint8_t> old(100, 0x11), data(100000, 0x22);
+    ASSERT_TRUE(WriteFileAtomic(d / "f.bin", old));
+
+    // The disk fills part way.
+    gRoom = 30000;
+    StagedFile file(FillingDisk);
+    ASSERT_TRUE(file.Open(d / "f.bin"));
+    const Result written = file.Write(data);
+    EXPECT_FALSE(written);
+    EXPECT_NE(written.error.find("No space left on device"), std::string::npos) << written.error;
+    EXPECT_NE(written.error.find("f.bin"), std::string::npos);
+    EXPECT_FALSE(file.Commit()) << "the first failure sticks";
+    EXPECT_EQ(Bytes(d / "f.bin"), old);
+
+    // Abandoned, a folder in the way, a folder that is a file, a missing folder.
+    gRoom = 1 << 30;
+    ASSERT_TRUE(file.Open(d / "f.bin"));
+    ASSERT_TRUE(file.Write(data));
+    file.Abort();
+    EXPECT_EQ(Bytes(d / "f.bin"), old);
+    fs::create_directories(d / "dir");
+    for (const auto& [target, reason] : std::vector<std::pair<fs::path, std::string>>{
+             {d / "dir", "Is a directory"},
+             {d / "f.bin" / "x", "Not a directory"},
+             {d / "no" / "x", "No such file or directory"}}) {
+        const FileResult r = WriteFileAtomic(target, data);
+        EXPECT_NE(r.error.find(reason), std::string::npos) << target << ": " << r.error;
+    }
+    // A read-only folder (root writes anywhere, so only others can check it).
+    if (::geteuid() != 0) {
+        fs::permissions(d / "dir", fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_NE(WriteFileAtomic(d / "dir" / "x", data).error.find("Permission denied"),
+                  std::string::npos);
+        fs::permissions(d / "dir", fs::perms::owner_all);
+    }
+    EXPECT_EQ(Entries(d), 2u) << "no temporary left";
+
+    // Links planted where a temporary might be looked for are never followed.
+    ASSERT_TRUE(WriteFileAtomic(d / "victim", old));
+    for (const std::string& planted : {std::string("f.bin.part"), std::string("f.bin.tmp"),
+                                       "f.bin.tmp" + std::to_string(::getpid())})
+        fs::create_symlink(d / "victim", d / planted);
+    ASSERT_TRUE(WriteFileAtomic(d / "f.bin", data));
+    EXPECT_EQ(Bytes(d / "victim"), old);
+    EXPECT_EQ(Bytes(d / "f.bin"), data);
+    fs::remove_all(d);
 }

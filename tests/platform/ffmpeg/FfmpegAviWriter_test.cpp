@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using velmar::FfmpegAviWriter;
@@ -44,13 +48,13 @@ TEST(FfmpegAviWriter, WritesRawFramesThatPlayersShowRightSideUp) {
     {
         FfmpegAviWriter w;
         ASSERT_EQ(w.Open(file, kW, kH, 10), "");
-        EXPECT_TRUE(fs::exists(dir / "cap.AVI.part")) << "grows under a temporary name";
+        EXPECT_FALSE(fs::exists(file)) << "grows under a temporary name";
         for (int i = 0; i < 20; ++i) ASSERT_TRUE(w.WriteFrame(Frame(i).data(), kW * kH * 3));
         EXPECT_FALSE(w.WriteFrame(Frame(0).data(), 10)) << "a frame of the wrong size is refused";
-        w.Close();
+        ASSERT_TRUE(w.Close());
     }
     ASSERT_TRUE(fs::exists(file));
-    EXPECT_FALSE(fs::exists(dir / "cap.AVI.part"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 
     std::string probe = Capture("ffprobe -v error -count_frames -select_streams v -show_entries "
                                 "stream=width,height,r_frame_rate,nb_read_frames -of csv=p=0 '" +
@@ -77,5 +81,48 @@ TEST(FfmpegAviWriter, FailedOpenLeavesNothingOpenOrBehind) {
     EXPECT_NE(w.Open("/nonexistent-folder/x.AVI", kW, kH, 10), "");
     EXPECT_FALSE(w.IsOpen());
     EXPECT_FALSE(w.WriteFrame(Frame(0).data(), kW * kH * 3));
-    w.Close(); // harmless
+    EXPECT_TRUE(w.Close()); // harmless
+}
+
+namespace {
+ssize_t gRoom = 0;
+// A disk with gRoom bytes left.
+ssize_t FillingDisk(int fd, const void* data, std::size_t size) {
+    if (gRoom <= 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    const ssize_t n =
+        ::write(fd, data, std::min<std::size_t>(size, static_cast<std::size_t>(gRoom)));
+    if (n > 0) gRoom -= n;
+    return n;
+}
+} // namespace
+
+// However far the capture got, a full disk is reported and leaves neither the target nor a
+// temporary behind.
+TEST(FfmpegAviWriter, AFullDiskIsReportedAndLeavesNothing) {
+    const fs::path dir = fs::temp_directory_path() / "velmar_avi_full";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path file = dir / "cap.AVI";
+    const std::size_t frameBytes = kW * kH * 3;
+    for (const ssize_t room : {ssize_t{100}, static_cast<ssize_t>(3 * frameBytes),
+                               static_cast<ssize_t>(20 * frameBytes + 4000)}) {
+        SCOPED_TRACE(room);
+        gRoom = room;
+        FfmpegAviWriter w(FillingDisk);
+        std::string opened = w.Open(file, kW, kH, 10);
+        velmar::Result closed;
+        if (opened.empty()) {
+            for (int i = 0; i < 20; ++i) (void)w.WriteFrame(Frame(i).data(), frameBytes);
+            closed = w.Close();
+        }
+        const std::string reason = opened.empty() ? closed.error : opened;
+        EXPECT_NE(reason.find("No space left on device"), std::string::npos) << reason;
+        EXPECT_NE(reason.find("cap.AVI"), std::string::npos) << reason;
+        EXPECT_FALSE(w.IsOpen());
+        EXPECT_TRUE(fs::is_empty(dir));
+    }
+    fs::remove_all(dir);
 }

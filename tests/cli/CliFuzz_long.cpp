@@ -1,0 +1,171 @@
+// A short fuzz of the ROM and state loaders: random and mutated cartridges and states go
+// through the machine's loaders (thousands, in process) and through velmar-cli (dozens);
+// the sanitizer builds turn any memory fault into a failure.
+
+#include "machine/MachineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+using namespace velmar;
+using namespace velmar::testing;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Plain writes: scratch inputs need no syncing.
+bool Put(const fs::path& file, const Bytes& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out.flush());
+}
+
+class Mutator {
+  public:
+    explicit Mutator(std::uint32_t seed) : rng_(seed) {}
+
+    std::size_t Below(std::size_t n) { return n == 0 ? 0 : rng_() % n; }
+
+    Bytes Random(std::size_t size) {
+        Bytes b(size);
+        for (auto& x : b) x = static_cast<std::uint8_t>(rng_());
+        return b;
+    }
+
+    // Byte flips, runs of one value, truncation, growth, or a 512-byte header in front.
+    Bytes Mutate(Bytes b) {
+        switch (Below(5)) {
+        case 0:
+            for (std::size_t n = 1 + Below(64); n > 0 && !b.empty(); --n)
+                b[Below(b.size())] = static_cast<std::uint8_t>(rng_());
+            break;
+        case 1:
+            if (!b.empty()) {
+                const std::size_t at = Below(b.size());
+                const std::size_t len = std::min(b.size() - at, 1 + Below(4096));
+                std::fill_n(b.begin() + static_cast<std::ptrdiff_t>(at), len,
+                            static_cast<std::uint8_t>(Below(2) == 0 ? 0xFF : rng_()));
+            }
+            break;
+        case 2: b.resize(Below(b.size() + 1)); break;
+        case 3: {
+            const Bytes tail = Random(1 + Below(20000));
+            b.insert(b.end(), tail.begin(), tail.end());
+            break;
+        }
+        default: {
+            const Bytes header = Random(512);
+            b.insert(b.begin(), header.begin(), header.end());
+            break;
+        }
+        }
+        return b;
+    }
+
+    // Sizes around the loaders' edges: empty, a header alone, just past a header, bank and
+    // kilobyte boundaries, the 1 MB limit.
+    std::size_t EdgeSize() {
+        static constexpr std::size_t kSizes[] = {0,
+                                                 1,
+                                                 511,
+                                                 512,
+                                                 513,
+                                                 1023,
+                                                 1024,
+                                                 1536,
+                                                 16383,
+                                                 16384,
+                                                 16896,
+                                                 32768,
+                                                 57443,
+                                                 57444,
+                                                 57445,
+                                                 1u << 20,
+                                                 (1u << 20) + 512,
+                                                 (1u << 20) + 513};
+        return kSizes[Below(std::size(kSizes))];
+    }
+
+  private:
+    std::mt19937 rng_;
+};
+
+TEST(CliFuzz, LoadersTakeRandomAndMutatedRomsAndStates) {
+    TempFolder dir;
+    Mutator mutate(0x5EED1234);
+    std::vector<Bytes> roms;
+    for (const auto& e : fs::directory_iterator(VELMAR_TEST_ROM_DIR)) {
+        if (e.path().extension() != ".sms") continue;
+        Bytes rom;
+        ASSERT_TRUE(ReadWholeFile(e.path(), rom, 1 << 20));
+        roms.push_back(std::move(rom));
+    }
+    ASSERT_FALSE(roms.empty());
+
+    HeadlessMachine m;
+    m->SetBiosType(0); // the Japanese firmware starts the cartridge at once
+    m->Reset();
+    ASSERT_TRUE(m->LoadCartridge(WriteRom(dir / "seed.sms", roms[0])));
+    m->SetRamFileName("");
+    m->RunBios();
+    for (int f = 0; f < 20; ++f) m->RunFrame();
+    const Bytes state = m->StateBytes();
+    ASSERT_EQ(state.size(), machine::kStateFileSize);
+
+    int romsTaken = 0;
+    int statesTaken = 0;
+    for (int i = 0; i < 1000; ++i) {
+        const Bytes rom = i % 3 == 0 ? mutate.Random(mutate.EdgeSize())
+                                     : mutate.Mutate(roms[mutate.Below(roms.size())]);
+        ASSERT_TRUE(Put(dir / "fuzz.sms", rom));
+        m->Reset();
+        if (m->LoadCartridge(dir / "fuzz.sms")) {
+            ++romsTaken;
+            m->RunFrame();
+        }
+        const Bytes bad = i % 4 == 0 ? mutate.Random(mutate.EdgeSize()) : mutate.Mutate(state);
+        ASSERT_TRUE(Put(dir / "fuzz.vlr", bad));
+        if (m->LoadStateFromFile(dir / "fuzz.vlr")) {
+            EXPECT_EQ(bad.size(), machine::kStateFileSize);
+            ++statesTaken;
+            m->RunFrame();
+        }
+    }
+    // Both loaders saw inputs they took and inputs they refused.
+    EXPECT_GT(romsTaken, 100);
+    EXPECT_LT(romsTaken, 1000);
+    EXPECT_GT(statesTaken, 100);
+    EXPECT_LT(statesTaken, 1000);
+
+    // The same through the command line: an error is one line and exit status 1, never a
+    // crash.
+    for (int i = 0; i < 24; ++i) {
+        const Bytes rom = mutate.Mutate(roms[mutate.Below(roms.size())]);
+        ASSERT_TRUE(Put(dir / "cli.sms", rom));
+        ASSERT_TRUE(Put(dir / "cli.vlr", i % 2 == 0 ? mutate.Mutate(state) : state));
+        const std::string command =
+            std::string("'") + VELMAR_CLI + "' run '" + (dir / "cli.sms").string() +
+            "' --frames 3 --state-in '" + (dir / "cli.vlr").string() + "' --data-dir '" +
+            (dir / "d").string() + "' >/dev/null 2>'" + (dir / "err.txt").string() + "'";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << command;
+        EXPECT_LE(WEXITSTATUS(status), 1) << command;
+        Bytes err;
+        ASSERT_TRUE(ReadWholeFile(dir / "err.txt", err, 1 << 16));
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), WEXITSTATUS(status) == 0 ? 0 : 1);
+    }
+}
+
+} // namespace
