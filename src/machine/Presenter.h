@@ -111,7 +111,7 @@ class Presenter {
     std::uint32_t secondStart_ = 0;
     bool outputPrepared_ = false;
     std::atomic<bool> resetButtonRequested_{false};
-    FileResult aviFailure_; // why a capture stopped by itself
+    FileResult aviFailure_;     // why a capture stopped by itself
     bool pauseWasDown_ = false; // the pause key as the last input poll saw it
 };
 

@@ -87,7 +87,6 @@ class TSMS {
     const std::string& BatteryRamNotice() const { return batteryNotice_; }
     const FileResult& BatteryRamSaveResult() const { return batterySaved_; }
 
-
     // Options.
     void SetKeys(std::uint32_t pad1Button1, std::uint32_t pad1Button2, std::uint32_t pad2Button1,
                  std::uint32_t pad2Button2, std::uint32_t pause);
