@@ -1,10 +1,17 @@
-// Frames per second of the HQ2x scalers on a game-like picture and on a uniform one.
+// Frames per second of the HQ2x scalers on a drawn game-like picture, on a frame captured
+// from the game scene test program, and on a uniform picture.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "../tests/filters/Hq2xTestSupport.h"
 #include "filters/Hq2x.h"
+#include "machine/TSMS.h"
+#include "platform/null/NullClock.h"
+#include "platform/null/NullStreamBuffer.h"
 
 namespace {
 
@@ -17,6 +24,10 @@ using ScaleFn = void (*)(const std::uint16_t*, std::uint8_t*, std::ptrdiff_t, st
 
 void RunScaler(benchmark::State& state, ScaleFn scale, int bytesPerPixel, const Picture& picture,
                std::uint8_t filter) {
+    if (picture.pixels.empty()) {
+        state.SkipWithError("the game scene program is missing");
+        return;
+    }
     const std::ptrdiff_t pitch = kOutWidth * bytesPerPixel;
     std::vector<std::uint8_t> surface(static_cast<std::size_t>(pitch * kOutHeight));
     for (auto _ : state) {
@@ -30,6 +41,31 @@ void RunScaler(benchmark::State& state, ScaleFn scale, int bytesPerPixel, const 
 
 const Picture& Game() {
     static const Picture picture = GameLikePicture();
+    return picture;
+}
+
+// The game scene after 200 frames: scrolled, sprites spread, the text rows in view. Empty
+// when the program is missing (the benchmarks then report an error).
+const Picture& Captured() {
+    static const Picture picture = [] {
+        Picture p;
+        velmar::NullStreamBuffer sound;
+        velmar::NullClock clock;
+        velmar::MachineServices services;
+        services.Sound = &sound;
+        services.Timer = &clock;
+        auto machine = std::make_unique<velmar::TSMS>(services);
+        machine->Reset();
+        if (!machine->LoadCartridge(std::filesystem::path(VELMAR_TEST_ROM_DIR) /
+                                    "game_scene.sms")) {
+            p.pixels.clear();
+            return p;
+        }
+        for (int i = 0; i < 200; ++i) machine->RunFrame();
+        std::copy(machine->Vdp.FrameBuffer.begin(), machine->Vdp.FrameBuffer.end(),
+                  p.pixels.begin());
+        return p;
+    }();
     return picture;
 }
 
@@ -50,6 +86,24 @@ void BM_Hq2x32Game(benchmark::State& s) {
 void BM_Hq2x32GameFilterOff(benchmark::State& s) {
     RunScaler(s, velmar::Hq2x32, 4, Game(), 0);
 }
+void BM_Hq2x16Scene(benchmark::State& s) {
+    RunScaler(s, velmar::Hq2x16, 2, Captured(), 1);
+}
+void BM_Hq2x24Scene(benchmark::State& s) {
+    RunScaler(s, velmar::Hq2x24, 3, Captured(), 1);
+}
+void BM_Hq2x32Scene(benchmark::State& s) {
+    RunScaler(s, velmar::Hq2x32, 4, Captured(), 1);
+}
+void BM_Hq2x16SceneFilterOff(benchmark::State& s) {
+    RunScaler(s, velmar::Hq2x16, 2, Captured(), 0);
+}
+void BM_Hq2x24SceneFilterOff(benchmark::State& s) {
+    RunScaler(s, velmar::Hq2x24, 3, Captured(), 0);
+}
+void BM_Hq2x32SceneFilterOff(benchmark::State& s) {
+    RunScaler(s, velmar::Hq2x32, 4, Captured(), 0);
+}
 void BM_Hq2x16Uniform(benchmark::State& s) {
     RunScaler(s, velmar::Hq2x16, 2, Uniform(), 1);
 }
@@ -64,6 +118,12 @@ BENCHMARK(BM_Hq2x16Game);
 BENCHMARK(BM_Hq2x24Game);
 BENCHMARK(BM_Hq2x32Game);
 BENCHMARK(BM_Hq2x32GameFilterOff);
+BENCHMARK(BM_Hq2x16Scene);
+BENCHMARK(BM_Hq2x24Scene);
+BENCHMARK(BM_Hq2x32Scene);
+BENCHMARK(BM_Hq2x16SceneFilterOff);
+BENCHMARK(BM_Hq2x24SceneFilterOff);
+BENCHMARK(BM_Hq2x32SceneFilterOff);
 BENCHMARK(BM_Hq2x16Uniform);
 BENCHMARK(BM_Hq2x24Uniform);
 BENCHMARK(BM_Hq2x32Uniform);

@@ -43,5 +43,10 @@ BENCHMARK_CAPTURE(FramesPerSecond, firmware, nullptr, false)->Unit(benchmark::kM
 BENCHMARK_CAPTURE(FramesPerSecond, firmware_fm, nullptr, true)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(FramesPerSecond, fm_note_fm, "fm_note.sms", true)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(FramesPerSecond, sprites8, "sprites8.sms", false)->Unit(benchmark::kMicrosecond);
+// A detailed scrolling background, 64 moving sprites, PSG and FM music.
+BENCHMARK_CAPTURE(FramesPerSecond, game_scene, "game_scene.sms", false)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(FramesPerSecond, game_scene_fm, "game_scene.sms", true)
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -1,6 +1,9 @@
 #include "filters/Hq2x.h"
 
 #include <array>
+#include <cstring>
+#include <type_traits>
+#include <utility>
 
 #include "filters/Hq2xPixels.h"
 #include "filters/Hq2xTables.h"
@@ -12,145 +15,378 @@ namespace {
 using hq2x::Blend;
 using hq2x::BlendStep;
 
-// Cross bits: which orthogonal neighbours are not equal to the centre.
-constexpr unsigned kCrossW2 = 1, kCrossW4 = 2, kCrossW6 = 4, kCrossW8 = 8;
-
 // Neighbourhood slots of w1..w9.
-constexpr int kW1 = 0, kW2 = 1, kW3 = 2, kW4 = 3, kW5 = 4, kW6 = 5, kW7 = 6, kW8 = 7, kW9 = 8;
+constexpr std::uint8_t kW1 = 0, kW2 = 1, kW3 = 2, kW4 = 3, kW5 = 4, kW6 = 5, kW7 = 6, kW8 = 7,
+                       kW9 = 8;
 
-using Window = std::array<std::uint16_t, 9>;
+constexpr int kWidth = kHq2xSourceWidth, kHeight = kHq2xSourceHeight;
+// A row with its edge pixels repeated once on each side: pixel x sits at index x + 1.
+constexpr int kPadded = kWidth + 2;
+using PaddedRow = std::array<std::uint16_t, kPadded>;
+
+// How two pixels compare, one byte per pair: bit 0 set when they are unequal, bit 1 when they
+// are Different. The YUV test is done on the RGB565 fields: with red and blue R, B in 0..31
+// and green G in 0..63, the table's Y, U and V are 2R + G + 2B, 128 + 2(R - B) and
+// 128 - R + G - B exactly, so their gaps follow from the field gaps without a lookup, and
+// every pair is compared once per frame in plain loops the compiler vectorises.
+constexpr int kUnequalBit = 0, kDifferentBit = 1;
+
+inline std::uint8_t Compare(std::uint16_t a, std::uint16_t b) {
+    // 16-bit lanes throughout; a gap g exceeds limit t exactly when (g + t) mod 2^16 > 2t.
+    using U16 = std::uint16_t;
+    const U16 dr = static_cast<U16>((a >> 11) - (b >> 11));
+    const U16 dg = static_cast<U16>(((a >> 5) & 0x3F) - ((b >> 5) & 0x3F));
+    const U16 db = static_cast<U16>((a & 0x1F) - (b & 0x1F));
+    const U16 dy = static_cast<U16>(2 * dr + dg + 2 * db + hq2x::kYThreshold);
+    const U16 du = static_cast<U16>(2 * (dr - db) + hq2x::kUThreshold);
+    const U16 dv = static_cast<U16>(dg - dr - db + hq2x::kVThreshold);
+    const unsigned different = static_cast<unsigned>(dy > 2 * hq2x::kYThreshold) |
+                               static_cast<unsigned>(du > 2 * hq2x::kUThreshold) |
+                               static_cast<unsigned>(dv > 2 * hq2x::kVThreshold);
+    return static_cast<std::uint8_t>(static_cast<unsigned>(a != b) << kUnequalBit |
+                                     different << kDifferentBit);
+}
+
+using Comparisons = std::array<std::uint8_t, kPadded>;
+
+// The comparisons between two neighbouring rows P (upper) and Q (lower), padded indices:
+// down[k] compares P[k] with Q[k], right[k] P[k] with Q[k + 1], left[k] P[k + 1] with Q[k].
+struct RowPairs {
+    Comparisons down;
+    Comparisons right;
+    Comparisons left;
+
+    void Compute(const PaddedRow& p, const PaddedRow& q, bool diagonals) {
+        for (int k = 0; k < kPadded; ++k) down[k] = Compare(p[k], q[k]);
+        if (!diagonals) return;
+        for (int k = 0; k < kPadded - 1; ++k) right[k] = Compare(p[k], q[k + 1]);
+        for (int k = 0; k < kPadded - 1; ++k) left[k] = Compare(p[k + 1], q[k]);
+    }
+};
+
+// Per pixel of a row: pattern bits 0-7, the Different tests between orthogonal neighbours in
+// bits 8-11, the cross bits (orthogonal neighbour unequal: w2, w4, w6, w8) in bits 12-15.
+constexpr unsigned kPairW2W4 = 0x100, kPairW2W6 = 0x200, kPairW8W4 = 0x400, kPairW6W8 = 0x800;
+constexpr int kCrossShift = 12;
+constexpr unsigned kCrossW2 = 1, kCrossW4 = 2, kCrossW6 = 4, kCrossW8 = 8;
+using RowInfo = std::array<std::uint16_t, kWidth>;
+
+// Bit `which` of a comparison, moved to bit `to`.
+template <int which, int to> inline std::uint16_t Bit(std::uint8_t code) {
+    return static_cast<std::uint16_t>(((code >> which) & 1) << to);
+}
+
+void AssembleInfo(const Comparisons& across, const RowPairs& up, const RowPairs& down,
+                  bool diagonals, RowInfo& info) {
+    constexpr int kD = kDifferentBit, kU = kUnequalBit, kC = kCrossShift;
+    for (int x = 0; x < kWidth; ++x) {
+        info[x] = static_cast<std::uint16_t>(
+            Bit<kD, 1>(up.down[x + 1]) | Bit<kD, 3>(across[x]) | Bit<kD, 4>(across[x + 1]) |
+            Bit<kD, 6>(down.down[x + 1]) | Bit<kU, kC>(up.down[x + 1]) |
+            Bit<kU, kC + 1>(across[x]) | Bit<kU, kC + 2>(across[x + 1]) |
+            Bit<kU, kC + 3>(down.down[x + 1]));
+    }
+    if (!diagonals) return;
+    for (int x = 0; x < kWidth; ++x) {
+        info[x] = static_cast<std::uint16_t>(
+            info[x] | Bit<kD, 0>(up.right[x]) | Bit<kD, 2>(up.left[x + 1]) |
+            Bit<kD, 5>(down.left[x]) | Bit<kD, 7>(down.right[x + 1]) | Bit<kD, 8>(up.left[x]) |
+            Bit<kD, 9>(up.right[x + 1]) | Bit<kD, 10>(down.right[x]) |
+            Bit<kD, 11>(down.left[x + 1]));
+    }
+}
+
+// The pair bit that answers Different(slot a, slot b), or 0 when the pair is not one of the
+// four between orthogonal neighbours.
+constexpr unsigned PairBit(int a, int b) {
+    const auto is = [&](int p, int q) { return (a == p && b == q) || (a == q && b == p); };
+    return is(kW2, kW4)   ? kPairW2W4
+           : is(kW2, kW6) ? kPairW2W6
+           : is(kW8, kW4) ? kPairW8W4
+           : is(kW6, kW8) ? kPairW6W8
+                          : 0u;
+}
+
+// Every blend of 0x00RRGGBB colours is, channel by channel, (wa c5 + wb x + wc y) div 16
+// with weights adding up to 16 (the div 4 and div 8 blends scaled up), so one branch-free
+// multiply-add on colours spread to 16-bit lanes does them all. The 16-bit output's own 3:1
+// and 2:1:1 blends (kind) are kept apart.
+enum class Kind : std::uint8_t { Wide, Halves1, Halves2 };
+struct Step {
+    std::uint8_t wa = 16, wb = 0, wc = 0;
+    std::uint8_t x = kW5, y = kW5;
+    Kind kind = Kind::Wide;
+};
+
+Step ToStep(const BlendStep& s) {
+    switch (s.blend) {
+    case Blend::Copy: return {};
+    case Blend::Interp1: return {12, 4, 0, s.x, kW5, Kind::Halves1};
+    case Blend::Interp2: return {8, 4, 4, s.x, s.y, Kind::Halves2};
+    case Blend::Interp6: return {10, 4, 2, s.x, s.y, Kind::Wide};
+    case Blend::Interp7: return {12, 2, 2, s.x, s.y, Kind::Wide};
+    case Blend::Interp9: return {4, 6, 6, s.x, s.y, Kind::Wide};
+    case Blend::Interp10: return {14, 1, 1, s.x, s.y, Kind::Wide};
+    }
+    return {};
+}
+
+struct CornerPlan {
+    Step otherwise;
+    Step ifDifferent;
+    std::uint16_t pairBit = 0;             // the test, answered from the row's info
+    std::uint8_t testA = kW5, testB = kW5; // a test no pair bit answers
+};
+using BlockPlan = std::array<CornerPlan, hq2x::kCorners>;
+
+// Plans 0-255: the rules of each pattern. Plans 256-271: no orthogonal neighbour is
+// Different, by the cross bits: plain, a 3:1 blend towards the one unequal neighbour, or
+// 2:1:1 blends of each corner's two neighbours.
+constexpr int kFastPlans = 256;
+using PlanTable = std::array<BlockPlan, 256 + 16>;
+
+PlanTable BuildPlans() {
+    PlanTable plans{};
+    const hq2x::CornerRuleTable& rules = hq2x::CornerRules();
+    for (std::size_t p = 0; p < 256; ++p) {
+        for (std::size_t k = 0; k < hq2x::kCorners; ++k) {
+            const hq2x::CornerRule& r = rules[p][k];
+            CornerPlan& plan = plans[p][k];
+            plan.otherwise = ToStep(r.otherwise);
+            plan.ifDifferent = ToStep(r.ifDifferent);
+            if (r.testA != r.testB) {
+                plan.pairBit = static_cast<std::uint16_t>(PairBit(r.testA, r.testB));
+                if (plan.pairBit == 0) plan.testA = r.testA, plan.testB = r.testB;
+            }
+        }
+    }
+    for (unsigned cross = 0; cross < 16; ++cross) {
+        BlockPlan& plan = plans[kFastPlans + cross];
+        const auto one = [](std::uint8_t slot) { return Step{12, 4, 0, slot, kW5, Kind::Halves1}; };
+        const auto two = [](std::uint8_t x, std::uint8_t y) {
+            return Step{8, 4, 4, x, y, Kind::Halves2};
+        };
+        switch (cross) {
+        case 0: break;
+        case kCrossW2: plan[0].otherwise = plan[1].otherwise = one(kW2); break;
+        case kCrossW4: plan[0].otherwise = plan[2].otherwise = one(kW4); break;
+        case kCrossW6: plan[1].otherwise = plan[3].otherwise = one(kW6); break;
+        case kCrossW8: plan[2].otherwise = plan[3].otherwise = one(kW8); break;
+        default:
+            plan[0].otherwise = two(kW4, kW2);
+            plan[1].otherwise = two(kW2, kW6);
+            plan[2].otherwise = two(kW8, kW4);
+            plan[3].otherwise = two(kW6, kW8);
+            break;
+        }
+    }
+    return plans;
+}
+
+const PlanTable& Plans() {
+    static const PlanTable plans = BuildPlans();
+    return plans;
+}
+
+// A colour spread to 16-bit lanes: red in bits 32-39, green 16-23, blue 0-7.
+using Spread = std::uint64_t;
+constexpr Spread kLaneMask = 0x000000FF00FF00FFull;
+
+inline Spread SpreadOf(std::uint16_t v) {
+    return static_cast<Spread>((v >> 11) << 3) << 32 |
+           static_cast<Spread>(((v >> 5) & 0x3F) << 2) << 16 | static_cast<Spread>((v & 0x1F) << 3);
+}
+inline std::uint32_t WideOf(Spread s) {
+    return static_cast<std::uint32_t>((s & 0xFF) | (s >> 8 & 0xFF00) | (s >> 16 & 0xFF0000));
+}
+inline std::uint32_t Rgb565Of(Spread s) {
+    return static_cast<std::uint32_t>((s >> 24 & 0xF800) | (s >> 13 & 0x07E0) | (s >> 3 & 0x1F));
+}
+
+using SpreadRow = std::array<Spread, kPadded>;
 
 template <typename Depth> class Scaler {
   public:
     Scaler(std::uint8_t* dest, std::ptrdiff_t pitch)
-        : yuv_(hq2x::RgbToYuvTable()), wide_(hq2x::Rgb565To32Table()), rules_(hq2x::CornerRules()),
-          dest_(dest), pitch_(pitch) {}
+        : yuv_(hq2x::RgbToYuvTable()), plans_(Plans()), dest_(dest), pitch_(pitch) {}
 
-    void Run(const std::uint16_t* source, bool filter) const {
-        constexpr int kWidth = kHq2xSourceWidth, kHeight = kHq2xSourceHeight;
+    void Run(const std::uint16_t* source, bool filter) {
+        // Rows rotate through three buffers: above, centre, below.
+        PaddedRow rows[3];
+        SpreadRow spread[3];
+        RowPairs pairs[2];
+        Comparisons across{};
+        RowInfo info;
+        const auto load = [&](int slot, int y) {
+            PaddedRow& row = rows[slot];
+            const std::uint16_t* src = source + y * kWidth;
+            row[0] = src[0];
+            std::memcpy(row.data() + 1, src, kWidth * sizeof(std::uint16_t));
+            row[kPadded - 1] = src[kWidth - 1];
+            if (filter) {
+                for (int k = 0; k < kPadded; ++k) spread[slot][k] = SpreadOf(row[k]);
+            }
+        };
+        int above = 0, centre = 1, below = 2, up = 0, down = 1;
+        load(centre, 0);
+        rows[above] = rows[centre]; // the first row sees itself above
+        if (filter) spread[above] = spread[centre];
+        pairs[up].Compute(rows[above], rows[centre], filter);
         for (int y = 0; y < kHeight; ++y) {
-            const std::uint16_t* above = source + (y > 0 ? y - 1 : y) * kWidth;
-            const std::uint16_t* row = source + y * kWidth;
-            const std::uint16_t* below = source + (y < kHeight - 1 ? y + 1 : y) * kWidth;
+            if (y + 1 < kHeight) {
+                load(below, y + 1);
+            } else {
+                rows[below] = rows[centre]; // the last row sees itself below
+                if (filter) spread[below] = spread[centre];
+            }
+            pairs[down].Compute(rows[centre], rows[below], filter);
+            const PaddedRow& c = rows[centre];
+            for (int k = 0; k < kPadded - 1; ++k) across[k] = Compare(c[k], c[k + 1]);
+            AssembleInfo(across, pairs[up], pairs[down], filter, info);
             std::uint8_t* upper = dest_ + 2 * y * pitch_;
             std::uint8_t* lower = upper + pitch_;
-            // The window slides right one column per pixel; the first column sees itself on
-            // its left and the last one on its right.
-            unsigned w1 = above[0], w2 = above[0], w3 = above[1];
-            unsigned w4 = row[0], w5 = row[0], w6 = row[1];
-            unsigned w7 = below[0], w8 = below[0], w9 = below[1];
-            for (int x = 0; x < kWidth; ++x) {
-                if (w2 == w5 && w4 == w5 && w6 == w5 && w8 == w5) {
-                    const std::uint32_t c5 = Depth::Colour(wide_, static_cast<std::uint16_t>(w5));
-                    Block(upper, lower, c5, c5, c5, c5);
-                } else {
-                    const auto v = [](unsigned value) { return static_cast<std::uint16_t>(value); };
-                    Pixel({v(w1), v(w2), v(w3), v(w4), v(w5), v(w6), v(w7), v(w8), v(w9)}, upper,
-                          lower, filter);
-                }
-                upper += 2 * Depth::kBytes;
-                lower += 2 * Depth::kBytes;
-                const int next = x + 2 < kWidth ? x + 2 : kWidth - 1;
-                w1 = w2, w2 = w3, w3 = above[next];
-                w4 = w5, w5 = w6, w6 = row[next];
-                w7 = w8, w8 = w9, w9 = below[next];
+            const Rows r{rows[above], c, rows[below], spread[above], spread[centre], spread[below]};
+            if (filter) {
+                FilterRow(r, info, upper, lower);
+            } else {
+                PlainRow(r, info, upper, lower);
             }
+            std::swap(up, down);
+            const int oldAbove = above;
+            above = centre, centre = below, below = oldAbove;
         }
     }
 
   private:
-    std::uint32_t C(const Window& w, int slot) const {
-        return Depth::Colour(wide_, w[static_cast<std::size_t>(slot)]);
-    }
+    struct Rows {
+        const PaddedRow& a;
+        const PaddedRow& c;
+        const PaddedRow& b;
+        const SpreadRow& sa;
+        const SpreadRow& sc;
+        const SpreadRow& sb;
+    };
 
-    static void Block(std::uint8_t* upper, std::uint8_t* lower, std::uint32_t ul, std::uint32_t ur,
-                      std::uint32_t ll, std::uint32_t lr) {
-        Depth::StorePair(upper, ul, ur);
-        Depth::StorePair(lower, ll, lr);
-    }
-
-    // A pixel with at least one orthogonal neighbour unequal to it.
-    void Pixel(const Window& w, std::uint8_t* upper, std::uint8_t* lower, bool filter) const {
-        const std::uint16_t centre = w[kW5];
-        const unsigned cross =
-            (w[kW2] != centre ? kCrossW2 : 0) | (w[kW4] != centre ? kCrossW4 : 0) |
-            (w[kW6] != centre ? kCrossW6 : 0) | (w[kW8] != centre ? kCrossW8 : 0);
-        const std::uint32_t c5 = C(w, kW5);
-        const std::uint32_t centreYuv = yuv_[centre];
-        const auto differs = [&](int slot, unsigned bit) {
-            const std::uint16_t v = w[static_cast<std::size_t>(slot)];
-            return v != centre && hq2x::YuvDiffer(yuv_[v], centreYuv) ? bit : 0u;
-        };
-        unsigned pattern = differs(kW2, hq2x::kBitW2) | differs(kW4, hq2x::kBitW4) |
-                           differs(kW6, hq2x::kBitW6) | differs(kW8, hq2x::kBitW8);
-        if (pattern == 0) {
-            FastBlock(w, upper, lower, cross, c5);
-            return;
+    // One output pixel: the plan's step, chosen by its neighbour test, applied.
+    std::uint32_t Corner(const CornerPlan& plan, unsigned info, const std::uint16_t* w,
+                         const Spread* s) const {
+        bool different;
+        if (plan.testA == plan.testB) [[likely]] {
+            different = (info & plan.pairBit) != 0;
+        } else {
+            different = hq2x::Different(yuv_, w[plan.testA], w[plan.testB]);
         }
-        if (!filter) {
-            Block(upper, lower, c5, c5, c5, c5);
-            return;
-        }
-        pattern |= differs(kW1, hq2x::kBitW1) | differs(kW3, hq2x::kBitW3) |
-                   differs(kW7, hq2x::kBitW7) | differs(kW9, hq2x::kBitW9);
-        const auto& rules = rules_[pattern];
-        Block(upper, lower, Corner(w, rules[0], c5), Corner(w, rules[1], c5),
-              Corner(w, rules[2], c5), Corner(w, rules[3], c5));
-    }
-
-    // Every orthogonal neighbour is similar to the centre.
-    void FastBlock(const Window& w, std::uint8_t* upper, std::uint8_t* lower, unsigned cross,
-                   std::uint32_t c5) const {
-        switch (cross) {
-        case kCrossW2: {
-            const std::uint32_t top = Depth::Interp1(c5, C(w, kW2));
-            Block(upper, lower, top, top, c5, c5);
-            return;
-        }
-        case kCrossW4: {
-            const std::uint32_t side = Depth::Interp1(c5, C(w, kW4));
-            Block(upper, lower, side, c5, side, c5);
-            return;
-        }
-        case kCrossW6: {
-            const std::uint32_t side = Depth::Interp1(c5, C(w, kW6));
-            Block(upper, lower, c5, side, c5, side);
-            return;
-        }
-        case kCrossW8: {
-            const std::uint32_t bottom = Depth::Interp1(c5, C(w, kW8));
-            Block(upper, lower, c5, c5, bottom, bottom);
-            return;
-        }
-        default: {
-            const std::uint32_t c2 = C(w, kW2), c4 = C(w, kW4), c6 = C(w, kW6), c8 = C(w, kW8);
-            Block(upper, lower, Depth::Interp2(c5, c4, c2), Depth::Interp2(c5, c2, c6),
-                  Depth::Interp2(c5, c8, c4), Depth::Interp2(c5, c6, c8));
-            return;
-        }
+        const Step& step = different ? plan.ifDifferent : plan.otherwise;
+        const Spread mixed =
+            ((step.wa * s[kW5] + step.wb * s[step.x] + step.wc * s[step.y]) >> 4) & kLaneMask;
+        if constexpr (Depth::kBytes == 2) {
+            // Copies and the finer blends narrow the wide result; the 3:1 and 2:1:1 blends
+            // halve on the packed value.
+            const std::uint32_t halves1 = Depth::Interp1(w[kW5], w[step.x]);
+            const std::uint32_t halves2 = Depth::Interp2(w[kW5], w[step.x], w[step.y]);
+            return step.kind == Kind::Halves1   ? halves1
+                   : step.kind == Kind::Halves2 ? halves2
+                                                : Rgb565Of(mixed);
+        } else {
+            return WideOf(mixed);
         }
     }
 
-    std::uint32_t Corner(const Window& w, const hq2x::CornerRule& rule, std::uint32_t c5) const {
-        const BlendStep& step =
-            rule.testA != rule.testB && hq2x::YuvDiffer(yuv_[w[rule.testA]], yuv_[w[rule.testB]])
-                ? rule.ifDifferent
-                : rule.otherwise;
-        switch (step.blend) {
-        case Blend::Copy: return c5;
-        case Blend::Interp1: return Depth::Interp1(c5, C(w, step.x));
-        case Blend::Interp2: return Depth::Interp2(c5, C(w, step.x), C(w, step.y));
-        case Blend::Interp6: return Depth::Interp6(c5, C(w, step.x), C(w, step.y));
-        case Blend::Interp7: return Depth::Interp7(c5, C(w, step.x), C(w, step.y));
-        case Blend::Interp9: return Depth::Interp9(c5, C(w, step.x), C(w, step.y));
-        case Blend::Interp10: return Depth::Interp10(c5, C(w, step.x), C(w, step.y));
+    void Apply(const BlockPlan& plan, unsigned info, const Rows& r, int x, std::uint8_t* upper,
+               std::uint8_t* lower) const {
+        const std::size_t i = static_cast<std::size_t>(x);
+        const std::uint16_t w[9] = {r.a[i],     r.a[i + 1], r.a[i + 2], r.c[i],    r.c[i + 1],
+                                    r.c[i + 2], r.b[i],     r.b[i + 1], r.b[i + 2]};
+        const Spread s[9] = {r.sa[i],     r.sa[i + 1], r.sa[i + 2], r.sc[i],    r.sc[i + 1],
+                             r.sc[i + 2], r.sb[i],     r.sb[i + 1], r.sb[i + 2]};
+        Depth::StorePair(upper, Corner(plan[0], info, w, s), Corner(plan[1], info, w, s));
+        Depth::StorePair(lower, Corner(plan[2], info, w, s), Corner(plan[3], info, w, s));
+    }
+
+    void FilterRow(const Rows& r, const RowInfo& info, std::uint8_t* upper,
+                   std::uint8_t* lower) const {
+        for (int x = 0; x < kWidth; ++x, upper += 2 * Depth::kBytes, lower += 2 * Depth::kBytes) {
+            const unsigned i = info[static_cast<std::size_t>(x)];
+            if (i == 0) {
+                // Every neighbour equal or alike, none unequal across: a plain block.
+                const std::uint32_t c5 = Plain(r.c[static_cast<std::size_t>(x) + 1]);
+                Depth::StorePair(upper, c5, c5);
+                Depth::StorePair(lower, c5, c5);
+                continue;
+            }
+            const unsigned plan =
+                (i & hq2x::kOrthogonalBits) != 0 ? (i & 0xFF) : kFastPlans + (i >> kCrossShift);
+            Apply(plans_[plan], i, r, x, upper, lower);
         }
-        return c5;
+    }
+
+    // Filter off: a pixel keeps its colour unless all its orthogonal neighbours are similar
+    // and one of them is unequal, where the blends of the similar neighbours still apply. A
+    // row without such a pixel is a plain copy.
+    void PlainRow(const Rows& r, const RowInfo& info, std::uint8_t* upper,
+                  std::uint8_t* lower) const {
+        unsigned blended = 0;
+        for (int x = 0; x < kWidth; ++x) {
+            const unsigned i = info[static_cast<std::size_t>(x)];
+            blended |=
+                static_cast<unsigned>((i >> kCrossShift) != 0 && (i & hq2x::kOrthogonalBits) == 0);
+        }
+        if (blended == 0) {
+            Double(r.c, upper, lower);
+            return;
+        }
+        SpreadRow sa, sc, sb;
+        for (int k = 0; k < kPadded; ++k) {
+            sa[k] = SpreadOf(r.a[k]), sc[k] = SpreadOf(r.c[k]), sb[k] = SpreadOf(r.b[k]);
+        }
+        const Rows spread{r.a, r.c, r.b, sa, sc, sb};
+        for (int x = 0; x < kWidth; ++x, upper += 2 * Depth::kBytes, lower += 2 * Depth::kBytes) {
+            const unsigned i = info[static_cast<std::size_t>(x)];
+            const unsigned cross = i >> kCrossShift;
+            if (cross != 0 && (i & hq2x::kOrthogonalBits) == 0) {
+                Apply(plans_[kFastPlans + cross], i, spread, x, upper, lower);
+            } else {
+                const std::uint32_t c5 = Plain(r.c[static_cast<std::size_t>(x) + 1]);
+                Depth::StorePair(upper, c5, c5);
+                Depth::StorePair(lower, c5, c5);
+            }
+        }
+    }
+
+    static std::uint32_t Plain(std::uint16_t v) {
+        if constexpr (Depth::kBytes == 2) {
+            return v;
+        } else {
+            return (v & 0xF800u) << 8 | (v & 0x07E0u) << 5 | (v & 0x001Fu) << 3;
+        }
+    }
+
+    // Each pixel of the row as a 2 x 2 block.
+    static void Double(const PaddedRow& c, std::uint8_t* upper, std::uint8_t* lower) {
+        constexpr std::size_t kRowBytes = 2 * kWidth * Depth::kBytes;
+        if constexpr (Depth::kBytes == 3) {
+            std::uint8_t out[kRowBytes];
+            for (int x = 0; x < kWidth; ++x) {
+                const std::uint32_t v = Plain(c[static_cast<std::size_t>(x) + 1]);
+                Depth::StorePair(out + 6 * x, v, v);
+            }
+            std::memcpy(upper, out, kRowBytes);
+            std::memcpy(lower, out, kRowBytes);
+        } else {
+            using Pixel = std::conditional_t<Depth::kBytes == 2, std::uint16_t, std::uint32_t>;
+            std::array<Pixel, 2 * kWidth> out;
+            for (int x = 0; x < kWidth; ++x) {
+                const Pixel v = static_cast<Pixel>(Plain(c[static_cast<std::size_t>(x) + 1]));
+                out[static_cast<std::size_t>(2 * x)] = v;
+                out[static_cast<std::size_t>(2 * x + 1)] = v;
+            }
+            std::memcpy(upper, out.data(), kRowBytes);
+            std::memcpy(lower, out.data(), kRowBytes);
+        }
     }
 
     const hq2x::YuvTable& yuv_;
-    const hq2x::ColourTable& wide_;
-    const hq2x::CornerRuleTable& rules_;
+    const PlanTable& plans_;
     std::uint8_t* dest_;
     std::ptrdiff_t pitch_;
 };
