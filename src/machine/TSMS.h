@@ -135,6 +135,12 @@ class TSMS {
     // True while the emulation thread is asked to run frames.
     bool IsRunning() const;
 
+    // Read-outs for the window, read between frames or while the machine is paused.
+    std::uint32_t GetFps() const { return Fps; }
+    std::int32_t GetFramesDumped() const { return FramesDumped; }
+    bool GetAviDumping() const { return AviDumping == 1; }
+    bool GetReady() const { return Ready == 1; }
+
     // Cores.
     T_VDP_CORE Vdp;
     T_PSG_CORE Psg;
