@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QMenuBar>
@@ -214,7 +215,7 @@ void TMainForm::LoadRomClick() {
 void TMainForm::LoadRomFile(const QString& fileName) {
     if (!machine_) return;
     machine_->PauseEmulation();
-    const std::string file = fileName.toStdString();
+    const std::string file = QFileInfo(fileName).absoluteFilePath().toStdString();
     machine_->Reset();
     if (FileResult loaded = machine_->LoadCartridge(file); !loaded) {
         ShowLogo(true);
