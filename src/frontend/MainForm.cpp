@@ -99,6 +99,8 @@ TMainForm::TMainForm(const Options& options)
     stack_ = new QStackedWidget(this);
     video_ = new VideoWidget(stack_);
     logo_ = new LogoWidget([this] { LogoClick(); }, stack_);
+    video_->setObjectName(QStringLiteral("Video"));
+    logo_->setObjectName(QStringLiteral("VemoLogo"));
     stack_->addWidget(video_);
     stack_->addWidget(logo_);
     setCentralWidget(stack_);

@@ -75,6 +75,7 @@ class TMainForm final : public QMainWindow {
     TSMS* Machine() const { return machine_.get(); }
     const GameFiles& Files() const { return files_; }
     VideoWidget& Video() const { return *video_; }
+    LogoWidget& Logo() const { return *logo_; }
     SoundOutput& Sound() { return sound_; }
     // The short message last shown over the picture (empty when none).
     QString Notice() const;
