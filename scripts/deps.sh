@@ -13,7 +13,7 @@ packages=(
     # sound and joysticks, and a font so Qt has something to draw with on a bare machine.
     qt6-base-dev libgl-dev libsdl2-dev fonts-dejavu-core
     # The desktop smoke test: a virtual X server and a way to grab its screen.
-    xvfb xauth imagemagick
+    xvfb xauth x11-utils imagemagick
 )
 
 missing=()
