@@ -18,11 +18,30 @@
 
 #include <chrono>
 
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
 namespace velmar {
 
 namespace {
 constexpr const char* kRomFilter = "Sega Master System ROM File (*.SMS)";
 constexpr int kNoticeMilliseconds = 3000;
+
+// Thread priorities, best effort: a failure (no permission) leaves the thread as it was.
+// The window thread runs well above normal; the emulation thread, which inherits the
+// priority of the thread that starts it, one step above normal.
+constexpr int kWindowThreadNice = -10;
+constexpr int kMachineThreadNice = -2;
+
+void SetThisThreadNice(int nice) {
+#if defined(__linux__)
+    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice);
+#else
+    (void)nice;
+#endif
+}
 
 bool IsRomFile(const QString& name) {
     return name.endsWith(QStringLiteral(".sms"), Qt::CaseInsensitive);
@@ -93,6 +112,7 @@ TMainForm::TMainForm(const Options& options)
     setWindowTitle(QStringLiteral("Velmar"));
     setAcceptDrops(true);
     PacingClock::UseFineTimers();
+    SetThisThreadNice(kWindowThreadNice);
     qApp->installEventFilter(&keyState_);
     (void)files_.CreateFolders(); // later writes into a missing folder fail on their own
 
@@ -226,7 +246,7 @@ void TMainForm::LoadRomFile(const QString& fileName) {
     }
     WriteDefaultPath(ini_, file);
     machine_->SetRamFileName(files_.RamFileFor(file).string());
-    machine_->ResumeEmulation();
+    ResumeWithMachinePriority();
     EnableGameItems();
     ShowLogo(false);
 }
@@ -239,7 +259,14 @@ void TMainForm::RunBiosCommand() {
     machine_->RunBios();
     EnableGameItems();
     ShowLogo(false);
+    ResumeWithMachinePriority();
+}
+
+// The first resume starts the emulation thread, on the priority this thread has then.
+void TMainForm::ResumeWithMachinePriority() {
+    SetThisThreadNice(kMachineThreadNice);
     machine_->ResumeEmulation();
+    SetThisThreadNice(kWindowThreadNice);
 }
 
 void TMainForm::EnableGameItems() {

@@ -96,6 +96,7 @@ class TMainForm final : public QMainWindow {
     void LogoClick();
     void LoadRomClick();
     void EnableGameItems();
+    void ResumeWithMachinePriority();
     void SaveStateFile();
     void LoadStateFile();
     void SnapshotClick();
