@@ -220,17 +220,21 @@ void TMainForm::LogoClick() {
 
 // ---- File commands -------------------------------------------------------------------
 
+std::unique_ptr<QFileDialog> TMainForm::MakeRomDialog(QWidget* parent, const QString& folder) {
+    auto dialog = std::make_unique<QFileDialog>(parent, QStringLiteral("Load Game ROM"), folder,
+                                                QString::fromLatin1(kRomFilter));
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setOption(QFileDialog::ReadOnly, true);
+    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog->setDefaultSuffix(QStringLiteral("SMS"));
+    return dialog;
+}
+
 void TMainForm::LoadRomClick() {
     sound_.Stop();
-    const QString folder = QString::fromStdString(ReadDefaultPath(ini_));
-    QFileDialog dialog(this, QStringLiteral("Load Game ROM"), folder,
-                       QString::fromLatin1(kRomFilter));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::ReadOnly, true);
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setDefaultSuffix(QStringLiteral("SMS"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    const QString name = dialog.selectedFiles().first();
+    const auto dialog = MakeRomDialog(this, QString::fromStdString(ReadDefaultPath(ini_)));
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
+    const QString name = dialog->selectedFiles().first();
     if (!name.isEmpty()) LoadRomFile(name);
 }
 

@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 
+class QFileDialog;
 class QLabel;
 class QMenu;
 class QStackedWidget;
@@ -65,6 +66,8 @@ class TMainForm final : public QMainWindow {
     // Load Game ROM once the file is chosen (the dialog, the command line and a drop).
     void LoadRomFile(const QString& fileName);
     void RunBiosCommand();
+    // The ROM dialog: "Sega Master System ROM File (*.SMS)", matching .sms in any case.
+    static std::unique_ptr<QFileDialog> MakeRomDialog(QWidget* parent, const QString& folder);
     // Stops a capture, writes the battery RAM, closes the sound and ends the machine.
     void Exit();
 

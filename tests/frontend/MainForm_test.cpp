@@ -2,6 +2,8 @@
 #include "frontend/QtTestSupport.h"
 #include "platform/null/ScriptedInput.h"
 
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -205,6 +207,26 @@ TEST(MainForm, PausingResumingKeysAndFileCommands) {
     EXPECT_EQ(std::string(head, 4), "VLMR");
     EXPECT_EQ(errors.size(), 1);
     form.reset();
+    std::filesystem::remove_all(dir);
+}
+
+TEST(MainForm, RomDialogListsSmsFilesInAnyCase) {
+    test::TestApplication();
+    const auto dir = TestDir("dialog");
+    for (const char* name : {"a.sms", "B.SMS", "c.Sms", "d.txt"}) std::ofstream(dir / name) << "x";
+    const auto dialog = TMainForm::MakeRomDialog(nullptr, QString::fromStdString(dir.string()));
+    EXPECT_EQ(dialog->nameFilters(), QStringList{"Sega Master System ROM File (*.SMS)"});
+    auto* model = dialog->findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    const QModelIndex root = model->index(QString::fromStdString(dir.string()));
+    QTRY_COMPARE(model->rowCount(root), model->nameFilterDisables() ? 4 : 3);
+    QStringList shown;
+    for (int row = 0; row < model->rowCount(root); ++row) {
+        const QModelIndex i = model->index(row, 0, root);
+        if (model->flags(i) & Qt::ItemIsEnabled) shown << model->fileName(i);
+    }
+    shown.sort();
+    EXPECT_EQ(shown, (QStringList{"B.SMS", "a.sms", "c.Sms"}));
     std::filesystem::remove_all(dir);
 }
 
