@@ -6,6 +6,7 @@
 #include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 
 namespace velmar {
 
@@ -16,7 +17,15 @@ QAction* AddItem(QMenu* menu, const char* name, const char* caption, std::functi
     QAction* item = menu->addAction(QString::fromUtf8(caption));
     item->setObjectName(QString::fromLatin1(name));
     item->setEnabled(enabled);
-    QObject::connect(item, &QAction::triggered, menu, [action = std::move(action)] { action(); });
+    // Nothing may leave a Qt slot: a command that fails says so and the window goes on.
+    QObject::connect(item, &QAction::triggered, menu, [menu, action = std::move(action)] {
+        try {
+            action();
+        } catch (const std::exception& e) {
+            QMessageBox::warning(menu->window(), QStringLiteral("Velmar"),
+                                 QString::fromUtf8(e.what()));
+        }
+    });
     return item;
 }
 
