@@ -87,8 +87,14 @@ int main(int argc, char** argv) {
     stopWatch.start(100);
 
     const int code = QApplication::exec();
-    if (stats)
-        std::fprintf(stderr, "fps: %u  sound device: %s  sound rewinds: %u\n", window.LastFps(),
+    if (stats) {
+        const double seconds = window.SecondsShown();
+        const auto frames = static_cast<double>(window.FramesShown());
+        std::fprintf(stderr,
+                     "fps: %u  frames: %.0f in %.3f s (%.4f per second)  sound device: %s  "
+                     "sound rewinds: %u\n",
+                     window.LastFps(), frames, seconds, seconds > 0 ? (frames - 1) / seconds : 0.0,
                      window.Sound().UsingDevice() ? "yes" : "no", window.Sound().Rewinds());
+    }
     return code;
 }

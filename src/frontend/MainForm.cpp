@@ -404,6 +404,8 @@ void TMainForm::FrameHandedOver() {
     if (!machine_) return;
     try {
         machine_->ServiceHandOver();
+        lastFrame_ = std::chrono::steady_clock::now();
+        if (framesShown_++ == 0) firstFrame_ = lastFrame_;
         if (sound_.DeviceLost())
             FrameFailed(
                 QStringLiteral("The sound device was lost; the game goes on without sound."));
@@ -412,6 +414,10 @@ void TMainForm::FrameHandedOver() {
     } catch (...) {
         FrameFailed(QStringLiteral("unknown error"));
     }
+}
+
+double TMainForm::SecondsShown() const {
+    return std::chrono::duration<double>(lastFrame_ - firstFrame_).count();
 }
 
 void TMainForm::FrameFailed(const QString& what) {

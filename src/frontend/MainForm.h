@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QMainWindow>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -73,6 +74,9 @@ class TMainForm final : public QMainWindow {
 
     // The frame rate measured last before Exit.
     std::uint32_t LastFps() const { return lastFps_; }
+    // Frames presented since the first one, and the seconds between the first and the last.
+    std::uint64_t FramesShown() const { return framesShown_; }
+    double SecondsShown() const;
     bool LogoShown() const;
     bool MenuBarShown() const;
     TSMS* Machine() const { return machine_.get(); }
@@ -133,6 +137,9 @@ class TMainForm final : public QMainWindow {
     std::unique_ptr<QtFrameHandOver> handOver_;
     std::unique_ptr<TSMS> machine_;
     std::uint32_t lastFps_ = 0;
+    std::uint64_t framesShown_ = 0;
+    std::chrono::steady_clock::time_point firstFrame_{};
+    std::chrono::steady_clock::time_point lastFrame_{};
     bool frameFailed_ = false;
     bool exited_ = false;
 };
