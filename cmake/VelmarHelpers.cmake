@@ -30,9 +30,9 @@ endfunction()
 
 # Test executables for one folder of tests/: *_test.cpp are unit tests, *_itest.cpp
 # integration tests, *_long.cpp whole-program runs. Each group is one executable whose
-# tests carry the matching CTest label.
+# tests carry the matching CTest label, or the LABEL given for the folder ("gui").
 function(velmar_test_dir dir)
-    cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+    cmake_parse_arguments(T "" "" "LIBS;LABELS" ${ARGN})
     file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR}/tests ${dir})
     string(REPLACE "/" "_" base ${rel})
     foreach(kind test itest long)
@@ -48,6 +48,11 @@ function(velmar_test_dir dir)
             set(label long)
         endif()
         set(exe ${base}_${kind})
+        # gtest_discover_tests takes one label per test: a folder's own label replaces the
+        # kind's.
+        if(T_LABELS)
+            set(label ${T_LABELS})
+        endif()
         add_executable(${exe} ${srcs})
         target_link_libraries(${exe} PRIVATE ${T_LIBS} velmar_test_support GTest::gtest_main
                                              GTest::gmock)

@@ -9,6 +9,11 @@ packages=(
     z80asm
     libavformat-dev libavcodec-dev libavutil-dev
     ffmpeg
+    # The desktop program: Qt 6 Widgets (its CMake package wants the GL headers), SDL2 for
+    # sound and joysticks, and a font so Qt has something to draw with on a bare machine.
+    qt6-base-dev libgl-dev libsdl2-dev fonts-dejavu-core
+    # The desktop smoke test: a virtual X server and a way to grab its screen.
+    xvfb xauth x11-utils imagemagick
 )
 
 missing=()

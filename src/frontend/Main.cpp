@@ -1,0 +1,100 @@
+// The desktop program: velmar [--data-dir DIR] [--bios] [--stats] [ROM]
+#include "frontend/MainForm.h"
+#include "platform/CpuFeatures.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+std::atomic<bool> g_stopRequested{false};
+
+extern "C" void RequestStop(int) {
+    g_stopRequested.store(true);
+}
+
+std::filesystem::path ProgramFolder() {
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path() : exe.parent_path();
+}
+
+int Usage(const char* message) {
+    std::fprintf(stderr, "velmar: %s\nusage: velmar [--data-dir DIR] [--bios] [--stats] [ROM]\n",
+                 message);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velmar"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Velmar"));
+    if (!velmar::HasRequiredCpuFeatures()) {
+        QMessageBox::critical(nullptr, QStringLiteral("Velmar"),
+                              QString::fromLatin1(velmar::kCpuFeaturesMissingMessage));
+        return 1;
+    }
+
+    std::filesystem::path dataFolder;
+    QString rom;
+    bool bios = false;
+    bool stats = false;
+    const QStringList args = QApplication::arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--data-dir")) {
+            if (++i == args.size()) return Usage("--data-dir needs a folder");
+            dataFolder = args[i].toStdString();
+        } else if (a == QLatin1String("--bios")) {
+            bios = true;
+        } else if (a == QLatin1String("--stats")) {
+            stats = true;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            return Usage(("unknown option " + a.toStdString()).c_str());
+        } else if (rom.isEmpty()) {
+            rom = a;
+        } else {
+            return Usage("one ROM at most");
+        }
+    }
+    if (dataFolder.empty()) dataFolder = velmar::GameFiles::DefaultDataFolder(ProgramFolder());
+
+    velmar::TMainForm::Options options;
+    options.DataFolder = dataFolder;
+    velmar::TMainForm window(options);
+    window.show();
+    if (!rom.isEmpty())
+        window.LoadRomFile(rom);
+    else if (bios)
+        window.RunBiosCommand();
+
+    // SIGTERM and SIGINT close the window as Exit does.
+    std::signal(SIGTERM, RequestStop);
+    std::signal(SIGINT, RequestStop);
+    QTimer stopWatch;
+    QObject::connect(&stopWatch, &QTimer::timeout, &window, [&window] {
+        if (g_stopRequested.load()) window.close();
+    });
+    stopWatch.start(100);
+
+    const int code = QApplication::exec();
+    if (stats) {
+        const double seconds = window.SecondsShown();
+        const auto frames = static_cast<double>(window.FramesShown());
+        std::fprintf(stderr,
+                     "fps: %u  frames: %.0f in %.3f s (%.4f per second)  sound device: %s  "
+                     "sound rewinds: %u\n",
+                     window.LastFps(), frames, seconds, seconds > 0 ? (frames - 1) / seconds : 0.0,
+                     window.Sound().UsingDevice() ? "yes" : "no", window.Sound().Rewinds());
+    }
+    return code;
+}

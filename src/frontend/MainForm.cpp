@@ -1,0 +1,440 @@
+#include "frontend/MainForm.h"
+
+#include "files/BatteryFiles.h"
+#include "frontend/AboutBox.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QTimer>
+
+#include <chrono>
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+namespace velmar {
+
+namespace {
+constexpr const char* kRomFilter = "Sega Master System ROM File (*.SMS)";
+constexpr int kNoticeMilliseconds = 3000;
+
+// Thread priorities, best effort: a failure (no permission) leaves the thread as it was.
+// The window thread runs well above normal; the emulation thread, which inherits the
+// priority of the thread that starts it, one step above normal.
+constexpr int kWindowThreadNice = -10;
+constexpr int kMachineThreadNice = -2;
+
+void SetThisThreadNice(int nice) {
+#if defined(__linux__)
+    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice);
+#else
+    (void)nice;
+#endif
+}
+
+bool IsRomFile(const QString& name) {
+    return name.endsWith(QStringLiteral(".sms"), Qt::CaseInsensitive);
+}
+} // namespace
+
+// ---- Logo ----------------------------------------------------------------------------
+
+LogoWidget::LogoWidget(std::function<void()> onClick, QWidget* parent)
+    : QWidget(parent), onClick_(std::move(onClick)), logo_(MakeLogo(QSize(512, 384))) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+QImage LogoWidget::MakeLogo(QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, size.height());
+    sky.setColorAt(0.0, QColor(8, 16, 48));
+    sky.setColorAt(1.0, QColor(40, 8, 56));
+    p.fillRect(image.rect(), sky);
+    // A pad outline and the name.
+    const qreal u = size.width() / 512.0;
+    p.setPen(QPen(QColor(90, 200, 255), 4 * u));
+    p.setBrush(QColor(20, 30, 70));
+    p.drawRoundedRect(QRectF(136 * u, 70 * u, 240 * u, 110 * u), 30 * u, 30 * u);
+    p.setBrush(QColor(90, 200, 255));
+    p.drawRect(QRectF(170 * u, 115 * u, 40 * u, 12 * u));
+    p.drawRect(QRectF(184 * u, 101 * u, 12 * u, 40 * u));
+    p.setBrush(QColor(255, 90, 120));
+    p.drawEllipse(QPointF(310 * u, 128 * u), 12 * u, 12 * u);
+    p.drawEllipse(QPointF(342 * u, 112 * u), 12 * u, 12 * u);
+    QFont title(QStringLiteral("DejaVu Sans"));
+    title.setBold(true);
+    title.setPixelSize(static_cast<int>(64 * u));
+    p.setFont(title);
+    p.setPen(QColor(255, 220, 90));
+    p.drawText(QRectF(0, 200 * u, size.width(), 80 * u), Qt::AlignCenter, QStringLiteral("VELMAR"));
+    QFont small = title;
+    small.setBold(false);
+    small.setPixelSize(std::max(8, static_cast<int>(18 * u)));
+    p.setFont(small);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(0, 290 * u, size.width(), 40 * u), Qt::AlignCenter,
+               QStringLiteral("Master System Emulator"));
+    return image;
+}
+
+void LogoWidget::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(rect(), logo_);
+}
+
+void LogoWidget::mousePressEvent(QMouseEvent*) {
+    if (onClick_) onClick_();
+}
+
+// ---- Creation and end ----------------------------------------------------------------
+
+TMainForm::TMainForm(const Options& options)
+    : files_(options.DataFolder), ini_(options.DataFolder / kIniFileName),
+      keys1_(keyState_.Table()), keys2_(keyState_.Table()),
+      pad1_(&keys1_, &joystick_, [this] { return isActiveWindow(); }),
+      pad2_(&keys2_, &joystick_, [this] { return isActiveWindow(); }) {
+    ShowError = [this](const QString& text) {
+        QMessageBox::critical(this, QStringLiteral("Velmar"), text);
+    };
+    setWindowTitle(QStringLiteral("Velmar"));
+    setAcceptDrops(true);
+    PacingClock::UseFineTimers();
+    SetThisThreadNice(kWindowThreadNice);
+    qApp->installEventFilter(&keyState_);
+    (void)files_.CreateFolders(); // later writes into a missing folder fail on their own
+
+    stack_ = new QStackedWidget(this);
+    video_ = new VideoWidget(stack_);
+    logo_ = new LogoWidget([this] { LogoClick(); }, stack_);
+    video_->setObjectName(QStringLiteral("Video"));
+    logo_->setObjectName(QStringLiteral("VemoLogo"));
+    stack_->addWidget(video_);
+    stack_->addWidget(logo_);
+    setCentralWidget(stack_);
+    notice_ = new QLabel(stack_);
+    notice_->setStyleSheet(QStringLiteral("background: black; color: white; padding: 4px;"));
+    notice_->hide();
+    noticeTimer_ = new QTimer(this);
+    noticeTimer_->setSingleShot(true);
+    connect(noticeTimer_, &QTimer::timeout, notice_, &QWidget::hide);
+
+    surface_ = std::make_unique<QtVideoSurface>(*video_);
+    if (options.OpenSoundDevice) (void)sound_.OpenDevice(WaveFormatRecord{});
+    handOver_ = std::make_unique<QtFrameHandOver>(this, [this] { FrameHandedOver(); });
+    MachineServices services;
+    services.Display = surface_.get();
+    services.Canvas = surface_.get();
+    services.Sound = &sound_;
+    services.Input1 = &pad1_;
+    services.Input2 = &pad2_;
+    services.Timer = &clock_;
+    services.HandOver = handOver_.get();
+    services.Avi = &avi_;
+    machine_ = std::make_unique<TSMS>(services);
+    machine_->SetDataFolder(files_.DataFolder());
+    LoadConfiguration();
+    BuildMenus();
+    ShowLogo(true);
+    resize(512, 384 + menuBar()->sizeHint().height());
+}
+
+TMainForm::~TMainForm() {
+    Exit();
+}
+
+// The order matters: the capture is finished so its file plays, the battery RAM is
+// written, the sound stops, and the machine goes before the services it points to.
+void TMainForm::Exit() {
+    if (exited_) return;
+    exited_ = true;
+    if (machine_) {
+        lastFps_ = machine_->GetFps();
+        machine_->PauseEmulation();
+        if (machine_->GetAviDumping()) (void)machine_->StopAviDump();
+        machine_->Reset();
+    }
+    sound_.Close();
+    machine_.reset();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    Exit();
+    event->accept();
+}
+
+// ---- Configuration -------------------------------------------------------------------
+
+void TMainForm::LoadConfiguration() {
+    const ControllerSetup setup = ReadControllerSetup(ini_);
+    ConfigurePads(setup, keys1_, keys2_, pad1_, pad2_);
+    const auto k = ButtonKeys(setup);
+    machine_->SetKeys(k[0], k[1], k[2], k[3], k[4]);
+}
+
+// ---- Showing and pausing -------------------------------------------------------------
+
+QAction* TMainForm::Item(const char* name) const {
+    return findChild<QAction*>(QString::fromLatin1(name));
+}
+
+QMenu* TMainForm::Menu(const char* name) const {
+    return findChild<QMenu*>(QString::fromLatin1(name));
+}
+
+bool TMainForm::LogoShown() const {
+    return stack_->currentWidget() == logo_;
+}
+bool TMainForm::MenuBarShown() const {
+    return menuBar()->isVisible();
+}
+
+void TMainForm::ShowLogo(bool show) {
+    stack_->setCurrentWidget(show ? static_cast<QWidget*>(logo_) : video_);
+    if (!show) video_->setFocus();
+}
+
+void TMainForm::Pause() {
+    if (!machine_) return;
+    machine_->PauseEmulation();
+    ShowLogo(true);
+}
+
+void TMainForm::LogoClick() {
+    if (!machine_) return;
+    machine_->ResumeEmulation();
+    if (machine_->IsRunning()) ShowLogo(false);
+}
+
+// ---- File commands -------------------------------------------------------------------
+
+std::unique_ptr<QFileDialog> TMainForm::MakeRomDialog(QWidget* parent, const QString& folder) {
+    auto dialog = std::make_unique<QFileDialog>(parent, QStringLiteral("Load Game ROM"), folder,
+                                                QString::fromLatin1(kRomFilter));
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setOption(QFileDialog::ReadOnly, true);
+    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog->setDefaultSuffix(QStringLiteral("SMS"));
+    return dialog;
+}
+
+void TMainForm::LoadRomClick() {
+    sound_.Stop();
+    const auto dialog = MakeRomDialog(this, QString::fromStdString(ReadDefaultPath(ini_)));
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
+    const QString name = dialog->selectedFiles().first();
+    if (!name.isEmpty()) LoadRomFile(name);
+}
+
+void TMainForm::LoadRomFile(const QString& fileName) {
+    if (!machine_) return;
+    machine_->PauseEmulation();
+    const std::string file = QFileInfo(fileName).absoluteFilePath().toStdString();
+    machine_->Reset();
+    if (FileResult loaded = machine_->LoadCartridge(file); !loaded) {
+        ShowLogo(true);
+        ShowError(QString::fromStdString(loaded.error));
+        return;
+    }
+    WriteDefaultPath(ini_, file);
+    machine_->SetRamFileName(files_.RamFileFor(file).string());
+    // A save that could not be read is kept; the run's RAM goes beside it, and the user is told.
+    if (const std::string notice = AttachBatteryFile(*machine_, files_); !notice.empty())
+        ShowError(QString::fromStdString(notice));
+    ResumeWithMachinePriority();
+    EnableGameItems();
+    ShowLogo(false);
+}
+
+void TMainForm::RunBiosCommand() {
+    if (!machine_) return;
+    machine_->PauseEmulation();
+    machine_->Reset();
+    machine_->SetRamFileName("");
+    machine_->RunBios();
+    if (const std::string notice = AttachBatteryFile(*machine_, files_); !notice.empty())
+        ShowError(QString::fromStdString(notice));
+    EnableGameItems();
+    ShowLogo(false);
+    ResumeWithMachinePriority();
+}
+
+// The first resume starts the emulation thread, on the priority this thread has then.
+void TMainForm::ResumeWithMachinePriority() {
+    SetThisThreadNice(kMachineThreadNice);
+    machine_->ResumeEmulation();
+    SetThisThreadNice(kWindowThreadNice);
+}
+
+void TMainForm::EnableGameItems() {
+    for (const char* name : {"mConsoleReset", "mGameReset", "mLoadState", "mSaveState"})
+        if (QAction* item = Item(name)) item->setEnabled(true);
+}
+
+// Console Reset from the menu resumes the game, so the picture comes back too.
+void TMainForm::ConsoleResetClick() {
+    machine_->ConsoleReset();
+    machine_->ResumeEmulation();
+    if (machine_->IsRunning()) ShowLogo(false);
+}
+
+std::string TMainForm::GameBase() const {
+    return GameBaseName(machine_->GetRamFileName());
+}
+
+void TMainForm::SaveStateFile() {
+    const FileResult saved = machine_->SaveStateToFile(files_.StateFile(GameBase()));
+    if (!saved)
+        ShowNotice(QStringLiteral("Save State failed: ") + QString::fromStdString(saved.error));
+}
+
+void TMainForm::LoadStateFile() {
+    const FileResult loaded = machine_->LoadStateFromFile(files_.StateFile(GameBase()));
+    if (!loaded)
+        ShowNotice(QStringLiteral("Load State failed: ") + QString::fromStdString(loaded.error));
+}
+
+void TMainForm::SnapshotClick() {
+    if (!machine_->GetReady()) return; // nothing to picture yet
+    const auto file = files_.SnapshotFile(GameBase(), TimeStamp(std::chrono::system_clock::now()));
+    if (!machine_->SaveSnapshot(file))
+        ShowNotice(QStringLiteral("Snapshot failed: ") + QString::fromStdString(file.string()));
+}
+
+// One reading of the clock names both the file and what the read-out shows.
+void TMainForm::StartDumpClick() {
+    const auto file = files_.AviFile(GameBase(), TimeStamp(std::chrono::system_clock::now()));
+    if (machine_->StartAviDump(file, file.filename().string())) {
+        Item("mSDump")->setEnabled(false);
+        Item("mEDump")->setEnabled(true);
+    } else {
+        ShowNotice(machine_->GetReady()
+                       ? QStringLiteral("AVI Dump failed: ") + QString::fromStdString(file.string())
+                       : QStringLiteral("AVI Dump needs a running game"));
+    }
+}
+
+void TMainForm::EndDumpClick() {
+    Item("mSDump")->setEnabled(true);
+    Item("mEDump")->setEnabled(false);
+    if (const FileResult stopped = machine_->StopAviDump(); !stopped)
+        ShowNotice(QStringLiteral("AVI Dump failed: ") + QString::fromStdString(stopped.error));
+}
+
+void TMainForm::ShowNotice(const QString& text) {
+    notice_->setText(text);
+    notice_->adjustSize();
+    notice_->move(8, 8);
+    notice_->show();
+    notice_->raise();
+    noticeTimer_->start(kNoticeMilliseconds);
+}
+
+QString TMainForm::Notice() const {
+    return notice_->isVisible() || noticeTimer_->isActive() ? notice_->text() : QString();
+}
+
+// ---- Video mode ----------------------------------------------------------------------
+
+void TMainForm::SetWindowed() {
+    setWindowFlag(Qt::FramelessWindowHint, false);
+    showNormal();
+    resize(522, 440);
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    if (machine_->IsRunning()) ShowLogo(false);
+}
+
+void TMainForm::SetFullScreen() {
+    setWindowFlag(Qt::FramelessWindowHint, true);
+    showFullScreen();
+    if (machine_->IsRunning()) ShowLogo(false);
+}
+
+// ---- Keys and drops ------------------------------------------------------------------
+
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+    if (LogoShown() || event->isAutoRepeat() || !machine_) {
+        QMainWindow::keyPressEvent(event);
+        return;
+    }
+    // The machine applies each of these at a frame boundary.
+    switch (QtKeyState::KeysOf(*event).Code) {
+    case 27: {
+        const bool shown = menuBar()->isVisible();
+        menuBar()->setVisible(!shown);
+        video_->setCursor(shown ? Qt::BlankCursor : Qt::ArrowCursor);
+        break;
+    }
+    case 116: SaveStateFile(); break;
+    case 119: LoadStateFile(); break;
+    case 120: machine_->GameReset(); break;
+    case 123: machine_->ConsoleReset(); break;
+    default: QMainWindow::keyPressEvent(event); return;
+    }
+    event->accept();
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.first().isLocalFile() && IsRomFile(urls.first().toLocalFile()))
+        event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile()) return;
+    event->acceptProposedAction();
+    // Loaded once the drop has finished, so a message box cannot block the drag source.
+    const QString file = urls.first().toLocalFile();
+    QTimer::singleShot(0, this, [this, file] { LoadRomFile(file); });
+}
+
+// ---- Frames --------------------------------------------------------------------------
+
+// Runs on the window thread for each finished frame. Nothing may leave this slot: a failure
+// pauses the machine and is told once.
+void TMainForm::FrameHandedOver() {
+    if (!machine_) return;
+    try {
+        machine_->ServiceHandOver();
+        lastFrame_ = std::chrono::steady_clock::now();
+        if (framesShown_++ == 0) firstFrame_ = lastFrame_;
+        if (sound_.DeviceLost())
+            FrameFailed(
+                QStringLiteral("The sound device was lost; the game goes on without sound."));
+    } catch (const std::exception& e) {
+        FrameFailed(QString::fromUtf8(e.what()));
+    } catch (...) {
+        FrameFailed(QStringLiteral("unknown error"));
+    }
+}
+
+double TMainForm::SecondsShown() const {
+    return std::chrono::duration<double>(lastFrame_ - firstFrame_).count();
+}
+
+void TMainForm::FrameFailed(const QString& what) {
+    if (frameFailed_) return;
+    frameFailed_ = true;
+    Pause();
+    QTimer::singleShot(0, this, [this, what] {
+        ShowError(QStringLiteral("The emulation was paused: ") + what);
+        frameFailed_ = false;
+    });
+}
+
+} // namespace velmar

@@ -1,0 +1,147 @@
+#pragma once
+
+#include "frontend/Configuration.h"
+#include "frontend/PacingClock.h"
+#include "frontend/PadInput.h"
+#include "frontend/ProfileFile.h"
+#include "frontend/SoundOutput.h"
+#include "files/GameFiles.h"
+#include "machine/TSMS.h"
+#include "platform/ffmpeg/FfmpegAviWriter.h"
+#include "platform/qt/QtFrameHandOver.h"
+#include "platform/qt/QtKeyboard.h"
+#include "platform/qt/QtVideo.h"
+#include "platform/sdl/SdlJoystick.h"
+
+#include <QImage>
+#include <QMainWindow>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+class QFileDialog;
+class QLabel;
+class QMenu;
+class QStackedWidget;
+class QTimer;
+
+namespace velmar {
+
+// The picture shown while no game runs or the emulation is paused; a click resumes.
+class LogoWidget final : public QWidget {
+  public:
+    explicit LogoWidget(std::function<void()> onClick, QWidget* parent = nullptr);
+    // Our own logo: drawn here at the given size.
+    static QImage MakeLogo(QSize size);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+  private:
+    std::function<void()> onClick_;
+    QImage logo_;
+};
+
+// The main window: owns the machine and the services handed to it, and turns the menu
+// commands and the function keys into calls on the machine. Menu items and submenus carry
+// their command names as object names ("mLoadRom", "mFile", ...).
+class TMainForm final : public QMainWindow {
+  public:
+    struct Options {
+        // Where Velmar.ini and the RAM, BMP, AVI and VLR folders live.
+        std::filesystem::path DataFolder;
+        // False: a silent buffer stands in for the sound device (tests).
+        bool OpenSoundDevice = true;
+    };
+
+    explicit TMainForm(const Options& options);
+    ~TMainForm() override;
+
+    // The command names' items; null when there is none.
+    QAction* Item(const char* name) const;
+    QMenu* Menu(const char* name) const;
+
+    // Load Game ROM once the file is chosen (the dialog, the command line and a drop).
+    void LoadRomFile(const QString& fileName);
+    void RunBiosCommand();
+    // The ROM dialog: "Sega Master System ROM File (*.SMS)", matching .sms in any case.
+    static std::unique_ptr<QFileDialog> MakeRomDialog(QWidget* parent, const QString& folder);
+    // Stops a capture, writes the battery RAM, closes the sound and ends the machine.
+    void Exit();
+
+    // The frame rate measured last before Exit.
+    std::uint32_t LastFps() const { return lastFps_; }
+    // Frames presented since the first one, and the seconds between the first and the last.
+    std::uint64_t FramesShown() const { return framesShown_; }
+    double SecondsShown() const;
+    bool LogoShown() const;
+    bool MenuBarShown() const;
+    TSMS* Machine() const { return machine_.get(); }
+    const GameFiles& Files() const { return files_; }
+    VideoWidget& Video() const { return *video_; }
+    LogoWidget& Logo() const { return *logo_; }
+    SoundOutput& Sound() { return sound_; }
+    // The short message last shown over the picture (empty when none).
+    QString Notice() const;
+    // Shows a modal message (a failed ROM load, a configuration write); tests replace it.
+    std::function<void(const QString&)> ShowError;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void BuildMenus();
+    void LoadConfiguration();
+    void ShowLogo(bool show);
+    void Pause();
+    void LogoClick();
+    void LoadRomClick();
+    void EnableGameItems();
+    void ResumeWithMachinePriority();
+    void SaveStateFile();
+    void LoadStateFile();
+    void SnapshotClick();
+    void StartDumpClick();
+    void EndDumpClick();
+    void SetWindowed();
+    void SetFullScreen();
+    void ConsoleResetClick();
+    void ShowNotice(const QString& text);
+    void FrameHandedOver();
+    void FrameFailed(const QString& what);
+    std::string GameBase() const;
+
+    GameFiles files_;
+    ProfileFile ini_;
+    QtKeyState keyState_;
+    QStackedWidget* stack_;
+    VideoWidget* video_;
+    LogoWidget* logo_;
+    QLabel* notice_;
+    QTimer* noticeTimer_;
+    std::unique_ptr<QtVideoSurface> surface_;
+    SoundOutput sound_;
+    SdlJoystick joystick_;
+    KeyboardDevice keys1_;
+    KeyboardDevice keys2_;
+    PadInput pad1_;
+    PadInput pad2_;
+    PacingClock clock_;
+    FfmpegAviWriter avi_;
+    std::unique_ptr<QtFrameHandOver> handOver_;
+    std::unique_ptr<TSMS> machine_;
+    std::uint32_t lastFps_ = 0;
+    std::uint64_t framesShown_ = 0;
+    std::chrono::steady_clock::time_point firstFrame_{};
+    std::chrono::steady_clock::time_point lastFrame_{};
+    bool frameFailed_ = false;
+    bool exited_ = false;
+};
+
+} // namespace velmar

@@ -1,0 +1,191 @@
+// The command table of the main window: every menu, item, caption, start state, tick pair
+// and separator, and the call each item makes.
+#include "frontend/AboutBox.h"
+#include "frontend/MainForm.h"
+
+#include <QActionGroup>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+
+namespace velmar {
+
+namespace {
+
+QAction* AddItem(QMenu* menu, const char* name, const char* caption, std::function<void()> action,
+                 bool enabled = true) {
+    QAction* item = menu->addAction(QString::fromUtf8(caption));
+    item->setObjectName(QString::fromLatin1(name));
+    item->setEnabled(enabled);
+    // Nothing may leave a Qt slot: a command that fails says so and the window goes on.
+    QObject::connect(item, &QAction::triggered, menu, [menu, action = std::move(action)] {
+        try {
+            action();
+        } catch (const std::exception& e) {
+            QMessageBox::warning(menu->window(), QStringLiteral("Velmar"),
+                                 QString::fromUtf8(e.what()));
+        }
+    });
+    return item;
+}
+
+QMenu* AddSubmenu(QMenu* parent, const char* name, const char* caption) {
+    QMenu* sub = parent->addMenu(QString::fromUtf8(caption));
+    sub->setObjectName(QString::fromLatin1(name));
+    sub->menuAction()->setObjectName(QString::fromLatin1(name));
+    return sub;
+}
+
+struct Choice {
+    const char* Name;
+    const char* Caption;
+    std::function<void()> Action;
+};
+
+// Items of which exactly one shows a tick; choosing one ticks it and unticks the others.
+void AddChoices(QMenu* menu, std::initializer_list<Choice> choices, int ticked) {
+    auto* group = new QActionGroup(menu);
+    group->setExclusive(true);
+    int i = 0;
+    for (const Choice& c : choices) {
+        QAction* item = AddItem(menu, c.Name, c.Caption, c.Action);
+        item->setCheckable(true);
+        item->setChecked(i++ == ticked);
+        group->addAction(item);
+    }
+}
+
+// An ON/OFF pair calling set(1) or set(0).
+void AddSwitch(QMenu* menu, const char* on, const char* off, bool onTicked,
+               std::function<void(std::uint8_t)> set, const char* onCaption = "ON",
+               const char* offCaption = "OFF") {
+    AddChoices(menu, {{on, onCaption, [set] { set(1); }}, {off, offCaption, [set] { set(0); }}},
+               onTicked ? 0 : 1);
+}
+
+} // namespace
+
+void TMainForm::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    const auto top = [this, bar](const char* name, const char* caption) {
+        QMenu* menu = bar->addMenu(QString::fromUtf8(caption));
+        menu->setObjectName(QString::fromLatin1(name));
+        menu->menuAction()->setObjectName(QString::fromLatin1(name));
+        // Opening any top-level menu pauses the emulation under the logo.
+        connect(menu, &QMenu::aboutToShow, this, [this] { Pause(); });
+        return menu;
+    };
+    TSMS& m = *machine_;
+
+    QMenu* file = top("mFile", "File");
+    AddItem(file, "mLoadRom", "Load Game ROM", [this] { LoadRomClick(); });
+    AddItem(
+        file, "mGameReset", "Game Reset (F9)", [&m] { m.GameReset(); }, false);
+    AddItem(
+        file, "mConsoleReset", "Console Reset (F12)", [this] { ConsoleResetClick(); }, false);
+    file->addSeparator();
+    AddItem(
+        file, "mLoadState", "Load State (F8)", [this] { LoadStateFile(); }, false);
+    AddItem(
+        file, "mSaveState", "Save State (F5)", [this] { SaveStateFile(); }, false);
+    file->addSeparator();
+    AddItem(file, "mBios", "Run BIOS", [this] { RunBiosCommand(); });
+    QMenu* biosType = AddSubmenu(file, "mBiosType", "BIOS Type");
+    AddChoices(biosType,
+               {{"mBIOSBr", "American / Brazilian",
+                 [&m] {
+                     m.SetBiosType(1);
+                     m.ConsoleReset();
+                 }},
+                {"mBIOSJap", "Japanese",
+                 [&m] {
+                     m.SetBiosType(0);
+                     m.ConsoleReset();
+                 }}},
+               0);
+    file->addSeparator();
+    AddItem(file, "mExit", "Exit", [this] { close(); });
+
+    QMenu* graphics = top("mGraphics", "Graphics");
+    QMenu* frameskip = AddSubmenu(graphics, "mFrameskip", "Frameskip");
+    AddChoices(frameskip,
+               {{"mFrame75", "75% Frameskip", [&m] { m.SetFrameskip(3); }},
+                {"mFrame50", "50% Frameskip", [&m] { m.SetFrameskip(1); }},
+                {"mFrameOff", "No Frameskip", [&m] { m.SetFrameskip(0); }}},
+               2);
+    AddSwitch(AddSubmenu(graphics, "mBck", "Background"), "mBckOn", "mBckOff", true,
+              [&m](std::uint8_t v) { m.SetBackground(v); });
+    AddSwitch(AddSubmenu(graphics, "mSpr", "Sprites"), "mSprOn", "mSprOff", true,
+              [&m](std::uint8_t v) { m.SetSprites(v); });
+    AddChoices(AddSubmenu(graphics, "mExib", "Video Mode"),
+               {{"mWindowed", "Windowed", [this] { SetWindowed(); }},
+                {"mFull", "Full Screen", [this] { SetFullScreen(); }}},
+               0);
+    AddSwitch(AddSubmenu(graphics, "mVSync", "VSync"), "mVSyncON", "mVSyncOFF", false,
+              [this](std::uint8_t v) { video_->SetWaitForVerticalBlank(v == 1); });
+    AddSwitch(AddSubmenu(graphics, "mHQ2x", "HQ2x Filter"), "mHQ2xON", "mHQ2xOFF", true,
+              [&m](std::uint8_t v) { m.SetHq2x(v); });
+    graphics->addSeparator();
+    AddItem(graphics, "mSnapshot", "Snapshot", [this] { SnapshotClick(); });
+    graphics->addSeparator();
+    QMenu* dump = AddSubmenu(graphics, "mAVIDump", "AVI Dump");
+    AddItem(dump, "mSDump", "Start Dump", [this] { StartDumpClick(); });
+    AddItem(
+        dump, "mEDump", "End Dump", [this] { EndDumpClick(); }, false);
+    graphics->addSeparator();
+    AddSwitch(
+        AddSubmenu(graphics, "mVDPS", "VDP Status"), "mVDPSOn", "mVDPSOff", false,
+        [&m](std::uint8_t v) { m.SetVdpStatus(v); }, "Show", "Hide");
+
+    QMenu* sound = top("mSound", "Sound");
+    AddSwitch(AddSubmenu(sound, "mMixer", "General Output (Mixer)"), "mMixerOn", "mMixerOff", true,
+              [&m](std::uint8_t v) { m.SetMixer(v); });
+    sound->addSeparator();
+    QMenu* psg = AddSubmenu(sound, "mPSGSound", "PSG Sound");
+    AddSwitch(AddSubmenu(psg, "mPSGE", "PSG Output"), "mPSGOn", "mPSGOff", true,
+              [&m](std::uint8_t v) { m.SetPsgOutput(v); });
+    psg->addSeparator();
+    static constexpr const char* kPsgChannels[4][4] = {
+        {"mTom1", "Tone Generator 1", "mTom1On", "mTom1Off"},
+        {"mTom2", "Tone Generator 2", "mTom2On", "mTom2Off"},
+        {"mTom3", "Tone Generator 3", "mTom3On", "mTom3Off"},
+        {"mNoise", "Noise Generator", "mNoiseOn", "mNoiseOff"}};
+    for (std::uint32_t c = 0; c < 4; ++c)
+        AddSwitch(AddSubmenu(psg, kPsgChannels[c][0], kPsgChannels[c][1]), kPsgChannels[c][2],
+                  kPsgChannels[c][3], true, [&m, c](std::uint8_t v) { m.SetPsgChannel(c, v); });
+    psg->addSeparator();
+    AddChoices(AddSubmenu(psg, "mWaveShape", "Wave Shape"),
+               {{"mSquare", "Square", [&m] { m.SetPsgWaveShape(1); }},
+                {"mSine", "Sine", [&m] { m.SetPsgWaveShape(0); }}},
+               0);
+    psg->addSeparator();
+    AddSwitch(
+        AddSubmenu(psg, "mPSGS", "PSG Status"), "mPSGSOn", "mPSGSOff", false,
+        [&m](std::uint8_t v) { m.SetPsgStatus(v); }, "Show", "Hide");
+    QMenu* fm = AddSubmenu(sound, "mFMSound", "FM Sound");
+    AddSwitch(AddSubmenu(fm, "mFME", "FM Output"), "mFMOn", "mFMOff", false,
+              [&m](std::uint8_t v) { m.SetFmOutput(v); });
+    fm->addSeparator();
+    for (std::uint32_t c = 1; c <= 9; ++c) {
+        const std::string n = std::to_string(c);
+        // The names must outlive the menu: object names are copied, captions too.
+        const std::string sub = "mChan" + n, on = "mCH" + n + "On", off = "mCH" + n + "Off";
+        const std::string caption = "Channel " + n;
+        AddSwitch(AddSubmenu(fm, sub.c_str(), caption.c_str()), on.c_str(), off.c_str(), true,
+                  [&m, c](std::uint8_t v) { m.SetFmChannel(c - 1, v); });
+    }
+
+    QMenu* controllers = top("mControllers", "Controllers");
+    // The controller dialog comes next; until then the stored set-up is read again.
+    AddItem(controllers, "mConfig", "Configuration", [this] { LoadConfiguration(); });
+
+    QMenu* help = top("mHelp", "Help");
+    AddItem(help, "mAbout", "About", [this] {
+        ShowLogo(false);
+        TAboutBox box(this);
+        box.exec();
+        ShowLogo(true);
+    });
+}
+
+} // namespace velmar

@@ -1,0 +1,262 @@
+#include "frontend/MainForm.h"
+#include "frontend/QtTestSupport.h"
+#include "platform/null/ScriptedInput.h"
+
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace velmar {
+namespace {
+
+std::filesystem::path TestDir(const char* name) {
+    const auto dir = std::filesystem::temp_directory_path() / ("velmar-form-" + std::string(name));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+// Captions in order, "-" for a separator.
+std::string Captions(const QList<QAction*>& actions) {
+    std::string out;
+    for (const QAction* a : actions) {
+        if (!out.empty()) out += '|';
+        out += a->isSeparator() ? std::string("-") : a->text().toStdString();
+    }
+    return out;
+}
+
+std::unique_ptr<TMainForm> MakeForm(const std::filesystem::path& dir,
+                                    QStringList* errors = nullptr) {
+    test::TestApplication();
+    TMainForm::Options options;
+    options.DataFolder = dir;
+    options.OpenSoundDevice = false;
+    auto form = std::make_unique<TMainForm>(options);
+    form->ShowError = [errors](const QString& text) {
+        if (errors != nullptr) errors->push_back(text);
+    };
+    form->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    return form;
+}
+
+bool PictureHasDetail(const QImage& image) {
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 7)
+        for (int x = 0; x < image.width(); x += 5) colours.insert(image.pixel(x, y));
+    return colours.size() >= 2;
+}
+
+TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
+    const auto dir = TestDir("menus");
+    auto form = MakeForm(dir);
+    EXPECT_EQ(form->windowTitle(), "Velmar");
+    EXPECT_EQ(Captions(form->menuBar()->actions()), "File|Graphics|Sound|Controllers|Help");
+    const std::pair<const char*, const char*> menus[] = {
+        {"mFile", "Load Game ROM|Game Reset (F9)|Console Reset (F12)|-|Load State (F8)|Save State "
+                  "(F5)|-|Run BIOS|BIOS Type|-|Exit"},
+        {"mBiosType", "American / Brazilian|Japanese"},
+        {"mGraphics", "Frameskip|Background|Sprites|Video Mode|VSync|HQ2x Filter|-|Snapshot|-|AVI "
+                      "Dump|-|VDP Status"},
+        {"mFrameskip", "75% Frameskip|50% Frameskip|No Frameskip"},
+        {"mExib", "Windowed|Full Screen"},
+        {"mAVIDump", "Start Dump|End Dump"},
+        {"mVDPS", "Show|Hide"},
+        {"mSound", "General Output (Mixer)|-|PSG Sound|FM Sound"},
+        {"mPSGSound", "PSG Output|-|Tone Generator 1|Tone Generator 2|Tone Generator 3|Noise "
+                      "Generator|-|Wave Shape|-|PSG Status"},
+        {"mWaveShape", "Square|Sine"},
+        {"mFMSound", "FM Output|-|Channel 1|Channel 2|Channel 3|Channel 4|Channel 5|Channel "
+                     "6|Channel 7|Channel 8|Channel 9"},
+        {"mChan9", "ON|OFF"},
+        {"mControllers", "Configuration"},
+        {"mHelp", "About"},
+    };
+    for (const auto& [name, captions] : menus) {
+        ASSERT_NE(form->Menu(name), nullptr) << name;
+        EXPECT_EQ(Captions(form->Menu(name)->actions()), captions) << name;
+    }
+
+    const char* ticked[] = {"mBIOSBr",   "mFrameOff", "mBckOn",   "mSprOn",   "mWindowed",
+                            "mVSyncOFF", "mHQ2xON",   "mVDPSOff", "mMixerOn", "mPSGOn",
+                            "mTom1On",   "mTom2On",   "mTom3On",  "mNoiseOn", "mSquare",
+                            "mPSGSOff",  "mFMOff",    "mCH1On",   "mCH5On",   "mCH9On"};
+    for (const char* name : ticked) {
+        ASSERT_NE(form->Item(name), nullptr) << name;
+        EXPECT_TRUE(form->Item(name)->isChecked()) << name;
+    }
+    for (const char* name : {"mBIOSJap", "mFrame75", "mFrame50", "mBckOff", "mVSyncON", "mFull",
+                             "mHQ2xOFF", "mSine", "mFMOn", "mCH9Off", "mPSGSOn"})
+        EXPECT_FALSE(form->Item(name)->isChecked()) << name;
+    for (const char* name : {"mGameReset", "mConsoleReset", "mLoadState", "mSaveState", "mEDump"})
+        EXPECT_FALSE(form->Item(name)->isEnabled()) << name;
+    for (const char* name : {"mLoadRom", "mBios", "mSDump", "mSnapshot", "mExit", "mAbout"})
+        EXPECT_TRUE(form->Item(name)->isEnabled()) << name;
+
+    // One tick per group, whichever is chosen.
+    form->Item("mFrame75")->trigger();
+    EXPECT_TRUE(form->Item("mFrame75")->isChecked());
+    EXPECT_FALSE(form->Item("mFrameOff")->isChecked());
+    form->Item("mFrame75")->trigger(); // choosing the ticked one keeps it ticked
+    EXPECT_TRUE(form->Item("mFrame75")->isChecked());
+    form->Item("mCH3Off")->trigger();
+    EXPECT_FALSE(form->Item("mCH3On")->isChecked());
+    EXPECT_TRUE(form->Item("mCH3Off")->isChecked());
+    form.reset();
+    std::filesystem::remove_all(dir);
+}
+
+TEST(MainForm, PausingResumingKeysAndFileCommands) {
+    const auto dir = TestDir("play");
+    QStringList errors;
+    auto form = MakeForm(dir, &errors);
+    QWidget* logo = &form->Logo();
+    const auto click = [logo] {
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(20, 20), QPointF(20, 20),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(logo, &press);
+    };
+
+    // No game: the logo stays whatever is clicked.
+    EXPECT_TRUE(form->LogoShown());
+    click();
+    EXPECT_TRUE(form->LogoShown());
+    EXPECT_FALSE(form->Machine()->IsRunning());
+
+    // A ROM that cannot be read: one message, nothing changes.
+    form->LoadRomFile(QString::fromStdString((dir / "missing.sms").string()));
+    EXPECT_EQ(errors.size(), 1);
+    EXPECT_TRUE(form->LogoShown());
+    EXPECT_FALSE(form->Item("mSaveState")->isEnabled());
+
+    const std::string rom = std::string(VELMAR_TEST_ROM_DIR) + "/battery.sms";
+    form->LoadRomFile(QString::fromStdString(rom));
+    EXPECT_TRUE(form->Machine()->IsRunning());
+    EXPECT_FALSE(form->LogoShown());
+    for (const char* name : {"mGameReset", "mConsoleReset", "mLoadState", "mSaveState"})
+        EXPECT_TRUE(form->Item(name)->isEnabled()) << name;
+    EXPECT_EQ(ProfileFile(dir / "Velmar.ini").Read("GENERAL_OPTIONS", "DEFAULT_PATH", ""),
+              VELMAR_TEST_ROM_DIR);
+    QTest::qWait(400);
+    EXPECT_GT(form->Video().Flips(), 5);
+    EXPECT_TRUE(PictureHasDetail(form->Video().Front()));
+
+    // Opening a top-level menu pauses under the logo; other commands keep it paused.
+    emit form->Menu("mGraphics")->aboutToShow();
+    EXPECT_FALSE(form->Machine()->IsRunning());
+    EXPECT_TRUE(form->LogoShown());
+    form->Item("mBIOSJap")->trigger();
+    EXPECT_TRUE(form->Item("mBIOSJap")->isChecked());
+    EXPECT_FALSE(form->Item("mBIOSBr")->isChecked());
+    EXPECT_FALSE(form->Machine()->IsRunning());
+    form->Item("mSnapshot")->trigger();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "BMP"), {}), 1);
+    click();
+    EXPECT_TRUE(form->Machine()->IsRunning());
+    EXPECT_FALSE(form->LogoShown());
+
+    // Console Reset from the menu resumes and brings the picture back.
+    emit form->Menu("mFile")->aboutToShow();
+    form->Item("mConsoleReset")->trigger();
+    EXPECT_TRUE(form->Machine()->IsRunning());
+    EXPECT_FALSE(form->LogoShown());
+
+    // Keys on the picture, applied between frames.
+    QTest::keyClick(&form->Video(), Qt::Key_F5);
+    EXPECT_TRUE(std::filesystem::exists(dir / "VLR" / "battery.VLR"));
+    QTest::keyClick(&form->Video(), Qt::Key_F8);
+    QTest::keyClick(&form->Video(), Qt::Key_F9);
+    QTest::keyClick(&form->Video(), Qt::Key_F12);
+    EXPECT_TRUE(form->Notice().isEmpty());
+    EXPECT_TRUE(form->Machine()->IsRunning());
+    QTest::keyClick(&form->Video(), Qt::Key_Escape);
+    EXPECT_FALSE(form->MenuBarShown());
+    QTest::keyClick(&form->Video(), Qt::Key_Escape);
+    EXPECT_TRUE(form->MenuBarShown());
+
+    // A state that cannot be written says so over the picture.
+    std::filesystem::remove_all(dir / "VLR");
+    std::ofstream(dir / "VLR") << "not a folder";
+    QTest::keyClick(&form->Video(), Qt::Key_F5);
+    EXPECT_TRUE(form->Notice().startsWith("Save State failed")) << form->Notice().toStdString();
+
+    // Capture: the items swap, and Exit finishes the file.
+    emit form->Menu("mGraphics")->aboutToShow();
+    form->Item("mSDump")->trigger();
+    EXPECT_FALSE(form->Item("mSDump")->isEnabled());
+    EXPECT_TRUE(form->Item("mEDump")->isEnabled());
+    click();
+    QTest::qWait(200);
+
+    form->close(); // as Exit: capture finished, battery RAM written
+    EXPECT_EQ(form->Machine(), nullptr);
+    ASSERT_EQ(std::distance(std::filesystem::directory_iterator(dir / "AVI"), {}), 1);
+    EXPECT_GT(std::filesystem::directory_iterator(dir / "AVI")->file_size(), 1000u);
+    std::ifstream ram(dir / "RAM" / "battery.RAM", std::ios::binary);
+    char head[4] = {};
+    ram.read(head, 4);
+    EXPECT_EQ(std::string(head, 4), "VLMR");
+    EXPECT_EQ(errors.size(), 1);
+    form.reset();
+    std::filesystem::remove_all(dir);
+}
+
+TEST(MainForm, RomDialogListsSmsFilesInAnyCase) {
+    test::TestApplication();
+    const auto dir = TestDir("dialog");
+    for (const char* name : {"a.sms", "B.SMS", "c.Sms", "d.txt"}) std::ofstream(dir / name) << "x";
+    const auto dialog = TMainForm::MakeRomDialog(nullptr, QString::fromStdString(dir.string()));
+    EXPECT_EQ(dialog->nameFilters(), QStringList{"Sega Master System ROM File (*.SMS)"});
+    auto* model = dialog->findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    const QModelIndex root = model->index(QString::fromStdString(dir.string()));
+    QTRY_COMPARE(model->rowCount(root), model->nameFilterDisables() ? 4 : 3);
+    QStringList shown;
+    for (int row = 0; row < model->rowCount(root); ++row) {
+        const QModelIndex i = model->index(row, 0, root);
+        if (model->flags(i) & Qt::ItemIsEnabled) shown << model->fileName(i);
+    }
+    shown.sort();
+    EXPECT_EQ(shown, (QStringList{"B.SMS", "a.sms", "c.Sms"}));
+    std::filesystem::remove_all(dir);
+}
+
+TEST(PadInput, DevicesByControllerTypeAndNothingWhenNotInFront) {
+    KeyStateTable table;
+    KeyboardDevice keys1(table), keys2(table);
+    ScriptedInput joystick;
+    bool inFront = true;
+    PadInput pad1(&keys1, &joystick, [&] { return inFront; });
+    PadInput pad2(&keys2, &joystick, [&] { return inFront; });
+    ControllerSetup setup = ControllerSetup::Defaults();
+    setup.Pad2.Joypad = true;
+    ConfigurePads(setup, keys1, keys2, pad1, pad2);
+    EXPECT_TRUE(pad1.KeyboardOn() && !pad1.JoystickOn());
+    EXPECT_TRUE(!pad2.KeyboardOn() && pad2.JoystickOn());
+
+    table.Press({13, 0}); // pad 1's Pause key: Button3 of its keyboard
+    table.Press({37, 0});
+    InputState stick;
+    stick.set(kInputUp);
+    joystick.SetState(stick);
+    pad1.Update();
+    pad2.Update();
+    EXPECT_TRUE(pad1.State().test(kInputButton1 + 2) && pad1.State().test(kInputLeft));
+    EXPECT_EQ(pad2.State(), stick);
+    inFront = false;
+    pad1.Update();
+    pad2.Update();
+    EXPECT_TRUE(pad1.State().none() && pad2.State().none());
+}
+
+} // namespace
+} // namespace velmar

@@ -1,0 +1,110 @@
+#include "machine/TSMS.h"
+#include "platform/null/NullClock.h"
+#include "platform/sdl/SdlJoystick.h"
+#include "platform/sdl/SdlStreamBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+namespace velmar {
+namespace {
+
+TEST(SdlJoystick, AxisRuleOnTheSignedRange) {
+    struct Case {
+        std::int32_t Raw;
+        std::int32_t Value;
+    };
+    // Half travel 32767, dead zone 16383 around raw -1: a direction needs more than half
+    // way out, and then rounds to a value of at least 1.
+    const Case cases[] = {{0, 0},       {-1, 0},       {16390, 0},    {16391, 1},
+                          {-16392, 0},  {-16393, -1},  {32767, 1000}, {-32768, -1000},
+                          {24576, 500}, {-24576, -500}};
+    for (const Case& c : cases)
+        EXPECT_EQ(JoystickAxisValue(c.Raw, -32768, 32767, 1000, 50), c.Value) << c.Raw;
+    EXPECT_EQ(JoystickAxisValue(5, 0, 1, 1000, 100), 0); // no travel outside the dead zone
+
+    const InputState centred = SdlJoystick::StateFrom(0, -1, 0);
+    EXPECT_TRUE(centred.none());
+    const InputState pushed = SdlJoystick::StateFrom(-30000, 30000, 0x80000001u);
+    EXPECT_TRUE(pushed.test(kInputLeft) && pushed.test(kInputDown));
+    EXPECT_FALSE(pushed.test(kInputRight) || pushed.test(kInputUp));
+    EXPECT_TRUE(pushed.test(kInputButton1) && pushed.test(kInputButton1 + 31));
+    EXPECT_EQ(pushed.count(), 4u);
+
+    SdlJoystick none(99); // no such joystick: nothing reported
+    none.Update();
+    EXPECT_TRUE(none.State().none());
+}
+
+class SdlStreamTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        if (!buffer_.Open(WaveFormatRecord{})) GTEST_SKIP() << "no SDL audio: " << buffer_.Error();
+    }
+    SdlStreamBuffer buffer_;
+};
+
+TEST_F(SdlStreamTest, PlaysLoopingFromItsPositionOnlyWhilePlaying) {
+    ASSERT_TRUE(buffer_.Create(WaveFormatRecord{}, 17640));
+    EXPECT_FALSE(buffer_.IsPlaying());
+    buffer_.SetPlayPosition(17640 + 100); // wraps
+    EXPECT_EQ(buffer_.GetPlayPosition(), 100u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(buffer_.GetPlayPosition(), 100u); // stopped: the position stays
+
+    const auto region = buffer_.Lock(17640 - 10, 1470);
+    EXPECT_EQ(region.size(), 10u); // never past the end
+    buffer_.Unlock();
+    buffer_.Play();
+    const auto start = std::chrono::steady_clock::now();
+    while (buffer_.GetPlayPosition() == 100u &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(5))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_NE(buffer_.GetPlayPosition(), 100u);
+    EXPECT_TRUE(buffer_.IsPlaying());
+    buffer_.SetPlayPosition(0);
+    EXPECT_GE(buffer_.Rewinds(), 1u);
+    buffer_.Stop();
+    EXPECT_FALSE(buffer_.IsPlaying());
+}
+
+// The machine's streaming rules over the device buffer: frames 1 to 10 fill it, the 11th
+// starts playback; a delta of exactly 7056 does not rewind, exactly 15876 does not start.
+TEST_F(SdlStreamTest, MachineStreamingRulesOverTheDevice) {
+    NullClock clock;
+    MachineServices services;
+    services.Sound = &buffer_;
+    services.Timer = &clock;
+    auto machine = std::make_unique<TSMS>(services);
+    machine->RunBios();
+    for (int frame = 1; frame <= 10; ++frame) {
+        machine->RunFrame();
+        EXPECT_FALSE(buffer_.IsPlaying()) << frame;
+    }
+    machine->RunFrame();
+    EXPECT_TRUE(buffer_.IsPlaying());
+
+    machine->Reset(); // stops the buffer at 0 and zeroes the cursors
+    EXPECT_FALSE(buffer_.IsPlaying());
+    for (int frame = 1; frame <= 5; ++frame) machine->RunFrame();
+    buffer_.SetPlayPosition(1470 * 6 - 7056);
+    machine->RunFrame();
+    EXPECT_EQ(buffer_.GetPlayPosition(), 1470u * 6 - 7056);
+    buffer_.SetPlayPosition(1470 * 7 - 7055);
+    machine->RunFrame();
+    EXPECT_EQ(buffer_.GetPlayPosition(), 0u);
+    for (int frame = 8; frame <= 10; ++frame) machine->RunFrame();
+    buffer_.SetPlayPosition(1470 * 11 - 15876);
+    machine->RunFrame();
+    EXPECT_FALSE(buffer_.IsPlaying());
+    machine->RunFrame(); // the writer wraps to 0: delta 17346 starts it
+    EXPECT_TRUE(buffer_.IsPlaying());
+}
+
+} // namespace
+} // namespace velmar
