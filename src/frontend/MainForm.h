@@ -1,11 +1,11 @@
 #pragma once
 
+#include "files/GameFiles.h"
 #include "frontend/Configuration.h"
 #include "frontend/PacingClock.h"
 #include "frontend/PadInput.h"
 #include "frontend/ProfileFile.h"
 #include "frontend/SoundOutput.h"
-#include "files/GameFiles.h"
 #include "machine/TSMS.h"
 #include "platform/ffmpeg/FfmpegAviWriter.h"
 #include "platform/qt/QtFrameHandOver.h"
