@@ -27,6 +27,8 @@ class QTimer;
 
 namespace velmar {
 
+class TfrmController;
+
 // The picture shown while no game runs or the emulation is paused; a click resumes.
 class LogoWidget final : public QWidget {
   public:
@@ -76,6 +78,7 @@ class TMainForm final : public QMainWindow {
     const GameFiles& Files() const { return files_; }
     VideoWidget& Video() const { return *video_; }
     SoundOutput& Sound() { return sound_; }
+    TfrmController& ControllerDialog() const { return *controller_; }
     // The short message last shown over the picture (empty when none).
     QString Notice() const;
     // Shows a modal message (a failed ROM load, a configuration write); tests replace it.
@@ -90,6 +93,7 @@ class TMainForm final : public QMainWindow {
   private:
     void BuildMenus();
     void LoadConfiguration();
+    void ControllerConfigClick();
     void ShowLogo(bool show);
     void Pause();
     void LogoClick();
@@ -130,6 +134,7 @@ class TMainForm final : public QMainWindow {
     std::uint32_t lastFps_ = 0;
     bool frameFailed_ = false;
     bool exited_ = false;
+    TfrmController* controller_ = nullptr;
 };
 
 } // namespace velmar
