@@ -294,7 +294,6 @@ void TfrmController::Finish() {
     capture_.Pad = 0;
     next_ = nullptr;
     SetControlsEnabled(true);
-    (pad == 1 ? btnDefSeqP1 : btnDefSeqP2)->setFocus(Qt::OtherFocusReason);
 }
 
 void TfrmController::AbortCapture() {
@@ -307,7 +306,6 @@ void TfrmController::AbortCapture() {
     Message(pad)->setText(capture_.Message);
     capture_.Pad = 0;
     SetControlsEnabled(true);
-    (pad == 1 ? btnDefSeqP1 : btnDefSeqP2)->setFocus(Qt::OtherFocusReason);
 }
 
 void TfrmController::Pause(int milliseconds, void (TfrmController::*step)()) {
@@ -343,14 +341,18 @@ void TfrmController::reject() {
     QDialog::reject();
 }
 
-// While capturing, every key belongs to the capture; Esc aborts it.
+// While capturing, every key belongs to the capture; Esc aborts it. The dialog keeps the
+// focus after a capture and repeats are dropped, so a key still held from the last prompt
+// (Enter, Space, Esc) neither starts another capture nor closes the dialog.
 bool TfrmController::event(QEvent* event) {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->isAutoRepeat()) {
+        event->accept();
+        return true;
+    }
     if (Capturing() &&
         (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
         const auto* key = static_cast<const QKeyEvent*>(event);
-        if (event->type() == QEvent::KeyPress && key->key() == Qt::Key_Escape &&
-            !key->isAutoRepeat())
-            AbortCapture();
+        if (event->type() == QEvent::KeyPress && key->key() == Qt::Key_Escape) AbortCapture();
         event->accept();
         return true;
     }

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -241,6 +242,9 @@ TEST(ControllerDialogTest, EscCancelOrClosingAbortsACaptureAndLeavesThePadAsItWa
         EXPECT_EQ(d.Pad1Redefined, 0);
         EXPECT_EQ(Text(d.lblMSGPL1), "Press [Redefine] to change");
         EXPECT_TRUE(d.btnOK->isEnabled() && d.rdP1J->isEnabled() && !d.rdP2J->isEnabled());
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(&d, &repeat); // Esc still held: the dialog stays
+        EXPECT_TRUE(d.isVisible());
         const int updates = rig.source->Updates;
         QTest::qWait(5);
         EXPECT_EQ(rig.source->Updates, updates); // nothing runs on
