@@ -12,6 +12,8 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <utility>
+
 namespace velmar {
 
 namespace {
@@ -130,7 +132,12 @@ TfrmController::TfrmController(std::unique_ptr<CaptureSource> source, QWidget* p
     stepTimer_ = new QTimer(this);
     stepTimer_->setSingleShot(true);
     connect(stepTimer_, &QTimer::timeout, this, [this] {
-        if (next_ != nullptr) (this->*next_)();
+        switch (std::exchange(next_, Step::None)) {
+        case Step::Ask: Ask(); break;
+        case Step::Accept: Accept(); break;
+        case Step::Next: Next(); break;
+        case Step::None: break;
+        }
     });
     connect(btnDefSeqP1, &QPushButton::clicked, this, [this] { btnDefSeqP1Click(); });
     connect(btnDefSeqP2, &QPushButton::clicked, this, [this] { btnDefSeqP2Click(); });
@@ -145,11 +152,6 @@ TfrmController::TfrmController(std::unique_ptr<CaptureSource> source, QWidget* p
 
 TfrmController::~TfrmController() {
     stepTimer_->stop();
-}
-
-void TfrmController::SetSource(std::unique_ptr<CaptureSource> source) {
-    AbortCapture();
-    source_ = std::move(source);
 }
 
 // ---- Choices ---------------------------------------------------------------------------
@@ -223,10 +225,8 @@ void TfrmController::ChoiceMade() {
 }
 
 void TfrmController::SetControlsEnabled(bool enabled) {
-    for (QWidget* w :
-         {static_cast<QWidget*>(btnDefSeqP1), static_cast<QWidget*>(btnDefSeqP2),
-          static_cast<QWidget*>(btnOK), static_cast<QWidget*>(rdP1K), static_cast<QWidget*>(rdP2K),
-          static_cast<QWidget*>(rdP1J), static_cast<QWidget*>(rdP2J)})
+    for (QWidget* w : std::initializer_list<QWidget*>{btnDefSeqP1, btnDefSeqP2, btnOK, rdP1K, rdP2K,
+                                                      rdP1J, rdP2J})
         w->setEnabled(enabled);
     if (enabled) ChoiceMade();
 }
@@ -240,6 +240,7 @@ void TfrmController::Redefine(int pad) {
     capture_.Joystick = (pad == 1 ? rdP1J : rdP2J)->isChecked();
     capture_.KeyCodes = KeyCodes;
     capture_.Redefined = Redefined(pad);
+    capture_.RedefinedOnJoystick = redefinedOnJoystick_[pad - 1];
     capture_.Message = Message(pad)->text();
     const int last = pad == 1 ? 7 : 6;
     for (int k = capture_.Joystick ? 5 : 1; k <= last; ++k) capture_.Prompts[capture_.Count++] = k;
@@ -266,10 +267,10 @@ void TfrmController::Ask() {
         capture_.Candidate = c;
         message->setText(QString::fromLatin1(kAccepted));
         message->repaint();
-        Pause(joystick ? kAcceptButtonMs : kAcceptKeyMs, &TfrmController::Accept);
+        Pause(joystick ? kAcceptButtonMs : kAcceptKeyMs, Step::Accept);
         return;
     }
-    Pause(kBetweenPromptsMs, &TfrmController::Ask);
+    Pause(kBetweenPromptsMs, Step::Ask);
 }
 
 void TfrmController::Accept() {
@@ -278,7 +279,7 @@ void TfrmController::Accept() {
         capture_.Pad == 1 ? static_cast<std::size_t>(k - 1) : static_cast<std::size_t>(6 + k);
     KeyCodes[entry] = static_cast<std::uint8_t>(capture_.Candidate);
     ++capture_.Step;
-    Pause(kBetweenPromptsMs, &TfrmController::Next);
+    Pause(kBetweenPromptsMs, Step::Next);
 }
 
 void TfrmController::Next() {
@@ -292,23 +293,24 @@ void TfrmController::Finish() {
     const int pad = capture_.Pad;
     Message(pad)->setText(QString::fromLatin1(kDone));
     capture_.Pad = 0;
-    next_ = nullptr;
+    next_ = Step::None;
     SetControlsEnabled(true);
 }
 
 void TfrmController::AbortCapture() {
     if (!Capturing()) return;
     stepTimer_->stop();
-    next_ = nullptr;
+    next_ = Step::None;
     const int pad = capture_.Pad;
     KeyCodes = capture_.KeyCodes;
     Redefined(pad) = capture_.Redefined;
+    redefinedOnJoystick_[pad - 1] = capture_.RedefinedOnJoystick;
     Message(pad)->setText(capture_.Message);
     capture_.Pad = 0;
     SetControlsEnabled(true);
 }
 
-void TfrmController::Pause(int milliseconds, void (TfrmController::*step)()) {
+void TfrmController::Pause(int milliseconds, Step step) {
     if (PauseObserver) PauseObserver(milliseconds);
     next_ = step;
     stepTimer_->start(static_cast<int>(milliseconds * TimeScale));

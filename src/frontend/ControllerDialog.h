@@ -74,9 +74,6 @@ class TfrmController final : public QDialog {
     explicit TfrmController(std::unique_ptr<CaptureSource> source, QWidget* parent = nullptr);
     ~TfrmController() override;
 
-    // Replaces the input the capture reads (tests).
-    void SetSource(std::unique_ptr<CaptureSource> source);
-
     // Before each showing: the choices from Pad1Joystick and Pad2Joystick, the source on,
     // the Redefined flags cleared, the messages reset.
     void PrepareDialog();
@@ -143,6 +140,7 @@ class TfrmController final : public QDialog {
         // What an abort puts back.
         std::array<std::uint8_t, kKeyCodes> KeyCodes{};
         std::uint8_t Redefined = 0;
+        bool RedefinedOnJoystick = false;
         QString Message;
     };
 
@@ -151,7 +149,8 @@ class TfrmController final : public QDialog {
     void Accept();
     void Next();
     void Finish();
-    void Pause(int milliseconds, void (TfrmController::*step)());
+    enum class Step { None, Ask, Accept, Next };
+    void Pause(int milliseconds, Step step);
     void SetControlsEnabled(bool enabled);
     // Applies the choice rules and forgets a redefinition whose pad changed type.
     void ChoiceMade();
@@ -161,7 +160,7 @@ class TfrmController final : public QDialog {
 
     std::unique_ptr<CaptureSource> source_;
     QTimer* stepTimer_;
-    void (TfrmController::*next_)() = nullptr;
+    Step next_ = Step::None;
     Capture capture_;
     // The type each pad was redefined on (true: joystick).
     std::array<bool, 2> redefinedOnJoystick_{};
