@@ -2,6 +2,7 @@
 
 #include "files/BatteryFiles.h"
 #include "frontend/AboutBox.h"
+#include "frontend/ControllerDialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -147,6 +148,7 @@ TMainForm::TMainForm(const Options& options)
     machine_ = std::make_unique<TSMS>(services);
     machine_->SetDataFolder(files_.DataFolder());
     LoadConfiguration();
+    controller_ = MakeControllerDialog(keyState_.Table(), &joystick_, this);
     BuildMenus();
     ShowLogo(true);
     resize(512, 384 + menuBar()->sizeHint().height());
@@ -154,6 +156,7 @@ TMainForm::TMainForm(const Options& options)
 
 TMainForm::~TMainForm() {
     Exit();
+    delete controller_; // before the key table and joystick it reads
 }
 
 // The order matters: the capture is finished so its file plays, the battery RAM is
@@ -183,6 +186,19 @@ void TMainForm::LoadConfiguration() {
     ConfigurePads(setup, keys1_, keys2_, pad1_, pad2_);
     const auto k = ButtonKeys(setup);
     machine_->SetKeys(k[0], k[1], k[2], k[3], k[4]);
+}
+
+// Controllers > Configuration; the menu's opening has paused the machine.
+void TMainForm::ControllerConfigClick() {
+    ControllerCommand command{controller_, &ini_,
+                              [this] {
+                                  for (PadInput* pad : {&pad1_, &pad2_}) {
+                                      pad->SetKeyboardOn(false);
+                                      pad->SetJoystickOn(false);
+                                  }
+                              },
+                              [this] { LoadConfiguration(); }, ShowError};
+    command.Run();
 }
 
 // ---- Showing and pausing -------------------------------------------------------------

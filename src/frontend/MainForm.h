@@ -29,6 +29,8 @@ class QTimer;
 
 namespace velmar {
 
+class TfrmController;
+
 // The picture shown while no game runs or the emulation is paused; a click resumes.
 class LogoWidget final : public QWidget {
   public:
@@ -84,6 +86,7 @@ class TMainForm final : public QMainWindow {
     VideoWidget& Video() const { return *video_; }
     LogoWidget& Logo() const { return *logo_; }
     SoundOutput& Sound() { return sound_; }
+    TfrmController& ControllerDialog() const { return *controller_; }
     // The short message last shown over the picture (empty when none).
     QString Notice() const;
     // Shows a modal message (a failed ROM load, a configuration write); tests replace it.
@@ -98,6 +101,7 @@ class TMainForm final : public QMainWindow {
   private:
     void BuildMenus();
     void LoadConfiguration();
+    void ControllerConfigClick();
     void ShowLogo(bool show);
     void Pause();
     void LogoClick();
@@ -142,6 +146,7 @@ class TMainForm final : public QMainWindow {
     std::chrono::steady_clock::time_point lastFrame_{};
     bool frameFailed_ = false;
     bool exited_ = false;
+    TfrmController* controller_ = nullptr;
 };
 
 } // namespace velmar

@@ -176,8 +176,7 @@ void TMainForm::BuildMenus() {
     }
 
     QMenu* controllers = top("mControllers", "Controllers");
-    // The controller dialog comes next; until then the stored set-up is read again.
-    AddItem(controllers, "mConfig", "Configuration", [this] { LoadConfiguration(); });
+    AddItem(controllers, "mConfig", "Configuration", [this] { ControllerConfigClick(); });
 
     QMenu* help = top("mHelp", "Help");
     AddItem(help, "mAbout", "About", [this] {
