@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +15,8 @@
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include <unistd.h>
 
 namespace velmar::testing {
 
@@ -66,6 +70,24 @@ inline std::string RunCommand(const std::string& command, int* status = nullptr)
     const int result = ::pclose(pipe);
     if (status != nullptr) *status = result;
     return out;
+}
+
+// A writer for files that injects a disk with FillingDiskRoom() bytes of room left: past it
+// every write fails with ENOSPC.
+inline ssize_t& FillingDiskRoom() {
+    static ssize_t room = 0;
+    return room;
+}
+inline ssize_t FillingDisk(int fd, const void* data, std::size_t size) {
+    ssize_t& room = FillingDiskRoom();
+    if (room <= 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    const ssize_t n =
+        ::write(fd, data, std::min<std::size_t>(size, static_cast<std::size_t>(room)));
+    if (n > 0) room -= n;
+    return n;
 }
 
 } // namespace velmar::testing

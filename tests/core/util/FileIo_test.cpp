@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "core/util/FileIo.h"
 #include "core/util/StagedFile.h"
 #include "core/util/StateStream.h"
@@ -15,6 +17,8 @@
 
 namespace fs = std::filesystem;
 using namespace velmar;
+using velmar::testing::FillingDisk;
+using velmar::testing::FillingDiskRoom;
 
 namespace {
 fs::path TempDir(const char* name) {
@@ -120,19 +124,6 @@ fs::path Device(const fs::path& dir, const char* name, unsigned minor) {
     return node;
 }
 
-// A disk with room for `room` more bytes.
-ssize_t gRoom = 0;
-ssize_t FillingDisk(int fd, const void* data, std::size_t size) {
-    if (gRoom <= 0) {
-        errno = ENOSPC;
-        return -1;
-    }
-    const ssize_t n =
-        ::write(fd, data, std::min<std::size_t>(size, static_cast<std::size_t>(gRoom)));
-    if (n > 0) gRoom -= n;
-    return n;
-}
-
 } // namespace
 
 TEST(StagedFile, ReplacesThroughLinksKeepingModeAndTakesLongNames) {
@@ -179,7 +170,7 @@ TEST(StagedFile, FailuresKeepTheTargetAndLeaveNothingBehind) {
     ASSERT_TRUE(WriteFileAtomic(d / "f.bin", old));
 
     // The disk fills part way.
-    gRoom = 30000;
+    FillingDiskRoom() = 30000;
     StagedFile file(FillingDisk);
     ASSERT_TRUE(file.Open(d / "f.bin"));
     const Result written = file.Write(data);
@@ -190,7 +181,7 @@ TEST(StagedFile, FailuresKeepTheTargetAndLeaveNothingBehind) {
     EXPECT_EQ(Bytes(d / "f.bin"), old);
 
     // Abandoned, a folder in the way, a folder that is a file, a missing folder.
-    gRoom = 1 << 30;
+    FillingDiskRoom() = 1 << 30;
     ASSERT_TRUE(file.Open(d / "f.bin"));
     ASSERT_TRUE(file.Write(data));
     file.Abort();

@@ -84,20 +84,8 @@ TEST(FfmpegAviWriter, FailedOpenLeavesNothingOpenOrBehind) {
     EXPECT_TRUE(w.Close()); // harmless
 }
 
-namespace {
-ssize_t gRoom = 0;
-// A disk with gRoom bytes left.
-ssize_t FillingDisk(int fd, const void* data, std::size_t size) {
-    if (gRoom <= 0) {
-        errno = ENOSPC;
-        return -1;
-    }
-    const ssize_t n =
-        ::write(fd, data, std::min<std::size_t>(size, static_cast<std::size_t>(gRoom)));
-    if (n > 0) gRoom -= n;
-    return n;
-}
-} // namespace
+using velmar::testing::FillingDisk;
+using velmar::testing::FillingDiskRoom;
 
 // However far the capture got, a full disk is reported and leaves neither the target nor a
 // temporary behind.
@@ -110,7 +98,7 @@ TEST(FfmpegAviWriter, AFullDiskIsReportedAndLeavesNothing) {
     for (const ssize_t room : {ssize_t{100}, static_cast<ssize_t>(3 * frameBytes),
                                static_cast<ssize_t>(20 * frameBytes + 4000)}) {
         SCOPED_TRACE(room);
-        gRoom = room;
+        FillingDiskRoom() = room;
         FfmpegAviWriter w(FillingDisk);
         std::string opened = w.Open(file, kW, kH, 10);
         velmar::Result closed;
