@@ -9,6 +9,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -32,9 +33,23 @@ int Usage(const char* message) {
     return 2;
 }
 
+// Qt ends the process with an abort when no window system answers; say so plainly first.
+bool HasWindowSystem() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (!HasWindowSystem()) {
+        std::fprintf(stderr, "velmar: no display to open a window on (DISPLAY is not set); "
+                             "velmar-cli runs the emulator without one\n");
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmar"));
     QApplication::setApplicationDisplayName(QStringLiteral("Velmar"));
@@ -67,6 +82,9 @@ int main(int argc, char** argv) {
         }
     }
     if (dataFolder.empty()) dataFolder = velmar::GameFiles::DefaultDataFolder(ProgramFolder());
+    // Without one the game files would land in whatever the current folder is.
+    if (dataFolder.empty())
+        return Usage("no folder for the game files: set HOME or use --data-dir");
 
     velmar::TMainForm::Options options;
     options.DataFolder = dataFolder;

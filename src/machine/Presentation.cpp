@@ -246,6 +246,14 @@ void Presenter::Pace() {
                 for (int i = 0; i < 11; ++i) clock_->Sleep(0);
             }
         }
+        // A wait that ends a little late keeps the cadence: the next period starts where this
+        // one was due, so the frames average exactly the frame rate and the sound keeps pace.
+        // After a real stall (a quarter period or more) the count starts afresh from now.
+        const std::int64_t late = PerfNow - PerfLast - target;
+        if (PerfNow >= PerfLast && late >= 0 && late < target / 4) {
+            PerfLast += target;
+            return;
+        }
     }
     PerfLast = PerfNow;
 }

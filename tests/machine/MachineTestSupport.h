@@ -32,7 +32,8 @@ struct HeadlessMachine {
     FakeClock Clock;
     std::unique_ptr<TSMS> Machine;
 
-    HeadlessMachine() {
+    // The clock counts 1000 ticks a second unless told otherwise.
+    explicit HeadlessMachine(std::int64_t clockFrequency = 1000) : Clock(clockFrequency) {
         MachineServices services;
         services.Display = &Display;
         services.Sound = &Sound;

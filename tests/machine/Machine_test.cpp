@@ -130,6 +130,21 @@ TEST(Machine, PacingHoldsOneFramePeriodAndEndsAtOnceWhenTheCounterGoesBack) {
     EXPECT_EQ(m.Clock.Sleeps.back(), 0u);
 }
 
+// Waits that end a little late keep the cadence: over many frames the releases lie exactly
+// one period apart, so the rate does not sag below 60 a second; after a stall the count
+// starts afresh.
+TEST(Machine, PacingKeepsItsCadenceAndRestartsAfterAStall) {
+    HeadlessMachine m(1000000); // microsecond ticks: a period of 16,666
+    m.Clock.CounterNow = 5;
+    m->RunFrame();
+    const std::int64_t start = m->GetPresenter().PerfLast;
+    for (int f = 1; f <= 120; ++f) m->RunFrame();
+    EXPECT_EQ(m->GetPresenter().PerfLast, start + 120 * 16666);
+    m.Clock.CounterNow = m->GetPresenter().PerfLast + 50000;
+    m->RunFrame();
+    EXPECT_EQ(m->GetPresenter().PerfLast, m.Clock.CounterNow);
+}
+
 TEST(Machine, FpsCountsFramesOfTheLastSecond) {
     HeadlessMachine m;
     m.Clock.MillisecondsNow = 500;
