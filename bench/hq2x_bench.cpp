@@ -62,8 +62,8 @@ const Picture& Captured() {
             return p;
         }
         for (int i = 0; i < 200; ++i) machine->RunFrame();
-        std::copy(machine->Vdp.FrameBuffer.begin(), machine->Vdp.FrameBuffer.end(),
-                  p.pixels.begin());
+        std::copy(machine->GetConsole().Vdp.FrameBuffer.begin(),
+                  machine->GetConsole().Vdp.FrameBuffer.end(), p.pixels.begin());
         return p;
     }();
     return picture;
