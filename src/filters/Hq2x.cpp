@@ -1,6 +1,7 @@
 #include "filters/Hq2x.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <type_traits>
 #include <utility>
@@ -188,6 +189,99 @@ const PlanTable& Plans() {
     return plans;
 }
 
+// Each output pixel blends its block's centre with at most the three neighbours on its own
+// side: the diagonal, the vertical and the horizontal one (upper left: w1, w2, w4). Its step
+// resolved into weights of those four, per plan, corner and answer of its neighbour test, so
+// that a row's blends become one multiply-add over whole rows.
+struct Weights {
+    std::uint16_t c = 16, d = 0, v = 0, h = 0;
+};
+struct ResolvedCorner {
+    Weights step[2];        // otherwise, if different
+    std::uint8_t shift = 8; // the info bit that answers the test
+};
+using ResolvedPlan = std::array<ResolvedCorner, hq2x::kCorners>;
+using ResolvedTable = std::array<ResolvedPlan, 256 + 16>;
+
+constexpr std::uint8_t kDiagonal[hq2x::kCorners] = {kW1, kW3, kW7, kW9};
+constexpr std::uint8_t kVertical[hq2x::kCorners] = {kW2, kW2, kW8, kW8};
+constexpr std::uint8_t kHorizontal[hq2x::kCorners] = {kW4, kW6, kW4, kW6};
+
+Weights WeightsOf(const Step& step, int corner) {
+    Weights w;
+    w.c = step.wa;
+    const auto add = [&](std::uint8_t slot, std::uint16_t weight) {
+        if (slot == kDiagonal[corner])
+            w.d = static_cast<std::uint16_t>(w.d + weight);
+        else if (slot == kVertical[corner])
+            w.v = static_cast<std::uint16_t>(w.v + weight);
+        else if (slot == kHorizontal[corner])
+            w.h = static_cast<std::uint16_t>(w.h + weight);
+        else
+            w.c = static_cast<std::uint16_t>(w.c + weight);
+    };
+    add(step.x, step.wb);
+    add(step.y, step.wc);
+    return w;
+}
+
+ResolvedTable BuildResolved() {
+    ResolvedTable table{};
+    const PlanTable& plans = Plans();
+    for (std::size_t p = 0; p < plans.size(); ++p) {
+        for (int k = 0; k < hq2x::kCorners; ++k) {
+            const CornerPlan& plan = plans[p][static_cast<std::size_t>(k)];
+            ResolvedCorner& r = table[p][static_cast<std::size_t>(k)];
+            r.step[0] = WeightsOf(plan.otherwise, k);
+            r.step[1] = plan.pairBit != 0 ? WeightsOf(plan.ifDifferent, k) : r.step[0];
+            if (plan.pairBit != 0)
+                r.shift = static_cast<std::uint8_t>(std::countr_zero(plan.pairBit));
+        }
+    }
+    return table;
+}
+
+const ResolvedTable& Resolved() {
+    static const ResolvedTable table = BuildResolved();
+    return table;
+}
+
+// A row's colours as separate 8-bit channels (the RGB565 fields widened as the wide colours do).
+struct Planes {
+    std::array<std::uint16_t, kPadded> r, g, b;
+    void Load(const PaddedRow& row) {
+        for (int k = 0; k < kPadded; ++k) {
+            const unsigned v = row[static_cast<std::size_t>(k)];
+            r[static_cast<std::size_t>(k)] = static_cast<std::uint16_t>((v >> 11) << 3);
+            g[static_cast<std::size_t>(k)] = static_cast<std::uint16_t>(((v >> 5) & 0x3F) << 2);
+            b[static_cast<std::size_t>(k)] = static_cast<std::uint16_t>((v & 0x1F) << 3);
+        }
+    }
+};
+
+// The weights of one output line, even (left) and odd (right) pixels apart.
+struct LineWeights {
+    std::array<std::uint16_t, kWidth> c, d, v, h;
+    void Set(std::size_t x, const Weights& w) { c[x] = w.c, d[x] = w.d, v[x] = w.v, h[x] = w.h; }
+};
+
+// One channel of one half line: the centre at centre[x + 1], the horizontal neighbour at
+// centre[x + side], the vertical at next[x + 1] and the diagonal at next[x + side].
+inline void BlendChannel(const LineWeights& w, const std::uint16_t* centre,
+                         const std::uint16_t* next, int side, std::uint16_t* out) {
+    // Sums stay below 16 x 256, so 16-bit lanes hold them exactly.
+    using U16 = std::uint16_t;
+    const std::uint16_t* nextSide = next + side;
+    const std::uint16_t* centreSide = centre + side;
+    for (int x = 0; x < kWidth; ++x) {
+        const std::size_t i = static_cast<std::size_t>(x);
+        const U16 sum = static_cast<U16>(
+            static_cast<U16>(w.c[i] * centre[i + 1]) + static_cast<U16>(w.d[i] * nextSide[i]) +
+            static_cast<U16>(w.v[i] * next[i + 1]) + static_cast<U16>(w.h[i] * centreSide[i]));
+        out[i] = static_cast<U16>(sum >> 4);
+    }
+}
+
 // A colour spread to 16-bit lanes: red in bits 32-39, green 16-23, blue 0-7.
 using Spread = std::uint64_t;
 constexpr Spread kLaneMask = 0x000000FF00FF00FFull;
@@ -208,12 +302,13 @@ using SpreadRow = std::array<Spread, kPadded>;
 template <typename Depth> class Scaler {
   public:
     Scaler(std::uint8_t* dest, std::ptrdiff_t pitch)
-        : yuv_(hq2x::RgbToYuvTable()), plans_(Plans()), dest_(dest), pitch_(pitch) {}
+        : yuv_(hq2x::RgbToYuvTable()), plans_(Plans()), resolved_(Resolved()), dest_(dest),
+          pitch_(pitch) {}
 
-    void Run(const std::uint16_t* source, bool filter) {
+    [[gnu::noinline]] void Run(const std::uint16_t* source, bool filter) {
         // Rows rotate through three buffers: above, centre, below.
         PaddedRow rows[3];
-        SpreadRow spread[3];
+        Planes planes[3];
         RowPairs pairs[2];
         Comparisons across{};
         RowInfo info;
@@ -223,21 +318,19 @@ template <typename Depth> class Scaler {
             row[0] = src[0];
             std::memcpy(row.data() + 1, src, kWidth * sizeof(std::uint16_t));
             row[kPadded - 1] = src[kWidth - 1];
-            if (filter) {
-                for (int k = 0; k < kPadded; ++k) spread[slot][k] = SpreadOf(row[k]);
-            }
+            if (filter) planes[slot].Load(row);
         };
         int above = 0, centre = 1, below = 2, up = 0, down = 1;
         load(centre, 0);
         rows[above] = rows[centre]; // the first row sees itself above
-        if (filter) spread[above] = spread[centre];
+        if (filter) planes[above] = planes[centre];
         pairs[up].Compute(rows[above], rows[centre], filter);
         for (int y = 0; y < kHeight; ++y) {
             if (y + 1 < kHeight) {
                 load(below, y + 1);
             } else {
                 rows[below] = rows[centre]; // the last row sees itself below
-                if (filter) spread[below] = spread[centre];
+                if (filter) planes[below] = planes[centre];
             }
             pairs[down].Compute(rows[centre], rows[below], filter);
             const PaddedRow& c = rows[centre];
@@ -245,7 +338,7 @@ template <typename Depth> class Scaler {
             AssembleInfo(across, pairs[up], pairs[down], filter, info);
             std::uint8_t* upper = dest_ + 2 * y * pitch_;
             std::uint8_t* lower = upper + pitch_;
-            const Rows r{rows[above], c, rows[below], spread[above], spread[centre], spread[below]};
+            const Rows r{rows[above], c, rows[below], planes[above], planes[centre], planes[below]};
             if (filter) {
                 FilterRow(r, info, upper, lower);
             } else {
@@ -262,6 +355,11 @@ template <typename Depth> class Scaler {
         const PaddedRow& a;
         const PaddedRow& c;
         const PaddedRow& b;
+        const Planes& pa;
+        const Planes& pc;
+        const Planes& pb;
+    };
+    struct SpreadRows {
         const SpreadRow& sa;
         const SpreadRow& sc;
         const SpreadRow& sb;
@@ -292,31 +390,119 @@ template <typename Depth> class Scaler {
         }
     }
 
-    void Apply(const BlockPlan& plan, unsigned info, const Rows& r, int x, std::uint8_t* upper,
-               std::uint8_t* lower) const {
+    void Apply(const BlockPlan& plan, unsigned info, const Rows& r, const SpreadRows& sr, int x,
+               std::uint8_t* upper, std::uint8_t* lower) const {
         const std::size_t i = static_cast<std::size_t>(x);
         const std::uint16_t w[9] = {r.a[i],     r.a[i + 1], r.a[i + 2], r.c[i],    r.c[i + 1],
                                     r.c[i + 2], r.b[i],     r.b[i + 1], r.b[i + 2]};
-        const Spread s[9] = {r.sa[i],     r.sa[i + 1], r.sa[i + 2], r.sc[i],    r.sc[i + 1],
-                             r.sc[i + 2], r.sb[i],     r.sb[i + 1], r.sb[i + 2]};
+        const Spread s[9] = {sr.sa[i],     sr.sa[i + 1], sr.sa[i + 2], sr.sc[i],    sr.sc[i + 1],
+                             sr.sc[i + 2], sr.sb[i],     sr.sb[i + 1], sr.sb[i + 2]};
         Depth::StorePair(upper, Corner(plan[0], info, w, s), Corner(plan[1], info, w, s));
         Depth::StorePair(lower, Corner(plan[2], info, w, s), Corner(plan[3], info, w, s));
     }
 
     void FilterRow(const Rows& r, const RowInfo& info, std::uint8_t* upper,
                    std::uint8_t* lower) const {
-        for (int x = 0; x < kWidth; ++x, upper += 2 * Depth::kBytes, lower += 2 * Depth::kBytes) {
-            const unsigned i = info[static_cast<std::size_t>(x)];
-            if (i == 0) {
-                // Every neighbour equal or alike, none unequal across: a plain block.
-                const std::uint32_t c5 = Plain(r.c[static_cast<std::size_t>(x) + 1]);
-                Depth::StorePair(upper, c5, c5);
-                Depth::StorePair(lower, c5, c5);
-                continue;
-            }
+        // Each pixel's four steps resolved to weights, line by line and even/odd apart.
+        LineWeights& ue = weights_[0];
+        LineWeights& uo = weights_[1];
+        LineWeights& le = weights_[2];
+        LineWeights& lo = weights_[3];
+        int fixes = 0;
+        for (int x = 0; x < kWidth; ++x) {
+            const std::size_t ix = static_cast<std::size_t>(x);
+            const unsigned i = info[ix];
             const unsigned plan =
                 (i & hq2x::kOrthogonalBits) != 0 ? (i & 0xFF) : kFastPlans + (i >> kCrossShift);
-            Apply(plans_[plan], i, r, x, upper, lower);
+            const ResolvedPlan& rp = resolved_[plan];
+            const auto pick = [&](int k) -> const Weights& {
+                const ResolvedCorner& rc = rp[static_cast<std::size_t>(k)];
+                return rc.step[(i >> rc.shift) & 1];
+            };
+            ue.Set(ix, pick(0));
+            uo.Set(ix, pick(1));
+            le.Set(ix, pick(2));
+            lo.Set(ix, pick(3));
+            if constexpr (Depth::kBytes == 2) {
+                // The 16-bit 3:1 and 2:1:1 blends halve on the packed value: done apart.
+                if ((plans_[plan][0].otherwise.kind != Kind::Wide) |
+                    (plans_[plan][1].otherwise.kind != Kind::Wide) |
+                    (plans_[plan][2].otherwise.kind != Kind::Wide) |
+                    (plans_[plan][3].otherwise.kind != Kind::Wide) |
+                    (plans_[plan][0].ifDifferent.kind != Kind::Wide) |
+                    (plans_[plan][1].ifDifferent.kind != Kind::Wide) |
+                    (plans_[plan][2].ifDifferent.kind != Kind::Wide) |
+                    (plans_[plan][3].ifDifferent.kind != Kind::Wide)) {
+                    fixes_[static_cast<std::size_t>(fixes++)] = static_cast<std::uint16_t>(x);
+                }
+            }
+        }
+        BlendLine(r.pc, r.pa, ue, uo, upper);
+        BlendLine(r.pc, r.pb, le, lo, lower);
+        if constexpr (Depth::kBytes == 2) {
+            for (int f = 0; f < fixes; ++f) {
+                const int x = fixes_[static_cast<std::size_t>(f)];
+                const std::size_t ix = static_cast<std::size_t>(x);
+                const unsigned i = info[ix];
+                const unsigned plan =
+                    (i & hq2x::kOrthogonalBits) != 0 ? (i & 0xFF) : kFastPlans + (i >> kCrossShift);
+                const std::uint16_t w[9] = {r.a[ix], r.a[ix + 1], r.a[ix + 2],
+                                            r.c[ix], r.c[ix + 1], r.c[ix + 2],
+                                            r.b[ix], r.b[ix + 1], r.b[ix + 2]};
+                for (int k = 0; k < hq2x::kCorners; ++k) {
+                    const CornerPlan& cp = plans_[plan][static_cast<std::size_t>(k)];
+                    const Step& step = (i & cp.pairBit) != 0 ? cp.ifDifferent : cp.otherwise;
+                    if (step.kind == Kind::Wide) continue;
+                    const std::uint32_t v = step.kind == Kind::Halves1
+                                                ? Depth::Interp1(w[kW5], w[step.x])
+                                                : Depth::Interp2(w[kW5], w[step.x], w[step.y]);
+                    std::uint8_t* line = k < 2 ? upper : lower;
+                    hq2x::StoreLow<2>(line + 2 * (2 * x + (k & 1)), v);
+                }
+            }
+        }
+    }
+
+    // One output line from the centre row and the row above or below it.
+    void BlendLine(const Planes& c, const Planes& n, const LineWeights& even,
+                   const LineWeights& odd, std::uint8_t* out) const {
+        std::uint16_t er[kWidth], eg[kWidth], eb[kWidth], odr[kWidth], og[kWidth], ob[kWidth];
+        BlendChannel(even, c.r.data(), n.r.data(), 0, er);
+        BlendChannel(even, c.g.data(), n.g.data(), 0, eg);
+        BlendChannel(even, c.b.data(), n.b.data(), 0, eb);
+        BlendChannel(odd, c.r.data(), n.r.data(), 2, odr);
+        BlendChannel(odd, c.g.data(), n.g.data(), 2, og);
+        BlendChannel(odd, c.b.data(), n.b.data(), 2, ob);
+        if constexpr (Depth::kBytes == 2) {
+            std::uint16_t line[2 * kWidth];
+            for (int x = 0; x < kWidth; ++x) {
+                const std::size_t i = static_cast<std::size_t>(x);
+                line[2 * i] =
+                    static_cast<std::uint16_t>((er[i] >> 3) << 11 | (eg[i] >> 2) << 5 | eb[i] >> 3);
+                line[2 * i + 1] = static_cast<std::uint16_t>((odr[i] >> 3) << 11 |
+                                                             (og[i] >> 2) << 5 | ob[i] >> 3);
+            }
+            std::memcpy(out, line, sizeof line);
+        } else if constexpr (Depth::kBytes == 4) {
+            std::uint32_t line[2 * kWidth];
+            for (int x = 0; x < kWidth; ++x) {
+                const std::size_t i = static_cast<std::size_t>(x);
+                line[2 * i] = static_cast<std::uint32_t>(er[i]) << 16 |
+                              static_cast<std::uint32_t>(eg[i]) << 8 | eb[i];
+                line[2 * i + 1] = static_cast<std::uint32_t>(odr[i]) << 16 |
+                                  static_cast<std::uint32_t>(og[i]) << 8 | ob[i];
+            }
+            std::memcpy(out, line, sizeof line);
+        } else {
+            std::uint8_t line[6 * kWidth];
+            for (int x = 0; x < kWidth; ++x) {
+                const std::size_t i = static_cast<std::size_t>(x);
+                std::uint8_t* p = line + 6 * i;
+                p[0] = static_cast<std::uint8_t>(eb[i]), p[1] = static_cast<std::uint8_t>(eg[i]);
+                p[2] = static_cast<std::uint8_t>(er[i]), p[3] = static_cast<std::uint8_t>(ob[i]);
+                p[4] = static_cast<std::uint8_t>(og[i]), p[5] = static_cast<std::uint8_t>(odr[i]);
+            }
+            std::memcpy(out, line, sizeof line);
         }
     }
 
@@ -339,12 +525,12 @@ template <typename Depth> class Scaler {
         for (int k = 0; k < kPadded; ++k) {
             sa[k] = SpreadOf(r.a[k]), sc[k] = SpreadOf(r.c[k]), sb[k] = SpreadOf(r.b[k]);
         }
-        const Rows spread{r.a, r.c, r.b, sa, sc, sb};
+        const SpreadRows spread{sa, sc, sb};
         for (int x = 0; x < kWidth; ++x, upper += 2 * Depth::kBytes, lower += 2 * Depth::kBytes) {
             const unsigned i = info[static_cast<std::size_t>(x)];
             const unsigned cross = i >> kCrossShift;
             if (cross != 0 && (i & hq2x::kOrthogonalBits) == 0) {
-                Apply(plans_[kFastPlans + cross], i, spread, x, upper, lower);
+                Apply(plans_[kFastPlans + cross], i, r, spread, x, upper, lower);
             } else {
                 const std::uint32_t c5 = Plain(r.c[static_cast<std::size_t>(x) + 1]);
                 Depth::StorePair(upper, c5, c5);
@@ -387,6 +573,9 @@ template <typename Depth> class Scaler {
 
     const hq2x::YuvTable& yuv_;
     const PlanTable& plans_;
+    const ResolvedTable& resolved_;
+    mutable LineWeights weights_[4];
+    mutable std::array<std::uint16_t, kWidth> fixes_;
     std::uint8_t* dest_;
     std::ptrdiff_t pitch_;
 };
