@@ -196,12 +196,15 @@ const PlanTable& Plans() {
 struct Weights {
     std::uint16_t c = 16, d = 0, v = 0, h = 0;
 };
-struct ResolvedCorner {
-    Weights step[2];        // otherwise, if different
-    std::uint8_t shift = 8; // the info bit that answers the test
-};
-using ResolvedPlan = std::array<ResolvedCorner, hq2x::kCorners>;
-using ResolvedTable = std::array<ResolvedPlan, 256 + 16>;
+// A resolved step packed in 16 bits: the diagonal, vertical and horizontal weights in bits
+// 0-3, 4-7 and 8-11 (the centre takes the rest of 16), bit 12 set for the 16-bit output's
+// halving blends. A pixel's four corners sit in one 64-bit word, upper left lowest, looked up
+// by plan and the four Different tests between orthogonal neighbours.
+using StepCode = std::uint16_t;
+constexpr StepCode kHalvesCode = 0x1000;
+constexpr std::uint64_t kHalvesCodes = 0x1000100010001000ull;
+constexpr int kTestShift = 8; // the four tests in info bits 8-11
+using ResolvedTable = std::array<std::uint64_t, (256 + 16) * 16>;
 
 constexpr std::uint8_t kDiagonal[hq2x::kCorners] = {kW1, kW3, kW7, kW9};
 constexpr std::uint8_t kVertical[hq2x::kCorners] = {kW2, kW2, kW8, kW8};
@@ -225,17 +228,25 @@ Weights WeightsOf(const Step& step, int corner) {
     return w;
 }
 
+StepCode CodeOf(const Step& step, int corner) {
+    const Weights w = WeightsOf(step, corner);
+    return static_cast<StepCode>(w.d | w.v << 4 | w.h << 8 |
+                                 (step.kind != Kind::Wide ? kHalvesCode : 0));
+}
+
 ResolvedTable BuildResolved() {
     ResolvedTable table{};
     const PlanTable& plans = Plans();
     for (std::size_t p = 0; p < plans.size(); ++p) {
-        for (int k = 0; k < hq2x::kCorners; ++k) {
-            const CornerPlan& plan = plans[p][static_cast<std::size_t>(k)];
-            ResolvedCorner& r = table[p][static_cast<std::size_t>(k)];
-            r.step[0] = WeightsOf(plan.otherwise, k);
-            r.step[1] = plan.pairBit != 0 ? WeightsOf(plan.ifDifferent, k) : r.step[0];
-            if (plan.pairBit != 0)
-                r.shift = static_cast<std::uint8_t>(std::countr_zero(plan.pairBit));
+        for (unsigned tests = 0; tests < 16; ++tests) {
+            std::uint64_t codes = 0;
+            for (int k = 0; k < hq2x::kCorners; ++k) {
+                const CornerPlan& plan = plans[p][static_cast<std::size_t>(k)];
+                const bool different = ((tests << kTestShift) & plan.pairBit) != 0;
+                const StepCode code = CodeOf(different ? plan.ifDifferent : plan.otherwise, k);
+                codes |= static_cast<std::uint64_t>(code) << (16 * k);
+            }
+            table[p * 16 + tests] = codes;
         }
     }
     return table;
@@ -262,7 +273,14 @@ struct Planes {
 // The weights of one output line, even (left) and odd (right) pixels apart.
 struct LineWeights {
     std::array<std::uint16_t, kWidth> c, d, v, h;
-    void Set(std::size_t x, const Weights& w) { c[x] = w.c, d[x] = w.d, v[x] = w.v, h[x] = w.h; }
+    void Decode(const std::array<StepCode, kWidth>& codes) {
+        for (int x = 0; x < kWidth; ++x) {
+            const std::size_t i = static_cast<std::size_t>(x);
+            const StepCode code = codes[i];
+            d[i] = code & 15, v[i] = code >> 4 & 15, h[i] = code >> 8 & 15;
+            c[i] = static_cast<std::uint16_t>(16 - d[i] - v[i] - h[i]);
+        }
+    }
 };
 
 // One channel of one half line: the centre at centre[x + 1], the horizontal neighbour at
@@ -404,38 +422,29 @@ template <typename Depth> class Scaler {
     void FilterRow(const Rows& r, const RowInfo& info, std::uint8_t* upper,
                    std::uint8_t* lower) const {
         // Each pixel's four steps resolved to weights, line by line and even/odd apart.
-        LineWeights& ue = weights_[0];
-        LineWeights& uo = weights_[1];
-        LineWeights& le = weights_[2];
-        LineWeights& lo = weights_[3];
         int fixes = 0;
         for (int x = 0; x < kWidth; ++x) {
             const std::size_t ix = static_cast<std::size_t>(x);
             const unsigned i = info[ix];
             const unsigned plan =
                 (i & hq2x::kOrthogonalBits) != 0 ? (i & 0xFF) : kFastPlans + (i >> kCrossShift);
-            const ResolvedPlan& rp = resolved_[plan];
-            const auto pick = [&](int k) -> const Weights& {
-                const ResolvedCorner& rc = rp[static_cast<std::size_t>(k)];
-                return rc.step[(i >> rc.shift) & 1];
-            };
-            ue.Set(ix, pick(0));
-            uo.Set(ix, pick(1));
-            le.Set(ix, pick(2));
-            lo.Set(ix, pick(3));
+            const std::uint64_t codes = resolved_[plan * 16 + (i >> kTestShift & 15)];
+            codes_[0][ix] = static_cast<StepCode>(codes);
+            codes_[1][ix] = static_cast<StepCode>(codes >> 16);
+            codes_[2][ix] = static_cast<StepCode>(codes >> 32);
+            codes_[3][ix] = static_cast<StepCode>(codes >> 48);
             if constexpr (Depth::kBytes == 2) {
                 // The 16-bit 3:1 and 2:1:1 blends halve on the packed value: done apart.
-                if ((plans_[plan][0].otherwise.kind != Kind::Wide) |
-                    (plans_[plan][1].otherwise.kind != Kind::Wide) |
-                    (plans_[plan][2].otherwise.kind != Kind::Wide) |
-                    (plans_[plan][3].otherwise.kind != Kind::Wide) |
-                    (plans_[plan][0].ifDifferent.kind != Kind::Wide) |
-                    (plans_[plan][1].ifDifferent.kind != Kind::Wide) |
-                    (plans_[plan][2].ifDifferent.kind != Kind::Wide) |
-                    (plans_[plan][3].ifDifferent.kind != Kind::Wide)) {
-                    fixes_[static_cast<std::size_t>(fixes++)] = static_cast<std::uint16_t>(x);
-                }
+                fixes_[static_cast<std::size_t>(fixes)] = static_cast<std::uint16_t>(x);
+                fixes += (codes & kHalvesCodes) != 0;
             }
+        }
+        LineWeights& ue = weights_[0];
+        LineWeights& uo = weights_[1];
+        LineWeights& le = weights_[2];
+        LineWeights& lo = weights_[3];
+        for (int k = 0; k < hq2x::kCorners; ++k) {
+            weights_[k].Decode(codes_[static_cast<std::size_t>(k)]);
         }
         BlendLine(r.pc, r.pa, ue, uo, upper);
         BlendLine(r.pc, r.pb, le, lo, lower);
@@ -575,6 +584,7 @@ template <typename Depth> class Scaler {
     const PlanTable& plans_;
     const ResolvedTable& resolved_;
     mutable LineWeights weights_[4];
+    mutable std::array<StepCode, kWidth> codes_[4];
     mutable std::array<std::uint16_t, kWidth> fixes_;
     std::uint8_t* dest_;
     std::ptrdiff_t pitch_;
