@@ -63,6 +63,15 @@ struct RowPairs {
         for (int k = 0; k < kPadded - 1; ++k) right[k] = Compare(p[k], q[k + 1]);
         for (int k = 0; k < kPadded - 1; ++k) left[k] = Compare(p[k + 1], q[k]);
     }
+
+    // Two equal rows: no pixel unequal straight down, and across the diagonals the
+    // comparisons within the row (the test is symmetric).
+    void FromEqualRows(const Comparisons& across, bool diagonals) {
+        down.fill(0);
+        if (!diagonals) return;
+        right = across;
+        left = across;
+    }
 };
 
 // Per pixel of a row: pattern bits 0-7, the Different tests between orthogonal neighbours in
@@ -300,28 +309,10 @@ inline void BlendChannel(const LineWeights& w, const std::uint16_t* centre,
     }
 }
 
-// A colour spread to 16-bit lanes: red in bits 32-39, green 16-23, blue 0-7.
-using Spread = std::uint64_t;
-constexpr Spread kLaneMask = 0x000000FF00FF00FFull;
-
-inline Spread SpreadOf(std::uint16_t v) {
-    return static_cast<Spread>((v >> 11) << 3) << 32 |
-           static_cast<Spread>(((v >> 5) & 0x3F) << 2) << 16 | static_cast<Spread>((v & 0x1F) << 3);
-}
-inline std::uint32_t WideOf(Spread s) {
-    return static_cast<std::uint32_t>((s & 0xFF) | (s >> 8 & 0xFF00) | (s >> 16 & 0xFF0000));
-}
-inline std::uint32_t Rgb565Of(Spread s) {
-    return static_cast<std::uint32_t>((s >> 24 & 0xF800) | (s >> 13 & 0x07E0) | (s >> 3 & 0x1F));
-}
-
-using SpreadRow = std::array<Spread, kPadded>;
-
 template <typename Depth> class Scaler {
   public:
     Scaler(std::uint8_t* dest, std::ptrdiff_t pitch)
-        : yuv_(hq2x::RgbToYuvTable()), plans_(Plans()), resolved_(Resolved()), dest_(dest),
-          pitch_(pitch) {}
+        : plans_(Plans()), resolved_(Resolved()), dest_(dest), pitch_(pitch) {}
 
     [[gnu::noinline]] void Run(const std::uint16_t* source, bool filter) {
         // Rows rotate through three buffers: above, centre, below.
@@ -336,35 +327,51 @@ template <typename Depth> class Scaler {
             row[0] = src[0];
             std::memcpy(row.data() + 1, src, kWidth * sizeof(std::uint16_t));
             row[kPadded - 1] = src[kWidth - 1];
-            if (filter) planes[slot].Load(row);
+        };
+        const auto computeAcross = [&](const PaddedRow& c) {
+            for (int k = 0; k < kPadded - 1; ++k) across[k] = Compare(c[k], c[k + 1]);
         };
         int above = 0, centre = 1, below = 2, up = 0, down = 1;
         load(centre, 0);
         rows[above] = rows[centre]; // the first row sees itself above
-        if (filter) planes[above] = planes[centre];
-        pairs[up].Compute(rows[above], rows[centre], filter);
+        // A row's channels are split only once a row beside it needs blends.
+        bool split[3] = {false, false, false};
+        computeAcross(rows[centre]);
+        pairs[up].FromEqualRows(across, filter);
         for (int y = 0; y < kHeight; ++y) {
-            if (y + 1 < kHeight) {
+            if (y + 1 < kHeight)
                 load(below, y + 1);
-            } else {
+            else
                 rows[below] = rows[centre]; // the last row sees itself below
-                if (filter) planes[below] = planes[centre];
+            // Runs of equal rows, common in real pictures, reuse the comparisons.
+            const bool belowEqual = rows[below] == rows[centre];
+            split[below] = false;
+            if (belowEqual) {
+                pairs[down].FromEqualRows(across, filter);
+            } else {
+                pairs[down].Compute(rows[centre], rows[below], filter);
             }
-            pairs[down].Compute(rows[centre], rows[below], filter);
-            const PaddedRow& c = rows[centre];
-            for (int k = 0; k < kPadded - 1; ++k) across[k] = Compare(c[k], c[k + 1]);
             AssembleInfo(across, pairs[up], pairs[down], filter, info);
             std::uint8_t* upper = dest_ + 2 * y * pitch_;
             std::uint8_t* lower = upper + pitch_;
+            const PaddedRow& c = rows[centre];
             const Rows r{rows[above], c, rows[below], planes[above], planes[centre], planes[below]};
-            if (filter) {
-                FilterRow(r, info, upper, lower);
+            if (!NeedsBlends(info, filter)) {
+                Double(c, upper, lower);
             } else {
-                PlainRow(r, info, upper, lower);
+                for (const int slot : {above, centre, below}) {
+                    if (!split[slot]) planes[slot].Load(rows[slot]), split[slot] = true;
+                }
+                if (filter) {
+                    FilterRow<true>(r, info, upper, lower);
+                } else {
+                    FilterRow<false>(r, info, upper, lower);
+                }
             }
             std::swap(up, down);
             const int oldAbove = above;
             above = centre, centre = below, below = oldAbove;
+            if (!belowEqual) computeAcross(rows[centre]);
         }
     }
 
@@ -377,57 +384,18 @@ template <typename Depth> class Scaler {
         const Planes& pc;
         const Planes& pb;
     };
-    struct SpreadRows {
-        const SpreadRow& sa;
-        const SpreadRow& sc;
-        const SpreadRow& sb;
-    };
 
-    // One output pixel: the plan's step, chosen by its neighbour test, applied.
-    std::uint32_t Corner(const CornerPlan& plan, unsigned info, const std::uint16_t* w,
-                         const Spread* s) const {
-        bool different;
-        if (plan.testA == plan.testB) [[likely]] {
-            different = (info & plan.pairBit) != 0;
-        } else {
-            different = hq2x::Different(yuv_, w[plan.testA], w[plan.testB]);
-        }
-        const Step& step = different ? plan.ifDifferent : plan.otherwise;
-        const Spread mixed =
-            ((step.wa * s[kW5] + step.wb * s[step.x] + step.wc * s[step.y]) >> 4) & kLaneMask;
-        if constexpr (Depth::kBytes == 2) {
-            // Copies and the finer blends narrow the wide result; the 3:1 and 2:1:1 blends
-            // halve on the packed value.
-            const std::uint32_t halves1 = Depth::Interp1(w[kW5], w[step.x]);
-            const std::uint32_t halves2 = Depth::Interp2(w[kW5], w[step.x], w[step.y]);
-            return step.kind == Kind::Halves1   ? halves1
-                   : step.kind == Kind::Halves2 ? halves2
-                                                : Rgb565Of(mixed);
-        } else {
-            return WideOf(mixed);
-        }
-    }
-
-    void Apply(const BlockPlan& plan, unsigned info, const Rows& r, const SpreadRows& sr, int x,
-               std::uint8_t* upper, std::uint8_t* lower) const {
-        const std::size_t i = static_cast<std::size_t>(x);
-        const std::uint16_t w[9] = {r.a[i],     r.a[i + 1], r.a[i + 2], r.c[i],    r.c[i + 1],
-                                    r.c[i + 2], r.b[i],     r.b[i + 1], r.b[i + 2]};
-        const Spread s[9] = {sr.sa[i],     sr.sa[i + 1], sr.sa[i + 2], sr.sc[i],    sr.sc[i + 1],
-                             sr.sc[i + 2], sr.sb[i],     sr.sb[i + 1], sr.sb[i + 2]};
-        Depth::StorePair(upper, Corner(plan[0], info, w, s), Corner(plan[1], info, w, s));
-        Depth::StorePair(lower, Corner(plan[2], info, w, s), Corner(plan[3], info, w, s));
-    }
-
+    // With the filter off, pixels with a Different orthogonal neighbour stay plain.
+    template <bool kFilter>
     void FilterRow(const Rows& r, const RowInfo& info, std::uint8_t* upper,
                    std::uint8_t* lower) const {
+
         // Each pixel's four steps resolved to weights, line by line and even/odd apart.
         int fixes = 0;
         for (int x = 0; x < kWidth; ++x) {
             const std::size_t ix = static_cast<std::size_t>(x);
             const unsigned i = info[ix];
-            const unsigned plan =
-                (i & hq2x::kOrthogonalBits) != 0 ? (i & 0xFF) : kFastPlans + (i >> kCrossShift);
+            const unsigned plan = PlanOf<kFilter>(i);
             const std::uint64_t codes = resolved_[plan * 16 + (i >> kTestShift & 15)];
             codes_[0][ix] = static_cast<StepCode>(codes);
             codes_[1][ix] = static_cast<StepCode>(codes >> 16);
@@ -453,8 +421,7 @@ template <typename Depth> class Scaler {
                 const int x = fixes_[static_cast<std::size_t>(f)];
                 const std::size_t ix = static_cast<std::size_t>(x);
                 const unsigned i = info[ix];
-                const unsigned plan =
-                    (i & hq2x::kOrthogonalBits) != 0 ? (i & 0xFF) : kFastPlans + (i >> kCrossShift);
+                const unsigned plan = PlanOf<kFilter>(i);
                 const std::uint16_t w[9] = {r.a[ix], r.a[ix + 1], r.a[ix + 2],
                                             r.c[ix], r.c[ix + 1], r.c[ix + 2],
                                             r.b[ix], r.b[ix + 1], r.b[ix + 2]};
@@ -470,6 +437,11 @@ template <typename Depth> class Scaler {
                 }
             }
         }
+    }
+
+    template <bool kFilter> static unsigned PlanOf(unsigned i) {
+        if ((i & hq2x::kOrthogonalBits) == 0) return kFastPlans + (i >> kCrossShift);
+        return kFilter ? (i & 0xFF) : kFastPlans;
     }
 
     // One output line from the centre row and the row above or below it.
@@ -515,37 +487,21 @@ template <typename Depth> class Scaler {
         }
     }
 
-    // Filter off: a pixel keeps its colour unless all its orthogonal neighbours are similar
-    // and one of them is unequal, where the blends of the similar neighbours still apply. A
-    // row without such a pixel is a plain copy.
-    void PlainRow(const Rows& r, const RowInfo& info, std::uint8_t* upper,
-                  std::uint8_t* lower) const {
-        unsigned blended = 0;
-        for (int x = 0; x < kWidth; ++x) {
-            const unsigned i = info[static_cast<std::size_t>(x)];
-            blended |=
-                static_cast<unsigned>((i >> kCrossShift) != 0 && (i & hq2x::kOrthogonalBits) == 0);
-        }
-        if (blended == 0) {
-            Double(r.c, upper, lower);
-            return;
-        }
-        SpreadRow sa, sc, sb;
-        for (int k = 0; k < kPadded; ++k) {
-            sa[k] = SpreadOf(r.a[k]), sc[k] = SpreadOf(r.c[k]), sb[k] = SpreadOf(r.b[k]);
-        }
-        const SpreadRows spread{sa, sc, sb};
-        for (int x = 0; x < kWidth; ++x, upper += 2 * Depth::kBytes, lower += 2 * Depth::kBytes) {
-            const unsigned i = info[static_cast<std::size_t>(x)];
-            const unsigned cross = i >> kCrossShift;
-            if (cross != 0 && (i & hq2x::kOrthogonalBits) == 0) {
-                Apply(plans_[kFastPlans + cross], i, r, spread, x, upper, lower);
-            } else {
-                const std::uint32_t c5 = Plain(r.c[static_cast<std::size_t>(x) + 1]);
-                Depth::StorePair(upper, c5, c5);
-                Depth::StorePair(lower, c5, c5);
+    // Whether any pixel of the row is more than a plain block: with the filter on, one with
+    // a neighbour Different or unequal across; with it off, one whose orthogonal neighbours
+    // are all alike and one of them unequal.
+    static bool NeedsBlends(const RowInfo& info, bool filter) {
+        unsigned any = 0;
+        if (filter) {
+            for (int x = 0; x < kWidth; ++x) any |= info[static_cast<std::size_t>(x)];
+        } else {
+            for (int x = 0; x < kWidth; ++x) {
+                const unsigned i = info[static_cast<std::size_t>(x)];
+                any |= static_cast<unsigned>((i >> kCrossShift) != 0 &&
+                                             (i & hq2x::kOrthogonalBits) == 0);
             }
         }
+        return any != 0;
     }
 
     static std::uint32_t Plain(std::uint16_t v) {
@@ -580,7 +536,6 @@ template <typename Depth> class Scaler {
         }
     }
 
-    const hq2x::YuvTable& yuv_;
     const PlanTable& plans_;
     const ResolvedTable& resolved_;
     mutable LineWeights weights_[4];
