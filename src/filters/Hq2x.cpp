@@ -28,23 +28,36 @@ using PaddedRow = std::array<std::uint16_t, kPadded>;
 // How two pixels compare, one byte per pair: bit 0 set when they are unequal, bit 1 when they
 // are Different. The YUV test is done on the RGB565 fields: with red and blue R, B in 0..31
 // and green G in 0..63, the table's Y, U and V are 2R + G + 2B, 128 + 2(R - B) and
-// 128 - R + G - B exactly, so their gaps follow from the field gaps without a lookup, and
-// every pair is compared once per frame in plain loops the compiler vectorises.
+// 128 - R + G - B exactly, so each row's Y, U and V are worked out once without a lookup,
+// and every pair is compared once per frame in plain loops the compiler vectorises.
 constexpr int kUnequalBit = 0, kDifferentBit = 1;
 
-inline std::uint8_t Compare(std::uint16_t a, std::uint16_t b) {
+// A row's Y, U and V less their constant offsets (mod 2^16), for the comparisons.
+struct YuvRow {
+    std::array<std::uint16_t, kPadded> y, u, v;
+    void Load(const PaddedRow& row) {
+        for (int k = 0; k < kPadded; ++k) {
+            const std::size_t i = static_cast<std::size_t>(k);
+            const unsigned r = row[i] >> 11, g = (row[i] >> 5) & 0x3F, b = row[i] & 0x1F;
+            y[i] = static_cast<std::uint16_t>(2 * r + g + 2 * b);
+            u[i] = static_cast<std::uint16_t>(2 * r - 2 * b);
+            v[i] = static_cast<std::uint16_t>(g - r - b);
+        }
+    }
+};
+
+// Compares pixel i of row p with pixel j of row q.
+inline std::uint8_t Compare(const PaddedRow& p, const YuvRow& py, std::size_t i, const PaddedRow& q,
+                            const YuvRow& qy, std::size_t j) {
     // 16-bit lanes throughout; a gap g exceeds limit t exactly when (g + t) mod 2^16 > 2t.
     using U16 = std::uint16_t;
-    const U16 dr = static_cast<U16>((a >> 11) - (b >> 11));
-    const U16 dg = static_cast<U16>(((a >> 5) & 0x3F) - ((b >> 5) & 0x3F));
-    const U16 db = static_cast<U16>((a & 0x1F) - (b & 0x1F));
-    const U16 dy = static_cast<U16>(2 * dr + dg + 2 * db + hq2x::kYThreshold);
-    const U16 du = static_cast<U16>(2 * (dr - db) + hq2x::kUThreshold);
-    const U16 dv = static_cast<U16>(dg - dr - db + hq2x::kVThreshold);
+    const U16 dy = static_cast<U16>(py.y[i] - qy.y[j] + hq2x::kYThreshold);
+    const U16 du = static_cast<U16>(py.u[i] - qy.u[j] + hq2x::kUThreshold);
+    const U16 dv = static_cast<U16>(py.v[i] - qy.v[j] + hq2x::kVThreshold);
     const unsigned different = static_cast<unsigned>(dy > 2 * hq2x::kYThreshold) |
                                static_cast<unsigned>(du > 2 * hq2x::kUThreshold) |
                                static_cast<unsigned>(dv > 2 * hq2x::kVThreshold);
-    return static_cast<std::uint8_t>(static_cast<unsigned>(a != b) << kUnequalBit |
+    return static_cast<std::uint8_t>(static_cast<unsigned>(p[i] != q[j]) << kUnequalBit |
                                      different << kDifferentBit);
 }
 
@@ -57,11 +70,12 @@ struct RowPairs {
     Comparisons right;
     Comparisons left;
 
-    void Compute(const PaddedRow& p, const PaddedRow& q, bool diagonals) {
-        for (int k = 0; k < kPadded; ++k) down[k] = Compare(p[k], q[k]);
+    void Compute(const PaddedRow& p, const YuvRow& py, const PaddedRow& q, const YuvRow& qy,
+                 bool diagonals) {
+        for (std::size_t k = 0; k < kPadded; ++k) down[k] = Compare(p, py, k, q, qy, k);
         if (!diagonals) return;
-        for (int k = 0; k < kPadded - 1; ++k) right[k] = Compare(p[k], q[k + 1]);
-        for (int k = 0; k < kPadded - 1; ++k) left[k] = Compare(p[k + 1], q[k]);
+        for (std::size_t k = 0; k + 1 < kPadded; ++k) right[k] = Compare(p, py, k, q, qy, k + 1);
+        for (std::size_t k = 0; k + 1 < kPadded; ++k) left[k] = Compare(p, py, k + 1, q, qy, k);
     }
 
     // Two equal rows: no pixel unequal straight down, and across the diagonals the
@@ -328,15 +342,18 @@ template <typename Depth> class Scaler {
             std::memcpy(row.data() + 1, src, kWidth * sizeof(std::uint16_t));
             row[kPadded - 1] = src[kWidth - 1];
         };
-        const auto computeAcross = [&](const PaddedRow& c) {
-            for (int k = 0; k < kPadded - 1; ++k) across[k] = Compare(c[k], c[k + 1]);
+        YuvRow yuv[3];
+        const auto computeAcross = [&](const PaddedRow& c, const YuvRow& cy) {
+            for (std::size_t k = 0; k + 1 < kPadded; ++k)
+                across[k] = Compare(c, cy, k, c, cy, k + 1);
         };
         int above = 0, centre = 1, below = 2, up = 0, down = 1;
         load(centre, 0);
         rows[above] = rows[centre]; // the first row sees itself above
         // A row's channels are split only once a row beside it needs blends.
         bool split[3] = {false, false, false};
-        computeAcross(rows[centre]);
+        yuv[centre].Load(rows[centre]);
+        computeAcross(rows[centre], yuv[centre]);
         pairs[up].FromEqualRows(across, filter);
         for (int y = 0; y < kHeight; ++y) {
             if (y + 1 < kHeight)
@@ -347,9 +364,11 @@ template <typename Depth> class Scaler {
             const bool belowEqual = rows[below] == rows[centre];
             split[below] = false;
             if (belowEqual) {
+                yuv[below] = yuv[centre];
                 pairs[down].FromEqualRows(across, filter);
             } else {
-                pairs[down].Compute(rows[centre], rows[below], filter);
+                yuv[below].Load(rows[below]);
+                pairs[down].Compute(rows[centre], yuv[centre], rows[below], yuv[below], filter);
             }
             AssembleInfo(across, pairs[up], pairs[down], filter, info);
             std::uint8_t* upper = dest_ + 2 * y * pitch_;
@@ -371,7 +390,7 @@ template <typename Depth> class Scaler {
             std::swap(up, down);
             const int oldAbove = above;
             above = centre, centre = below, below = oldAbove;
-            if (!belowEqual) computeAcross(rows[centre]);
+            if (!belowEqual) computeAcross(rows[centre], yuv[centre]);
         }
     }
 
