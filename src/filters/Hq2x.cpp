@@ -25,7 +25,7 @@ constexpr int kWidth = kHq2xSourceWidth, kHeight = kHq2xSourceHeight;
 constexpr int kPadded = kWidth + 2;
 using PaddedRow = std::array<std::uint16_t, kPadded>;
 
-// How two pixels compare, one byte per pair: bit 0 set when they are unequal, bit 1 when they
+// How two pixels compare, one word per pair: bit 0 set when they are unequal, bit 1 when they
 // are Different. The YUV test is done on the RGB565 fields: with red and blue R, B in 0..31
 // and green G in 0..63, the table's Y, U and V are 2R + G + 2B, 128 + 2(R - B) and
 // 128 - R + G - B exactly, so each row's Y, U and V are worked out once without a lookup,
@@ -47,8 +47,8 @@ struct YuvRow {
 };
 
 // Compares pixel i of row p with pixel j of row q.
-inline std::uint8_t Compare(const PaddedRow& p, const YuvRow& py, std::size_t i, const PaddedRow& q,
-                            const YuvRow& qy, std::size_t j) {
+inline std::uint16_t Compare(const PaddedRow& p, const YuvRow& py, std::size_t i,
+                             const PaddedRow& q, const YuvRow& qy, std::size_t j) {
     // 16-bit lanes throughout; a gap g exceeds limit t exactly when (g + t) mod 2^16 > 2t.
     using U16 = std::uint16_t;
     const U16 dy = static_cast<U16>(py.y[i] - qy.y[j] + hq2x::kYThreshold);
@@ -57,11 +57,11 @@ inline std::uint8_t Compare(const PaddedRow& p, const YuvRow& py, std::size_t i,
     const unsigned different = static_cast<unsigned>(dy > 2 * hq2x::kYThreshold) |
                                static_cast<unsigned>(du > 2 * hq2x::kUThreshold) |
                                static_cast<unsigned>(dv > 2 * hq2x::kVThreshold);
-    return static_cast<std::uint8_t>(static_cast<unsigned>(p[i] != q[j]) << kUnequalBit |
-                                     different << kDifferentBit);
+    return static_cast<std::uint16_t>(static_cast<unsigned>(p[i] != q[j]) << kUnequalBit |
+                                      different << kDifferentBit);
 }
 
-using Comparisons = std::array<std::uint8_t, kPadded>;
+using Comparisons = std::array<std::uint16_t, kPadded>;
 
 // The comparisons between two neighbouring rows P (upper) and Q (lower), padded indices:
 // down[k] compares P[k] with Q[k], right[k] P[k] with Q[k + 1], left[k] P[k + 1] with Q[k].
@@ -96,7 +96,7 @@ constexpr unsigned kCrossW2 = 1, kCrossW4 = 2, kCrossW6 = 4, kCrossW8 = 8;
 using RowInfo = std::array<std::uint16_t, kWidth>;
 
 // Bit `which` of a comparison, moved to bit `to`.
-template <int which, int to> inline std::uint16_t Bit(std::uint8_t code) {
+template <int which, int to> inline std::uint16_t Bit(std::uint16_t code) {
     return static_cast<std::uint16_t>(((code >> which) & 1) << to);
 }
 
