@@ -1,6 +1,7 @@
 #include "filters/Hq2x.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <type_traits>
 #include <utility>
@@ -24,30 +25,43 @@ constexpr int kWidth = kHq2xSourceWidth, kHeight = kHq2xSourceHeight;
 constexpr int kPadded = kWidth + 2;
 using PaddedRow = std::array<std::uint16_t, kPadded>;
 
-// How two pixels compare, one byte per pair: bit 0 set when they are unequal, bit 1 when they
+// How two pixels compare, one word per pair: bit 0 set when they are unequal, bit 1 when they
 // are Different. The YUV test is done on the RGB565 fields: with red and blue R, B in 0..31
 // and green G in 0..63, the table's Y, U and V are 2R + G + 2B, 128 + 2(R - B) and
-// 128 - R + G - B exactly, so their gaps follow from the field gaps without a lookup, and
-// every pair is compared once per frame in plain loops the compiler vectorises.
+// 128 - R + G - B exactly, so each row's Y, U and V are worked out once without a lookup,
+// and every pair is compared once per frame in plain loops the compiler vectorises.
 constexpr int kUnequalBit = 0, kDifferentBit = 1;
 
-inline std::uint8_t Compare(std::uint16_t a, std::uint16_t b) {
+// A row's Y, U and V less their constant offsets (mod 2^16), for the comparisons.
+struct YuvRow {
+    std::array<std::uint16_t, kPadded> y, u, v;
+    void Load(const PaddedRow& row) {
+        for (int k = 0; k < kPadded; ++k) {
+            const std::size_t i = static_cast<std::size_t>(k);
+            const unsigned r = row[i] >> 11, g = (row[i] >> 5) & 0x3F, b = row[i] & 0x1F;
+            y[i] = static_cast<std::uint16_t>(2 * r + g + 2 * b);
+            u[i] = static_cast<std::uint16_t>(2 * r - 2 * b);
+            v[i] = static_cast<std::uint16_t>(g - r - b);
+        }
+    }
+};
+
+// Compares pixel i of row p with pixel j of row q.
+inline std::uint16_t Compare(const PaddedRow& p, const YuvRow& py, std::size_t i,
+                             const PaddedRow& q, const YuvRow& qy, std::size_t j) {
     // 16-bit lanes throughout; a gap g exceeds limit t exactly when (g + t) mod 2^16 > 2t.
     using U16 = std::uint16_t;
-    const U16 dr = static_cast<U16>((a >> 11) - (b >> 11));
-    const U16 dg = static_cast<U16>(((a >> 5) & 0x3F) - ((b >> 5) & 0x3F));
-    const U16 db = static_cast<U16>((a & 0x1F) - (b & 0x1F));
-    const U16 dy = static_cast<U16>(2 * dr + dg + 2 * db + hq2x::kYThreshold);
-    const U16 du = static_cast<U16>(2 * (dr - db) + hq2x::kUThreshold);
-    const U16 dv = static_cast<U16>(dg - dr - db + hq2x::kVThreshold);
+    const U16 dy = static_cast<U16>(py.y[i] - qy.y[j] + hq2x::kYThreshold);
+    const U16 du = static_cast<U16>(py.u[i] - qy.u[j] + hq2x::kUThreshold);
+    const U16 dv = static_cast<U16>(py.v[i] - qy.v[j] + hq2x::kVThreshold);
     const unsigned different = static_cast<unsigned>(dy > 2 * hq2x::kYThreshold) |
                                static_cast<unsigned>(du > 2 * hq2x::kUThreshold) |
                                static_cast<unsigned>(dv > 2 * hq2x::kVThreshold);
-    return static_cast<std::uint8_t>(static_cast<unsigned>(a != b) << kUnequalBit |
-                                     different << kDifferentBit);
+    return static_cast<std::uint16_t>(static_cast<unsigned>(p[i] != q[j]) << kUnequalBit |
+                                      different << kDifferentBit);
 }
 
-using Comparisons = std::array<std::uint8_t, kPadded>;
+using Comparisons = std::array<std::uint16_t, kPadded>;
 
 // The comparisons between two neighbouring rows P (upper) and Q (lower), padded indices:
 // down[k] compares P[k] with Q[k], right[k] P[k] with Q[k + 1], left[k] P[k + 1] with Q[k].
@@ -56,11 +70,21 @@ struct RowPairs {
     Comparisons right;
     Comparisons left;
 
-    void Compute(const PaddedRow& p, const PaddedRow& q, bool diagonals) {
-        for (int k = 0; k < kPadded; ++k) down[k] = Compare(p[k], q[k]);
+    void Compute(const PaddedRow& p, const YuvRow& py, const PaddedRow& q, const YuvRow& qy,
+                 bool diagonals) {
+        for (std::size_t k = 0; k < kPadded; ++k) down[k] = Compare(p, py, k, q, qy, k);
         if (!diagonals) return;
-        for (int k = 0; k < kPadded - 1; ++k) right[k] = Compare(p[k], q[k + 1]);
-        for (int k = 0; k < kPadded - 1; ++k) left[k] = Compare(p[k + 1], q[k]);
+        for (std::size_t k = 0; k + 1 < kPadded; ++k) right[k] = Compare(p, py, k, q, qy, k + 1);
+        for (std::size_t k = 0; k + 1 < kPadded; ++k) left[k] = Compare(p, py, k + 1, q, qy, k);
+    }
+
+    // Two equal rows: no pixel unequal straight down, and across the diagonals the
+    // comparisons within the row (the test is symmetric).
+    void FromEqualRows(const Comparisons& across, bool diagonals) {
+        down.fill(0);
+        if (!diagonals) return;
+        right = across;
+        left = across;
     }
 };
 
@@ -72,7 +96,7 @@ constexpr unsigned kCrossW2 = 1, kCrossW4 = 2, kCrossW6 = 4, kCrossW8 = 8;
 using RowInfo = std::array<std::uint16_t, kWidth>;
 
 // Bit `which` of a comparison, moved to bit `to`.
-template <int which, int to> inline std::uint16_t Bit(std::uint8_t code) {
+template <int which, int to> inline std::uint16_t Bit(std::uint16_t code) {
     return static_cast<std::uint16_t>(((code >> which) & 1) << to);
 }
 
@@ -188,32 +212,126 @@ const PlanTable& Plans() {
     return plans;
 }
 
-// A colour spread to 16-bit lanes: red in bits 32-39, green 16-23, blue 0-7.
-using Spread = std::uint64_t;
-constexpr Spread kLaneMask = 0x000000FF00FF00FFull;
+// Each output pixel blends its block's centre with at most the three neighbours on its own
+// side: the diagonal, the vertical and the horizontal one (upper left: w1, w2, w4). Its step
+// resolved into weights of those four, per plan, corner and answer of its neighbour test, so
+// that a row's blends become one multiply-add over whole rows.
+struct Weights {
+    std::uint16_t c = 16, d = 0, v = 0, h = 0;
+};
+// A resolved step packed in 16 bits: the diagonal, vertical and horizontal weights in bits
+// 0-3, 4-7 and 8-11 (the centre takes the rest of 16), bit 12 set for the 16-bit output's
+// halving blends. A pixel's four corners sit in one 64-bit word, upper left lowest, looked up
+// by plan and the four Different tests between orthogonal neighbours.
+using StepCode = std::uint16_t;
+constexpr StepCode kHalvesCode = 0x1000;
+constexpr std::uint64_t kHalvesCodes = 0x1000100010001000ull;
+constexpr int kTestShift = 8; // the four tests in info bits 8-11
+using ResolvedTable = std::array<std::uint64_t, (256 + 16) * 16>;
 
-inline Spread SpreadOf(std::uint16_t v) {
-    return static_cast<Spread>((v >> 11) << 3) << 32 |
-           static_cast<Spread>(((v >> 5) & 0x3F) << 2) << 16 | static_cast<Spread>((v & 0x1F) << 3);
-}
-inline std::uint32_t WideOf(Spread s) {
-    return static_cast<std::uint32_t>((s & 0xFF) | (s >> 8 & 0xFF00) | (s >> 16 & 0xFF0000));
-}
-inline std::uint32_t Rgb565Of(Spread s) {
-    return static_cast<std::uint32_t>((s >> 24 & 0xF800) | (s >> 13 & 0x07E0) | (s >> 3 & 0x1F));
+constexpr std::uint8_t kDiagonal[hq2x::kCorners] = {kW1, kW3, kW7, kW9};
+constexpr std::uint8_t kVertical[hq2x::kCorners] = {kW2, kW2, kW8, kW8};
+constexpr std::uint8_t kHorizontal[hq2x::kCorners] = {kW4, kW6, kW4, kW6};
+
+Weights WeightsOf(const Step& step, int corner) {
+    Weights w;
+    w.c = step.wa;
+    const auto add = [&](std::uint8_t slot, std::uint16_t weight) {
+        if (slot == kDiagonal[corner])
+            w.d = static_cast<std::uint16_t>(w.d + weight);
+        else if (slot == kVertical[corner])
+            w.v = static_cast<std::uint16_t>(w.v + weight);
+        else if (slot == kHorizontal[corner])
+            w.h = static_cast<std::uint16_t>(w.h + weight);
+        else
+            w.c = static_cast<std::uint16_t>(w.c + weight);
+    };
+    add(step.x, step.wb);
+    add(step.y, step.wc);
+    return w;
 }
 
-using SpreadRow = std::array<Spread, kPadded>;
+StepCode CodeOf(const Step& step, int corner) {
+    const Weights w = WeightsOf(step, corner);
+    return static_cast<StepCode>(w.d | w.v << 4 | w.h << 8 |
+                                 (step.kind != Kind::Wide ? kHalvesCode : 0));
+}
+
+ResolvedTable BuildResolved() {
+    ResolvedTable table{};
+    const PlanTable& plans = Plans();
+    for (std::size_t p = 0; p < plans.size(); ++p) {
+        for (unsigned tests = 0; tests < 16; ++tests) {
+            std::uint64_t codes = 0;
+            for (int k = 0; k < hq2x::kCorners; ++k) {
+                const CornerPlan& plan = plans[p][static_cast<std::size_t>(k)];
+                const bool different = ((tests << kTestShift) & plan.pairBit) != 0;
+                const StepCode code = CodeOf(different ? plan.ifDifferent : plan.otherwise, k);
+                codes |= static_cast<std::uint64_t>(code) << (16 * k);
+            }
+            table[p * 16 + tests] = codes;
+        }
+    }
+    return table;
+}
+
+const ResolvedTable& Resolved() {
+    static const ResolvedTable table = BuildResolved();
+    return table;
+}
+
+// A row's colours as separate 8-bit channels (the RGB565 fields widened as the wide colours do).
+struct Planes {
+    std::array<std::uint16_t, kPadded> r, g, b;
+    void Load(const PaddedRow& row) {
+        for (int k = 0; k < kPadded; ++k) {
+            const unsigned v = row[static_cast<std::size_t>(k)];
+            r[static_cast<std::size_t>(k)] = static_cast<std::uint16_t>((v >> 11) << 3);
+            g[static_cast<std::size_t>(k)] = static_cast<std::uint16_t>(((v >> 5) & 0x3F) << 2);
+            b[static_cast<std::size_t>(k)] = static_cast<std::uint16_t>((v & 0x1F) << 3);
+        }
+    }
+};
+
+// The weights of one output line, even (left) and odd (right) pixels apart.
+struct LineWeights {
+    std::array<std::uint16_t, kWidth> c, d, v, h;
+    void Decode(const std::array<StepCode, kWidth>& codes) {
+        for (int x = 0; x < kWidth; ++x) {
+            const std::size_t i = static_cast<std::size_t>(x);
+            const StepCode code = codes[i];
+            d[i] = code & 15, v[i] = code >> 4 & 15, h[i] = code >> 8 & 15;
+            c[i] = static_cast<std::uint16_t>(16 - d[i] - v[i] - h[i]);
+        }
+    }
+};
+
+// One channel of one half line: the centre at centre[x + 1], the horizontal neighbour at
+// centre[x + side], the vertical at next[x + 1] and the diagonal at next[x + side].
+inline void BlendChannel(const LineWeights& w, const std::uint16_t* centre,
+                         const std::uint16_t* next, int side, std::uint16_t* out) {
+    // Sums stay below 16 x 256, so 16-bit lanes hold them exactly.
+    using U16 = std::uint16_t;
+    const std::uint16_t* nextSide = next + side;
+    const std::uint16_t* centreSide = centre + side;
+    for (int x = 0; x < kWidth; ++x) {
+        const std::size_t i = static_cast<std::size_t>(x);
+        const U16 sum = static_cast<U16>(
+            static_cast<U16>(w.c[i] * centre[i + 1]) + static_cast<U16>(w.d[i] * nextSide[i]) +
+            static_cast<U16>(w.v[i] * next[i + 1]) + static_cast<U16>(w.h[i] * centreSide[i]));
+        out[i] = static_cast<U16>(sum >> 4);
+    }
+}
 
 template <typename Depth> class Scaler {
   public:
     Scaler(std::uint8_t* dest, std::ptrdiff_t pitch)
-        : yuv_(hq2x::RgbToYuvTable()), plans_(Plans()), dest_(dest), pitch_(pitch) {}
+        : plans_(Plans()), resolved_(Resolved()), dest_(dest), pitch_(pitch) {}
 
-    void Run(const std::uint16_t* source, bool filter) {
+    [[gnu::noinline]] void Run(const std::uint16_t* source, bool filter) {
         // Rows rotate through three buffers: above, centre, below.
         PaddedRow rows[3];
-        SpreadRow spread[3];
+        Planes planes[3];
         RowPairs pairs[2];
         Comparisons across{};
         RowInfo info;
@@ -223,37 +341,56 @@ template <typename Depth> class Scaler {
             row[0] = src[0];
             std::memcpy(row.data() + 1, src, kWidth * sizeof(std::uint16_t));
             row[kPadded - 1] = src[kWidth - 1];
-            if (filter) {
-                for (int k = 0; k < kPadded; ++k) spread[slot][k] = SpreadOf(row[k]);
-            }
+        };
+        YuvRow yuv[3];
+        const auto computeAcross = [&](const PaddedRow& c, const YuvRow& cy) {
+            for (std::size_t k = 0; k + 1 < kPadded; ++k)
+                across[k] = Compare(c, cy, k, c, cy, k + 1);
         };
         int above = 0, centre = 1, below = 2, up = 0, down = 1;
         load(centre, 0);
         rows[above] = rows[centre]; // the first row sees itself above
-        if (filter) spread[above] = spread[centre];
-        pairs[up].Compute(rows[above], rows[centre], filter);
+        // A row's channels are split only once a row beside it needs blends.
+        bool split[3] = {false, false, false};
+        yuv[centre].Load(rows[centre]);
+        computeAcross(rows[centre], yuv[centre]);
+        pairs[up].FromEqualRows(across, filter);
         for (int y = 0; y < kHeight; ++y) {
-            if (y + 1 < kHeight) {
+            if (y + 1 < kHeight)
                 load(below, y + 1);
-            } else {
+            else
                 rows[below] = rows[centre]; // the last row sees itself below
-                if (filter) spread[below] = spread[centre];
+            // Runs of equal rows, common in real pictures, reuse the comparisons.
+            const bool belowEqual = rows[below] == rows[centre];
+            split[below] = false;
+            if (belowEqual) {
+                yuv[below] = yuv[centre];
+                pairs[down].FromEqualRows(across, filter);
+            } else {
+                yuv[below].Load(rows[below]);
+                pairs[down].Compute(rows[centre], yuv[centre], rows[below], yuv[below], filter);
             }
-            pairs[down].Compute(rows[centre], rows[below], filter);
-            const PaddedRow& c = rows[centre];
-            for (int k = 0; k < kPadded - 1; ++k) across[k] = Compare(c[k], c[k + 1]);
             AssembleInfo(across, pairs[up], pairs[down], filter, info);
             std::uint8_t* upper = dest_ + 2 * y * pitch_;
             std::uint8_t* lower = upper + pitch_;
-            const Rows r{rows[above], c, rows[below], spread[above], spread[centre], spread[below]};
-            if (filter) {
-                FilterRow(r, info, upper, lower);
+            const PaddedRow& c = rows[centre];
+            const Rows r{rows[above], c, rows[below], planes[above], planes[centre], planes[below]};
+            if (!NeedsBlends(info, filter)) {
+                Double(c, upper, lower);
             } else {
-                PlainRow(r, info, upper, lower);
+                for (const int slot : {above, centre, below}) {
+                    if (!split[slot]) planes[slot].Load(rows[slot]), split[slot] = true;
+                }
+                if (filter) {
+                    FilterRow<true>(r, info, upper, lower);
+                } else {
+                    FilterRow<false>(r, info, upper, lower);
+                }
             }
             std::swap(up, down);
             const int oldAbove = above;
             above = centre, centre = below, below = oldAbove;
+            if (!belowEqual) computeAcross(rows[centre], yuv[centre]);
         }
     }
 
@@ -262,95 +399,128 @@ template <typename Depth> class Scaler {
         const PaddedRow& a;
         const PaddedRow& c;
         const PaddedRow& b;
-        const SpreadRow& sa;
-        const SpreadRow& sc;
-        const SpreadRow& sb;
+        const Planes& pa;
+        const Planes& pc;
+        const Planes& pb;
     };
 
-    // One output pixel: the plan's step, chosen by its neighbour test, applied.
-    std::uint32_t Corner(const CornerPlan& plan, unsigned info, const std::uint16_t* w,
-                         const Spread* s) const {
-        bool different;
-        if (plan.testA == plan.testB) [[likely]] {
-            different = (info & plan.pairBit) != 0;
-        } else {
-            different = hq2x::Different(yuv_, w[plan.testA], w[plan.testB]);
-        }
-        const Step& step = different ? plan.ifDifferent : plan.otherwise;
-        const Spread mixed =
-            ((step.wa * s[kW5] + step.wb * s[step.x] + step.wc * s[step.y]) >> 4) & kLaneMask;
-        if constexpr (Depth::kBytes == 2) {
-            // Copies and the finer blends narrow the wide result; the 3:1 and 2:1:1 blends
-            // halve on the packed value.
-            const std::uint32_t halves1 = Depth::Interp1(w[kW5], w[step.x]);
-            const std::uint32_t halves2 = Depth::Interp2(w[kW5], w[step.x], w[step.y]);
-            return step.kind == Kind::Halves1   ? halves1
-                   : step.kind == Kind::Halves2 ? halves2
-                                                : Rgb565Of(mixed);
-        } else {
-            return WideOf(mixed);
-        }
-    }
-
-    void Apply(const BlockPlan& plan, unsigned info, const Rows& r, int x, std::uint8_t* upper,
-               std::uint8_t* lower) const {
-        const std::size_t i = static_cast<std::size_t>(x);
-        const std::uint16_t w[9] = {r.a[i],     r.a[i + 1], r.a[i + 2], r.c[i],    r.c[i + 1],
-                                    r.c[i + 2], r.b[i],     r.b[i + 1], r.b[i + 2]};
-        const Spread s[9] = {r.sa[i],     r.sa[i + 1], r.sa[i + 2], r.sc[i],    r.sc[i + 1],
-                             r.sc[i + 2], r.sb[i],     r.sb[i + 1], r.sb[i + 2]};
-        Depth::StorePair(upper, Corner(plan[0], info, w, s), Corner(plan[1], info, w, s));
-        Depth::StorePair(lower, Corner(plan[2], info, w, s), Corner(plan[3], info, w, s));
-    }
-
+    // With the filter off, pixels with a Different orthogonal neighbour stay plain.
+    template <bool kFilter>
     void FilterRow(const Rows& r, const RowInfo& info, std::uint8_t* upper,
                    std::uint8_t* lower) const {
-        for (int x = 0; x < kWidth; ++x, upper += 2 * Depth::kBytes, lower += 2 * Depth::kBytes) {
-            const unsigned i = info[static_cast<std::size_t>(x)];
-            if (i == 0) {
-                // Every neighbour equal or alike, none unequal across: a plain block.
-                const std::uint32_t c5 = Plain(r.c[static_cast<std::size_t>(x) + 1]);
-                Depth::StorePair(upper, c5, c5);
-                Depth::StorePair(lower, c5, c5);
-                continue;
+
+        // Each pixel's four steps resolved to weights, line by line and even/odd apart.
+        int fixes = 0;
+        for (int x = 0; x < kWidth; ++x) {
+            const std::size_t ix = static_cast<std::size_t>(x);
+            const unsigned i = info[ix];
+            const unsigned plan = PlanOf<kFilter>(i);
+            const std::uint64_t codes = resolved_[plan * 16 + (i >> kTestShift & 15)];
+            codes_[0][ix] = static_cast<StepCode>(codes);
+            codes_[1][ix] = static_cast<StepCode>(codes >> 16);
+            codes_[2][ix] = static_cast<StepCode>(codes >> 32);
+            codes_[3][ix] = static_cast<StepCode>(codes >> 48);
+            if constexpr (Depth::kBytes == 2) {
+                // The 16-bit 3:1 and 2:1:1 blends halve on the packed value: done apart.
+                fixes_[static_cast<std::size_t>(fixes)] = static_cast<std::uint16_t>(x);
+                fixes += (codes & kHalvesCodes) != 0;
             }
-            const unsigned plan =
-                (i & hq2x::kOrthogonalBits) != 0 ? (i & 0xFF) : kFastPlans + (i >> kCrossShift);
-            Apply(plans_[plan], i, r, x, upper, lower);
+        }
+        LineWeights& ue = weights_[0];
+        LineWeights& uo = weights_[1];
+        LineWeights& le = weights_[2];
+        LineWeights& lo = weights_[3];
+        for (int k = 0; k < hq2x::kCorners; ++k) {
+            weights_[k].Decode(codes_[static_cast<std::size_t>(k)]);
+        }
+        BlendLine(r.pc, r.pa, ue, uo, upper);
+        BlendLine(r.pc, r.pb, le, lo, lower);
+        if constexpr (Depth::kBytes == 2) {
+            for (int f = 0; f < fixes; ++f) {
+                const int x = fixes_[static_cast<std::size_t>(f)];
+                const std::size_t ix = static_cast<std::size_t>(x);
+                const unsigned i = info[ix];
+                const unsigned plan = PlanOf<kFilter>(i);
+                const std::uint16_t w[9] = {r.a[ix], r.a[ix + 1], r.a[ix + 2],
+                                            r.c[ix], r.c[ix + 1], r.c[ix + 2],
+                                            r.b[ix], r.b[ix + 1], r.b[ix + 2]};
+                for (int k = 0; k < hq2x::kCorners; ++k) {
+                    const CornerPlan& cp = plans_[plan][static_cast<std::size_t>(k)];
+                    const Step& step = (i & cp.pairBit) != 0 ? cp.ifDifferent : cp.otherwise;
+                    if (step.kind == Kind::Wide) continue;
+                    const std::uint32_t v = step.kind == Kind::Halves1
+                                                ? Depth::Interp1(w[kW5], w[step.x])
+                                                : Depth::Interp2(w[kW5], w[step.x], w[step.y]);
+                    std::uint8_t* line = k < 2 ? upper : lower;
+                    hq2x::StoreLow<2>(line + 2 * (2 * x + (k & 1)), v);
+                }
+            }
         }
     }
 
-    // Filter off: a pixel keeps its colour unless all its orthogonal neighbours are similar
-    // and one of them is unequal, where the blends of the similar neighbours still apply. A
-    // row without such a pixel is a plain copy.
-    void PlainRow(const Rows& r, const RowInfo& info, std::uint8_t* upper,
-                  std::uint8_t* lower) const {
-        unsigned blended = 0;
-        for (int x = 0; x < kWidth; ++x) {
-            const unsigned i = info[static_cast<std::size_t>(x)];
-            blended |=
-                static_cast<unsigned>((i >> kCrossShift) != 0 && (i & hq2x::kOrthogonalBits) == 0);
+    template <bool kFilter> static unsigned PlanOf(unsigned i) {
+        if ((i & hq2x::kOrthogonalBits) == 0) return kFastPlans + (i >> kCrossShift);
+        return kFilter ? (i & 0xFF) : kFastPlans;
+    }
+
+    // One output line from the centre row and the row above or below it.
+    void BlendLine(const Planes& c, const Planes& n, const LineWeights& even,
+                   const LineWeights& odd, std::uint8_t* out) const {
+        std::uint16_t er[kWidth], eg[kWidth], eb[kWidth], odr[kWidth], og[kWidth], ob[kWidth];
+        BlendChannel(even, c.r.data(), n.r.data(), 0, er);
+        BlendChannel(even, c.g.data(), n.g.data(), 0, eg);
+        BlendChannel(even, c.b.data(), n.b.data(), 0, eb);
+        BlendChannel(odd, c.r.data(), n.r.data(), 2, odr);
+        BlendChannel(odd, c.g.data(), n.g.data(), 2, og);
+        BlendChannel(odd, c.b.data(), n.b.data(), 2, ob);
+        if constexpr (Depth::kBytes == 2) {
+            std::uint16_t line[2 * kWidth];
+            for (int x = 0; x < kWidth; ++x) {
+                const std::size_t i = static_cast<std::size_t>(x);
+                line[2 * i] =
+                    static_cast<std::uint16_t>((er[i] >> 3) << 11 | (eg[i] >> 2) << 5 | eb[i] >> 3);
+                line[2 * i + 1] = static_cast<std::uint16_t>((odr[i] >> 3) << 11 |
+                                                             (og[i] >> 2) << 5 | ob[i] >> 3);
+            }
+            std::memcpy(out, line, sizeof line);
+        } else if constexpr (Depth::kBytes == 4) {
+            std::uint32_t line[2 * kWidth];
+            for (int x = 0; x < kWidth; ++x) {
+                const std::size_t i = static_cast<std::size_t>(x);
+                line[2 * i] = static_cast<std::uint32_t>(er[i]) << 16 |
+                              static_cast<std::uint32_t>(eg[i]) << 8 | eb[i];
+                line[2 * i + 1] = static_cast<std::uint32_t>(odr[i]) << 16 |
+                                  static_cast<std::uint32_t>(og[i]) << 8 | ob[i];
+            }
+            std::memcpy(out, line, sizeof line);
+        } else {
+            std::uint8_t line[6 * kWidth];
+            for (int x = 0; x < kWidth; ++x) {
+                const std::size_t i = static_cast<std::size_t>(x);
+                std::uint8_t* p = line + 6 * i;
+                p[0] = static_cast<std::uint8_t>(eb[i]), p[1] = static_cast<std::uint8_t>(eg[i]);
+                p[2] = static_cast<std::uint8_t>(er[i]), p[3] = static_cast<std::uint8_t>(ob[i]);
+                p[4] = static_cast<std::uint8_t>(og[i]), p[5] = static_cast<std::uint8_t>(odr[i]);
+            }
+            std::memcpy(out, line, sizeof line);
         }
-        if (blended == 0) {
-            Double(r.c, upper, lower);
-            return;
-        }
-        SpreadRow sa, sc, sb;
-        for (int k = 0; k < kPadded; ++k) {
-            sa[k] = SpreadOf(r.a[k]), sc[k] = SpreadOf(r.c[k]), sb[k] = SpreadOf(r.b[k]);
-        }
-        const Rows spread{r.a, r.c, r.b, sa, sc, sb};
-        for (int x = 0; x < kWidth; ++x, upper += 2 * Depth::kBytes, lower += 2 * Depth::kBytes) {
-            const unsigned i = info[static_cast<std::size_t>(x)];
-            const unsigned cross = i >> kCrossShift;
-            if (cross != 0 && (i & hq2x::kOrthogonalBits) == 0) {
-                Apply(plans_[kFastPlans + cross], i, spread, x, upper, lower);
-            } else {
-                const std::uint32_t c5 = Plain(r.c[static_cast<std::size_t>(x) + 1]);
-                Depth::StorePair(upper, c5, c5);
-                Depth::StorePair(lower, c5, c5);
+    }
+
+    // Whether any pixel of the row is more than a plain block: with the filter on, one with
+    // a neighbour Different or unequal across; with it off, one whose orthogonal neighbours
+    // are all alike and one of them unequal.
+    static bool NeedsBlends(const RowInfo& info, bool filter) {
+        unsigned any = 0;
+        if (filter) {
+            for (int x = 0; x < kWidth; ++x) any |= info[static_cast<std::size_t>(x)];
+        } else {
+            for (int x = 0; x < kWidth; ++x) {
+                const unsigned i = info[static_cast<std::size_t>(x)];
+                any |= static_cast<unsigned>((i >> kCrossShift) != 0 &&
+                                             (i & hq2x::kOrthogonalBits) == 0);
             }
         }
+        return any != 0;
     }
 
     static std::uint32_t Plain(std::uint16_t v) {
@@ -385,8 +555,11 @@ template <typename Depth> class Scaler {
         }
     }
 
-    const hq2x::YuvTable& yuv_;
     const PlanTable& plans_;
+    const ResolvedTable& resolved_;
+    mutable LineWeights weights_[4];
+    mutable std::array<StepCode, kWidth> codes_[4];
+    mutable std::array<std::uint16_t, kWidth> fixes_;
     std::uint8_t* dest_;
     std::ptrdiff_t pitch_;
 };

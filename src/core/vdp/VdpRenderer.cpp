@@ -1,6 +1,7 @@
 // The scanline renderer: background, sprites, priorities and the left-column blank, drawn
 // from VRAM through the tile cache into one row of the frame buffer.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "core/vdp/Vdp.h"
@@ -17,6 +18,32 @@ constexpr int kScratchWidth = kScreenWidth + 8;
 
 // Tile rows in the name table; rows beyond fold back to the top.
 constexpr int kNameTableRows = 28;
+
+// The eight colour indices of a tile row from the tile cache, in screen order (byte k the
+// k-th pixel from the left), each masked to four bits.
+std::uint64_t OrderedIndices(const std::uint8_t* indices, bool flipped) {
+    std::uint64_t word = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        // The cache holds the leftmost pixel last unless the tile is flipped.
+        std::memcpy(&word, indices, sizeof word);
+        if (!flipped) word = __builtin_bswap64(word);
+    } else {
+        for (int k = 0; k < 8; ++k) {
+            const std::uint8_t index = flipped ? indices[k] : indices[7 - k];
+            word |= static_cast<std::uint64_t>(index) << (8 * k);
+        }
+    }
+    return word & 0x0F0F0F0F0F0F0F0Full;
+}
+
+// Byte k of value at p[k].
+void StoreBytes(std::uint8_t* p, std::uint64_t value) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, &value, sizeof value);
+    } else {
+        for (int k = 0; k < 8; ++k) p[k] = static_cast<std::uint8_t>(value >> (8 * k));
+    }
+}
 
 int FoldTileRow(int tileRow) {
     return tileRow > kNameTableRows - 1 ? tileRow - kNameTableRows : tileRow;
@@ -83,18 +110,25 @@ void T_VDP_CORE::DrawBackground(int line, std::uint16_t* pixels, const std::uint
         const int x0 = i * 8 + fine;
         std::uint16_t* out = pixels + x0;
 
-        // Left to right the pixels are bits 7..0 of the tile row, or 0..7 when flipped.
-        std::uint8_t ordered[8];
-        if (entry & kEntryHFlip) {
-            for (int k = 0; k < 8; ++k) ordered[k] = indices[k] & 0x0F;
-        } else {
-            for (int k = 0; k < 8; ++k) ordered[k] = indices[7 - k] & 0x0F;
-        }
-        for (int k = 0; k < 8; ++k) out[k] = pal[ordered[k]];
+        // Left to right the pixels are bits 7..0 of the tile row, or 0..7 when flipped: the
+        // eight colour indices go through one word, byte k the pixel at x0 + k.
+        const std::uint64_t ordered = OrderedIndices(indices, (entry & kEntryHFlip) != 0);
+        std::uint64_t next = ordered;
+        for (int k = 0; k < 8; ++k, next >>= 8) out[k] = pal[next & 0x0F];
         if (entry & kEntryPriority) {
-            for (int k = 0; k < 8; ++k) {
+            // Bytes 1 where the index is not 0 (each byte is below 0x10, so adding 0x7F sets
+            // its top bit exactly then).
+            const std::uint64_t opaque =
+                ((ordered + 0x7F7F7F7F7F7F7F7Full) >> 7) & 0x0101010101010101ull;
+            if (x0 + 8 <= kScreenWidth) {
+                // Tiles never overlap on a line, so the map is still 0 here.
+                StoreBytes(&PriorityMap[static_cast<std::size_t>(x0)], opaque);
+            } else {
                 // Pixels that wrap to the left edge do not take priority.
-                if (ordered[k] != 0 && x0 + k < kScreenWidth) PriorityMap[x0 + k] = 1;
+                for (int k = 0; x0 + k < kScreenWidth; ++k) {
+                    PriorityMap[static_cast<std::size_t>(x0 + k)] =
+                        static_cast<std::uint8_t>(opaque >> (8 * k));
+                }
             }
         }
     }
