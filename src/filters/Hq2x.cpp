@@ -1,12 +1,9 @@
 #include "filters/Hq2x.h"
 
 #include <array>
-#include <bit>
+#include <atomic>
 #include <cstring>
-#include <type_traits>
-#include <utility>
 
-#include "filters/Hq2xPixels.h"
 #include "filters/Hq2xTables.h"
 
 namespace velmar {
@@ -21,104 +18,11 @@ constexpr std::uint8_t kW1 = 0, kW2 = 1, kW3 = 2, kW4 = 3, kW5 = 4, kW6 = 5, kW7
                        kW9 = 8;
 
 constexpr int kWidth = kHq2xSourceWidth, kHeight = kHq2xSourceHeight;
-// A row with its edge pixels repeated once on each side: pixel x sits at index x + 1.
-constexpr int kPadded = kWidth + 2;
-using PaddedRow = std::array<std::uint16_t, kPadded>;
 
-// How two pixels compare, one word per pair: bit 0 set when they are unequal, bit 1 when they
-// are Different. The YUV test is done on the RGB565 fields: with red and blue R, B in 0..31
-// and green G in 0..63, the table's Y, U and V are 2R + G + 2B, 128 + 2(R - B) and
-// 128 - R + G - B exactly, so each row's Y, U and V are worked out once without a lookup,
-// and every pair is compared once per frame in plain loops the compiler vectorises.
-constexpr int kUnequalBit = 0, kDifferentBit = 1;
-
-// A row's Y, U and V less their constant offsets (mod 2^16), for the comparisons.
-struct YuvRow {
-    std::array<std::uint16_t, kPadded> y, u, v;
-    void Load(const PaddedRow& row) {
-        for (int k = 0; k < kPadded; ++k) {
-            const std::size_t i = static_cast<std::size_t>(k);
-            const unsigned r = row[i] >> 11, g = (row[i] >> 5) & 0x3F, b = row[i] & 0x1F;
-            y[i] = static_cast<std::uint16_t>(2 * r + g + 2 * b);
-            u[i] = static_cast<std::uint16_t>(2 * r - 2 * b);
-            v[i] = static_cast<std::uint16_t>(g - r - b);
-        }
-    }
-};
-
-// Compares pixel i of row p with pixel j of row q.
-inline std::uint16_t Compare(const PaddedRow& p, const YuvRow& py, std::size_t i,
-                             const PaddedRow& q, const YuvRow& qy, std::size_t j) {
-    // 16-bit lanes throughout; a gap g exceeds limit t exactly when (g + t) mod 2^16 > 2t.
-    using U16 = std::uint16_t;
-    const U16 dy = static_cast<U16>(py.y[i] - qy.y[j] + hq2x::kYThreshold);
-    const U16 du = static_cast<U16>(py.u[i] - qy.u[j] + hq2x::kUThreshold);
-    const U16 dv = static_cast<U16>(py.v[i] - qy.v[j] + hq2x::kVThreshold);
-    const unsigned different = static_cast<unsigned>(dy > 2 * hq2x::kYThreshold) |
-                               static_cast<unsigned>(du > 2 * hq2x::kUThreshold) |
-                               static_cast<unsigned>(dv > 2 * hq2x::kVThreshold);
-    return static_cast<std::uint16_t>(static_cast<unsigned>(p[i] != q[j]) << kUnequalBit |
-                                      different << kDifferentBit);
-}
-
-using Comparisons = std::array<std::uint16_t, kPadded>;
-
-// The comparisons between two neighbouring rows P (upper) and Q (lower), padded indices:
-// down[k] compares P[k] with Q[k], right[k] P[k] with Q[k + 1], left[k] P[k + 1] with Q[k].
-struct RowPairs {
-    Comparisons down;
-    Comparisons right;
-    Comparisons left;
-
-    void Compute(const PaddedRow& p, const YuvRow& py, const PaddedRow& q, const YuvRow& qy,
-                 bool diagonals) {
-        for (std::size_t k = 0; k < kPadded; ++k) down[k] = Compare(p, py, k, q, qy, k);
-        if (!diagonals) return;
-        for (std::size_t k = 0; k + 1 < kPadded; ++k) right[k] = Compare(p, py, k, q, qy, k + 1);
-        for (std::size_t k = 0; k + 1 < kPadded; ++k) left[k] = Compare(p, py, k + 1, q, qy, k);
-    }
-
-    // Two equal rows: no pixel unequal straight down, and across the diagonals the
-    // comparisons within the row (the test is symmetric).
-    void FromEqualRows(const Comparisons& across, bool diagonals) {
-        down.fill(0);
-        if (!diagonals) return;
-        right = across;
-        left = across;
-    }
-};
-
-// Per pixel of a row: pattern bits 0-7, the Different tests between orthogonal neighbours in
-// bits 8-11, the cross bits (orthogonal neighbour unequal: w2, w4, w6, w8) in bits 12-15.
+// The four Different tests between orthogonal neighbours a rule may ask for, as bits of the
+// plans; a pixel's answers sit in bits 0-3 of its info word in the same order.
 constexpr unsigned kPairW2W4 = 0x100, kPairW2W6 = 0x200, kPairW8W4 = 0x400, kPairW6W8 = 0x800;
-constexpr int kCrossShift = 12;
 constexpr unsigned kCrossW2 = 1, kCrossW4 = 2, kCrossW6 = 4, kCrossW8 = 8;
-using RowInfo = std::array<std::uint16_t, kWidth>;
-
-// Bit `which` of a comparison, moved to bit `to`.
-template <int which, int to> inline std::uint16_t Bit(std::uint16_t code) {
-    return static_cast<std::uint16_t>(((code >> which) & 1) << to);
-}
-
-void AssembleInfo(const Comparisons& across, const RowPairs& up, const RowPairs& down,
-                  bool diagonals, RowInfo& info) {
-    constexpr int kD = kDifferentBit, kU = kUnequalBit, kC = kCrossShift;
-    for (int x = 0; x < kWidth; ++x) {
-        info[x] = static_cast<std::uint16_t>(
-            Bit<kD, 1>(up.down[x + 1]) | Bit<kD, 3>(across[x]) | Bit<kD, 4>(across[x + 1]) |
-            Bit<kD, 6>(down.down[x + 1]) | Bit<kU, kC>(up.down[x + 1]) |
-            Bit<kU, kC + 1>(across[x]) | Bit<kU, kC + 2>(across[x + 1]) |
-            Bit<kU, kC + 3>(down.down[x + 1]));
-    }
-    if (!diagonals) return;
-    for (int x = 0; x < kWidth; ++x) {
-        info[x] = static_cast<std::uint16_t>(
-            info[x] | Bit<kD, 0>(up.right[x]) | Bit<kD, 2>(up.left[x + 1]) |
-            Bit<kD, 5>(down.left[x]) | Bit<kD, 7>(down.right[x + 1]) | Bit<kD, 8>(up.left[x]) |
-            Bit<kD, 9>(up.right[x + 1]) | Bit<kD, 10>(down.right[x]) |
-            Bit<kD, 11>(down.left[x + 1]));
-    }
-}
 
 // The pair bit that answers Different(slot a, slot b), or 0 when the pair is not one of the
 // four between orthogonal neighbours.
@@ -280,311 +184,438 @@ const ResolvedTable& Resolved() {
     return table;
 }
 
-// A row's colours as separate 8-bit channels (the RGB565 fields widened as the wide colours do).
-struct Planes {
-    std::array<std::uint16_t, kPadded> r, g, b;
-    void Load(const PaddedRow& row) {
-        for (int k = 0; k < kPadded; ++k) {
-            const unsigned v = row[static_cast<std::size_t>(k)];
-            r[static_cast<std::size_t>(k)] = static_cast<std::uint16_t>((v >> 11) << 3);
-            g[static_cast<std::size_t>(k)] = static_cast<std::uint16_t>(((v >> 5) & 0x3F) << 2);
-            b[static_cast<std::size_t>(k)] = static_cast<std::uint16_t>((v & 0x1F) << 3);
-        }
-    }
+// The scaler works a row at a time on 16 pixels at once, in 16-bit lanes:
+// 1. each row's colours are split into channel planes and Y, U, V values (once per row);
+// 2. every pair of neighbouring pixels is compared once per frame: across a row, and between
+//    a row and the one below it straight down and along both diagonals;
+// 3. each pixel's pattern, its four tests between orthogonal neighbours and its cross bits
+//    are assembled from those comparisons into an info word, which indexes the resolved
+//    table (its four output pixels as weights of the centre and three neighbours);
+// 4. each output pixel is one multiply-add per channel over the whole row; the 16-bit
+//    output's halving blends are worked out beside it and chosen per pixel.
+// Pixels whose block is plain (all four output pixels the centre colour) skip steps 3 and 4
+// sixteen at a time.
+constexpr int kLanes = 16;
+using V16 = std::uint16_t __attribute__((vector_size(2 * kLanes)));
+using V32 = std::uint32_t __attribute__((vector_size(2 * kLanes)));
+
+#define VELMAR_HQ2X_INLINE [[gnu::always_inline]] inline
+
+VELMAR_HQ2X_INLINE V16 Splat(unsigned value) {
+    return V16{} + static_cast<std::uint16_t>(value);
+}
+VELMAR_HQ2X_INLINE V16 Load(const std::uint16_t* p) {
+    V16 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+template <typename V> VELMAR_HQ2X_INLINE void Store(void* p, V v) {
+    std::memcpy(p, &v, sizeof v);
+}
+// All ones where mask is set, else zero: the lanes of a where mask is all ones, else of b.
+VELMAR_HQ2X_INLINE V16 Select(V16 mask, V16 a, V16 b) {
+    return (a & mask) | (b & ~mask);
+}
+VELMAR_HQ2X_INLINE V16 Mask(V16 condition) {
+    return condition;
+}
+
+// A row: pixel x at index x + 1, the edge pixels repeated at 0 and kWidth + 1, and room
+// behind for whole vectors read past the end (zero).
+constexpr int kRowLength = kWidth + 3 * kLanes;
+// Comparisons are kept for indices 0 to kWidth + 1 (a whole number of vectors).
+constexpr int kPairLength = kWidth + 2 * kLanes;
+
+struct alignas(32) Row {
+    std::uint16_t raw[kRowLength];
+    std::uint16_t r[kRowLength], g[kRowLength], b[kRowLength];
+    // Y, U and V less their constant offsets (mod 2^16). With red and blue R, B in 0..31 and
+    // green G in 0..63, the table's values are 2R + G + 2B, 128 + 2(R - B) and 128 - R + G - B.
+    std::uint16_t y[kRowLength], u[kRowLength], v[kRowLength];
 };
 
-// The weights of one output line, even (left) and odd (right) pixels apart.
-struct LineWeights {
-    std::array<std::uint16_t, kWidth> c, d, v, h;
-    void Decode(const std::array<StepCode, kWidth>& codes) {
-        for (int x = 0; x < kWidth; ++x) {
-            const std::size_t i = static_cast<std::size_t>(x);
-            const StepCode code = codes[i];
-            d[i] = code & 15, v[i] = code >> 4 & 15, h[i] = code >> 8 & 15;
-            c[i] = static_cast<std::uint16_t>(16 - d[i] - v[i] - h[i]);
-        }
-    }
-};
-
-// One channel of one half line: the centre at centre[x + 1], the horizontal neighbour at
-// centre[x + side], the vertical at next[x + 1] and the diagonal at next[x + side].
-inline void BlendChannel(const LineWeights& w, const std::uint16_t* centre,
-                         const std::uint16_t* next, int side, std::uint16_t* out) {
-    // Sums stay below 16 x 256, so 16-bit lanes hold them exactly.
-    using U16 = std::uint16_t;
-    const std::uint16_t* nextSide = next + side;
-    const std::uint16_t* centreSide = centre + side;
-    for (int x = 0; x < kWidth; ++x) {
-        const std::size_t i = static_cast<std::size_t>(x);
-        const U16 sum = static_cast<U16>(
-            static_cast<U16>(w.c[i] * centre[i + 1]) + static_cast<U16>(w.d[i] * nextSide[i]) +
-            static_cast<U16>(w.v[i] * next[i + 1]) + static_cast<U16>(w.h[i] * centreSide[i]));
-        out[i] = static_cast<U16>(sum >> 4);
+VELMAR_HQ2X_INLINE void LoadRow(Row& row, const std::uint16_t* source) {
+    row.raw[0] = source[0];
+    std::memcpy(row.raw + 1, source, kWidth * sizeof(std::uint16_t));
+    row.raw[kWidth + 1] = source[kWidth - 1];
+    std::memset(row.raw + kWidth + 2, 0, (kRowLength - kWidth - 2) * sizeof(std::uint16_t));
+    for (int k = 0; k < kRowLength; k += kLanes) {
+        const V16 p = Load(row.raw + k);
+        const V16 r = p >> 11, g = (p >> 5) & Splat(0x3F), b = p & Splat(0x1F);
+        Store(row.r + k, r << 3);
+        Store(row.g + k, g << 2);
+        Store(row.b + k, b << 3);
+        Store(row.y + k, r + r + g + b + b);
+        Store(row.u + k, r + r - b - b);
+        Store(row.v + k, g - r - b);
     }
 }
 
-template <typename Depth> class Scaler {
-  public:
-    Scaler(std::uint8_t* dest, std::ptrdiff_t pitch)
-        : plans_(Plans()), resolved_(Resolved()), dest_(dest), pitch_(pitch) {}
+// How two pixels compare: bit 0 set when they are unequal, bit 1 when they are Different.
+VELMAR_HQ2X_INLINE V16 Compare(const Row& p, int i, const Row& q, int j) {
+    // A gap g exceeds the limit t exactly when (g + t) mod 2^16 > 2t.
+    const V16 dy = Load(p.y + i) - Load(q.y + j) + Splat(hq2x::kYThreshold);
+    const V16 du = Load(p.u + i) - Load(q.u + j) + Splat(hq2x::kUThreshold);
+    const V16 dv = Load(p.v + i) - Load(q.v + j) + Splat(hq2x::kVThreshold);
+    const V16 different = Mask(dy > Splat(2 * hq2x::kYThreshold)) |
+                          Mask(du > Splat(2 * hq2x::kUThreshold)) |
+                          Mask(dv > Splat(2 * hq2x::kVThreshold));
+    const V16 unequal = Mask(Load(p.raw + i) != Load(q.raw + j));
+    return (unequal & Splat(1)) | (different & Splat(2));
+}
 
-    [[gnu::noinline]] void Run(const std::uint16_t* source, bool filter) {
-        // Rows rotate through three buffers: above, centre, below.
-        PaddedRow rows[3];
-        Planes planes[3];
-        RowPairs pairs[2];
-        Comparisons across{};
-        RowInfo info;
-        const auto load = [&](int slot, int y) {
-            PaddedRow& row = rows[slot];
-            const std::uint16_t* src = source + y * kWidth;
-            row[0] = src[0];
-            std::memcpy(row.data() + 1, src, kWidth * sizeof(std::uint16_t));
-            row[kPadded - 1] = src[kWidth - 1];
-        };
-        YuvRow yuv[3];
-        const auto computeAcross = [&](const PaddedRow& c, const YuvRow& cy) {
-            for (std::size_t k = 0; k + 1 < kPadded; ++k)
-                across[k] = Compare(c, cy, k, c, cy, k + 1);
-        };
-        int above = 0, centre = 1, below = 2, up = 0, down = 1;
-        load(centre, 0);
-        rows[above] = rows[centre]; // the first row sees itself above
-        // A row's channels are split only once a row beside it needs blends.
-        bool split[3] = {false, false, false};
-        yuv[centre].Load(rows[centre]);
-        computeAcross(rows[centre], yuv[centre]);
-        pairs[up].FromEqualRows(across, filter);
-        for (int y = 0; y < kHeight; ++y) {
-            if (y + 1 < kHeight)
-                load(below, y + 1);
-            else
-                rows[below] = rows[centre]; // the last row sees itself below
-            // Runs of equal rows, common in real pictures, reuse the comparisons.
-            const bool belowEqual = rows[below] == rows[centre];
-            split[below] = false;
-            if (belowEqual) {
-                yuv[below] = yuv[centre];
-                pairs[down].FromEqualRows(across, filter);
-            } else {
-                yuv[below].Load(rows[below]);
-                pairs[down].Compute(rows[centre], yuv[centre], rows[below], yuv[below], filter);
-            }
-            AssembleInfo(across, pairs[up], pairs[down], filter, info);
-            std::uint8_t* upper = dest_ + 2 * y * pitch_;
-            std::uint8_t* lower = upper + pitch_;
-            const PaddedRow& c = rows[centre];
-            const Rows r{rows[above], c, rows[below], planes[above], planes[centre], planes[below]};
-            if (!NeedsBlends(info, filter)) {
-                Double(c, upper, lower);
-            } else {
-                for (const int slot : {above, centre, below}) {
-                    if (!split[slot]) planes[slot].Load(rows[slot]), split[slot] = true;
-                }
-                if (filter) {
-                    FilterRow<true>(r, info, upper, lower);
-                } else {
-                    FilterRow<false>(r, info, upper, lower);
-                }
-            }
-            std::swap(up, down);
-            const int oldAbove = above;
-            above = centre, centre = below, below = oldAbove;
-            if (!belowEqual) computeAcross(rows[centre], yuv[centre]);
-        }
-    }
-
-  private:
-    struct Rows {
-        const PaddedRow& a;
-        const PaddedRow& c;
-        const PaddedRow& b;
-        const Planes& pa;
-        const Planes& pc;
-        const Planes& pb;
-    };
-
-    // With the filter off, pixels with a Different orthogonal neighbour stay plain.
-    template <bool kFilter>
-    void FilterRow(const Rows& r, const RowInfo& info, std::uint8_t* upper,
-                   std::uint8_t* lower) const {
-
-        // Each pixel's four steps resolved to weights, line by line and even/odd apart.
-        int fixes = 0;
-        for (int x = 0; x < kWidth; ++x) {
-            const std::size_t ix = static_cast<std::size_t>(x);
-            const unsigned i = info[ix];
-            const unsigned plan = PlanOf<kFilter>(i);
-            const std::uint64_t codes = resolved_[plan * 16 + (i >> kTestShift & 15)];
-            codes_[0][ix] = static_cast<StepCode>(codes);
-            codes_[1][ix] = static_cast<StepCode>(codes >> 16);
-            codes_[2][ix] = static_cast<StepCode>(codes >> 32);
-            codes_[3][ix] = static_cast<StepCode>(codes >> 48);
-            if constexpr (Depth::kBytes == 2) {
-                // The 16-bit 3:1 and 2:1:1 blends halve on the packed value: done apart.
-                fixes_[static_cast<std::size_t>(fixes)] = static_cast<std::uint16_t>(x);
-                fixes += (codes & kHalvesCodes) != 0;
-            }
-        }
-        LineWeights& ue = weights_[0];
-        LineWeights& uo = weights_[1];
-        LineWeights& le = weights_[2];
-        LineWeights& lo = weights_[3];
-        for (int k = 0; k < hq2x::kCorners; ++k) {
-            weights_[k].Decode(codes_[static_cast<std::size_t>(k)]);
-        }
-        BlendLine(r.pc, r.pa, ue, uo, upper);
-        BlendLine(r.pc, r.pb, le, lo, lower);
-        if constexpr (Depth::kBytes == 2) {
-            for (int f = 0; f < fixes; ++f) {
-                const int x = fixes_[static_cast<std::size_t>(f)];
-                const std::size_t ix = static_cast<std::size_t>(x);
-                const unsigned i = info[ix];
-                const unsigned plan = PlanOf<kFilter>(i);
-                const std::uint16_t w[9] = {r.a[ix], r.a[ix + 1], r.a[ix + 2],
-                                            r.c[ix], r.c[ix + 1], r.c[ix + 2],
-                                            r.b[ix], r.b[ix + 1], r.b[ix + 2]};
-                for (int k = 0; k < hq2x::kCorners; ++k) {
-                    const CornerPlan& cp = plans_[plan][static_cast<std::size_t>(k)];
-                    const Step& step = (i & cp.pairBit) != 0 ? cp.ifDifferent : cp.otherwise;
-                    if (step.kind == Kind::Wide) continue;
-                    const std::uint32_t v = step.kind == Kind::Halves1
-                                                ? Depth::Interp1(w[kW5], w[step.x])
-                                                : Depth::Interp2(w[kW5], w[step.x], w[step.y]);
-                    std::uint8_t* line = k < 2 ? upper : lower;
-                    hq2x::StoreLow<2>(line + 2 * (2 * x + (k & 1)), v);
-                }
-            }
-        }
-    }
-
-    template <bool kFilter> static unsigned PlanOf(unsigned i) {
-        if ((i & hq2x::kOrthogonalBits) == 0) return kFastPlans + (i >> kCrossShift);
-        return kFilter ? (i & 0xFF) : kFastPlans;
-    }
-
-    // One output line from the centre row and the row above or below it.
-    void BlendLine(const Planes& c, const Planes& n, const LineWeights& even,
-                   const LineWeights& odd, std::uint8_t* out) const {
-        std::uint16_t er[kWidth], eg[kWidth], eb[kWidth], odr[kWidth], og[kWidth], ob[kWidth];
-        BlendChannel(even, c.r.data(), n.r.data(), 0, er);
-        BlendChannel(even, c.g.data(), n.g.data(), 0, eg);
-        BlendChannel(even, c.b.data(), n.b.data(), 0, eb);
-        BlendChannel(odd, c.r.data(), n.r.data(), 2, odr);
-        BlendChannel(odd, c.g.data(), n.g.data(), 2, og);
-        BlendChannel(odd, c.b.data(), n.b.data(), 2, ob);
-        if constexpr (Depth::kBytes == 2) {
-            std::uint16_t line[2 * kWidth];
-            for (int x = 0; x < kWidth; ++x) {
-                const std::size_t i = static_cast<std::size_t>(x);
-                line[2 * i] =
-                    static_cast<std::uint16_t>((er[i] >> 3) << 11 | (eg[i] >> 2) << 5 | eb[i] >> 3);
-                line[2 * i + 1] = static_cast<std::uint16_t>((odr[i] >> 3) << 11 |
-                                                             (og[i] >> 2) << 5 | ob[i] >> 3);
-            }
-            std::memcpy(out, line, sizeof line);
-        } else if constexpr (Depth::kBytes == 4) {
-            std::uint32_t line[2 * kWidth];
-            for (int x = 0; x < kWidth; ++x) {
-                const std::size_t i = static_cast<std::size_t>(x);
-                line[2 * i] = static_cast<std::uint32_t>(er[i]) << 16 |
-                              static_cast<std::uint32_t>(eg[i]) << 8 | eb[i];
-                line[2 * i + 1] = static_cast<std::uint32_t>(odr[i]) << 16 |
-                                  static_cast<std::uint32_t>(og[i]) << 8 | ob[i];
-            }
-            std::memcpy(out, line, sizeof line);
-        } else {
-            std::uint8_t line[6 * kWidth];
-            for (int x = 0; x < kWidth; ++x) {
-                const std::size_t i = static_cast<std::size_t>(x);
-                std::uint8_t* p = line + 6 * i;
-                p[0] = static_cast<std::uint8_t>(eb[i]), p[1] = static_cast<std::uint8_t>(eg[i]);
-                p[2] = static_cast<std::uint8_t>(er[i]), p[3] = static_cast<std::uint8_t>(ob[i]);
-                p[4] = static_cast<std::uint8_t>(og[i]), p[5] = static_cast<std::uint8_t>(odr[i]);
-            }
-            std::memcpy(out, line, sizeof line);
-        }
-    }
-
-    // Whether any pixel of the row is more than a plain block: with the filter on, one with
-    // a neighbour Different or unequal across; with it off, one whose orthogonal neighbours
-    // are all alike and one of them unequal.
-    static bool NeedsBlends(const RowInfo& info, bool filter) {
-        unsigned any = 0;
-        if (filter) {
-            for (int x = 0; x < kWidth; ++x) any |= info[static_cast<std::size_t>(x)];
-        } else {
-            for (int x = 0; x < kWidth; ++x) {
-                const unsigned i = info[static_cast<std::size_t>(x)];
-                any |= static_cast<unsigned>((i >> kCrossShift) != 0 &&
-                                             (i & hq2x::kOrthogonalBits) == 0);
-            }
-        }
-        return any != 0;
-    }
-
-    static std::uint32_t Plain(std::uint16_t v) {
-        if constexpr (Depth::kBytes == 2) {
-            return v;
-        } else {
-            return (v & 0xF800u) << 8 | (v & 0x07E0u) << 5 | (v & 0x001Fu) << 3;
-        }
-    }
-
-    // Each pixel of the row as a 2 x 2 block.
-    static void Double(const PaddedRow& c, std::uint8_t* upper, std::uint8_t* lower) {
-        constexpr std::size_t kRowBytes = 2 * kWidth * Depth::kBytes;
-        if constexpr (Depth::kBytes == 3) {
-            std::uint8_t out[kRowBytes];
-            for (int x = 0; x < kWidth; ++x) {
-                const std::uint32_t v = Plain(c[static_cast<std::size_t>(x) + 1]);
-                Depth::StorePair(out + 6 * x, v, v);
-            }
-            std::memcpy(upper, out, kRowBytes);
-            std::memcpy(lower, out, kRowBytes);
-        } else {
-            using Pixel = std::conditional_t<Depth::kBytes == 2, std::uint16_t, std::uint32_t>;
-            std::array<Pixel, 2 * kWidth> out;
-            for (int x = 0; x < kWidth; ++x) {
-                const Pixel v = static_cast<Pixel>(Plain(c[static_cast<std::size_t>(x) + 1]));
-                out[static_cast<std::size_t>(2 * x)] = v;
-                out[static_cast<std::size_t>(2 * x + 1)] = v;
-            }
-            std::memcpy(upper, out.data(), kRowBytes);
-            std::memcpy(lower, out.data(), kRowBytes);
-        }
-    }
-
-    const PlanTable& plans_;
-    const ResolvedTable& resolved_;
-    mutable LineWeights weights_[4];
-    mutable std::array<StepCode, kWidth> codes_[4];
-    mutable std::array<std::uint16_t, kWidth> fixes_;
-    std::uint8_t* dest_;
-    std::ptrdiff_t pitch_;
+// The comparisons between a row P and the row Q below it: down[k] compares P[k] with Q[k],
+// right[k] P[k] with Q[k + 1], left[k] P[k + 1] with Q[k].
+// They point at their own storage, or for two equal rows at the comparisons within the row.
+struct Pairs {
+    const std::uint16_t* down;
+    const std::uint16_t* right;
+    const std::uint16_t* left;
+    alignas(32) std::uint16_t ownDown[kPairLength], ownRight[kPairLength], ownLeft[kPairLength];
 };
 
-template <typename Depth>
+VELMAR_HQ2X_INLINE void ComparePairs(const Row& p, const Row& q, bool diagonals, Pairs& out) {
+    out.down = out.ownDown, out.right = out.ownRight, out.left = out.ownLeft;
+    for (int k = 0; k < kPairLength; k += kLanes) Store(out.ownDown + k, Compare(p, k, q, k));
+    if (!diagonals) return;
+    for (int k = 0; k < kPairLength; k += kLanes) {
+        Store(out.ownRight + k, Compare(p, k, q, k + 1));
+        Store(out.ownLeft + k, Compare(p, k + 1, q, k));
+    }
+}
+
+// Two equal rows: nothing differs straight down, and along the diagonals the comparisons
+// are those within the row (the test is symmetric).
+alignas(32) constexpr std::uint16_t kNoneUnequal[kPairLength] = {};
+VELMAR_HQ2X_INLINE void PairsOfEqualRows(const std::uint16_t* across, Pairs& out) {
+    out.down = kNoneUnequal, out.right = across, out.left = across;
+}
+
+VELMAR_HQ2X_INLINE void CompareAcross(const Row& c, std::uint16_t* across) {
+    for (int k = 0; k < kPairLength; k += kLanes) Store(across + k, Compare(c, k, c, k + 1));
+}
+
+// A pixel's info word: the four tests between orthogonal neighbours in bits 0-3 (w2/w4,
+// w2/w6, w8/w4, w6/w8), pattern bit n in bit n + 4, the cross bits in bits 12-15. Bits 0-11
+// are then the resolved table's index for the pattern's rule.
+template <int to> VELMAR_HQ2X_INLINE V16 DifferentBit(V16 code) {
+    if constexpr (to == 0) {
+        return (code >> 1) & Splat(1);
+    } else {
+        return (code & Splat(2)) << (to - 1);
+    }
+}
+template <int to> VELMAR_HQ2X_INLINE V16 UnequalBit(V16 code) {
+    return (code & Splat(1)) << to;
+}
+constexpr unsigned kOrthogonalInfo = hq2x::kOrthogonalBits << 4;
+constexpr unsigned kPlainIndex = kFastPlans * 16; // no neighbour unequal: four plain pixels
+
+// The resolved table's index of 16 pixels starting at padded index i.
+VELMAR_HQ2X_INLINE V16 IndexOf(const Pairs& up, const std::uint16_t* across, const Pairs& down,
+                               int i, bool filter) {
+    const V16 w2 = Load(up.down + i), w4 = Load(across + i - 1), w6 = Load(across + i),
+              w8 = Load(down.down + i);
+    V16 info = DifferentBit<5>(w2) | DifferentBit<7>(w4) | DifferentBit<8>(w6) |
+               DifferentBit<10>(w8) | UnequalBit<12>(w2) | UnequalBit<13>(w4) | UnequalBit<14>(w6) |
+               UnequalBit<15>(w8);
+    const V16 fast = Splat(kPlainIndex) | ((info >> 12) << 4);
+    if (!filter)
+        return Select(Mask((info & Splat(kOrthogonalInfo)) != 0), Splat(kPlainIndex), fast);
+    info |= DifferentBit<4>(Load(up.right + i - 1)) | DifferentBit<6>(Load(up.left + i)) |
+            DifferentBit<9>(Load(down.left + i - 1)) | DifferentBit<11>(Load(down.right + i)) |
+            DifferentBit<0>(Load(up.left + i - 1)) | DifferentBit<1>(Load(up.right + i)) |
+            DifferentBit<2>(Load(down.right + i - 1)) | DifferentBit<3>(Load(down.left + i));
+    return Select(Mask((info & Splat(kOrthogonalInfo)) != 0), info & Splat(0xFFF), fast);
+}
+
+VELMAR_HQ2X_INLINE bool AllPlain(V16 index) {
+    std::uint64_t words[4];
+    std::memcpy(words, &index, sizeof words);
+    constexpr std::uint64_t kPlain = 0x0001000100010001ull * kPlainIndex;
+    return ((words[0] ^ kPlain) | (words[1] ^ kPlain) | (words[2] ^ kPlain) |
+            (words[3] ^ kPlain)) == 0;
+}
+
+constexpr V16 kEvenLanes = {0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30};
+constexpr V16 kOddLanes = {1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31};
+constexpr V16 kZipLow = {0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23};
+constexpr V16 kZipHigh = {8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31};
+constexpr V32 kZipLow32 = {0, 8, 1, 9, 2, 10, 3, 11};
+constexpr V32 kZipHigh32 = {4, 12, 5, 13, 6, 14, 7, 15};
+
+// The four corners' step codes of 16 pixels, from their packed 64-bit words.
+struct Corners {
+    V16 code[hq2x::kCorners];
+};
+VELMAR_HQ2X_INLINE Corners Unpack(const std::uint64_t* codes) {
+    V16 q[4];
+    std::memcpy(q, codes, sizeof q);
+    const V16 e0 = __builtin_shuffle(q[0], q[1], kEvenLanes);
+    const V16 o0 = __builtin_shuffle(q[0], q[1], kOddLanes);
+    const V16 e1 = __builtin_shuffle(q[2], q[3], kEvenLanes);
+    const V16 o1 = __builtin_shuffle(q[2], q[3], kOddLanes);
+    return {{__builtin_shuffle(e0, e1, kEvenLanes), __builtin_shuffle(o0, o1, kEvenLanes),
+             __builtin_shuffle(e0, e1, kOddLanes), __builtin_shuffle(o0, o1, kOddLanes)}};
+}
+
+struct LaneWeights {
+    V16 c, d, v, h;
+};
+VELMAR_HQ2X_INLINE LaneWeights LaneWeightsOf(V16 code) {
+    const V16 d = code & Splat(15), v = (code >> 4) & Splat(15), h = (code >> 8) & Splat(15);
+    return {Splat(16) - d - v - h, d, v, h};
+}
+
+// One channel of one output line: the left pixel blends the centre with the neighbour row's
+// pixel left of it (diagonal), above or below it (vertical) and the centre row's left one
+// (horizontal); the right pixel likewise to the right. Sums stay below 16 x 256.
+VELMAR_HQ2X_INLINE void BlendPlane(const std::uint16_t* centre, const std::uint16_t* next, int i,
+                                   const LaneWeights& left, const LaneWeights& right, V16& outLeft,
+                                   V16& outRight) {
+    const V16 c = Load(centre + i), n = Load(next + i);
+    outLeft =
+        (left.c * c + left.d * Load(next + i - 1) + left.v * n + left.h * Load(centre + i - 1)) >>
+        4;
+    outRight = (right.c * c + right.d * Load(next + i + 1) + right.v * n +
+                right.h * Load(centre + i + 1)) >>
+               4;
+}
+
+// 16 left and 16 right output pixels as 0x00RRGGBB words, in output order, from the channels.
+VELMAR_HQ2X_INLINE void PackWide(V16 rl, V16 gl, V16 bl, V16 rr, V16 gr, V16 br, V32 out[4]) {
+    const V16 lowLeft = bl | (gl << 8), lowRight = br | (gr << 8);
+    const V32 l0 = reinterpret_cast<V32>(__builtin_shuffle(lowLeft, rl, kZipLow));
+    const V32 l1 = reinterpret_cast<V32>(__builtin_shuffle(lowLeft, rl, kZipHigh));
+    const V32 r0 = reinterpret_cast<V32>(__builtin_shuffle(lowRight, rr, kZipLow));
+    const V32 r1 = reinterpret_cast<V32>(__builtin_shuffle(lowRight, rr, kZipHigh));
+    out[0] = __builtin_shuffle(l0, r0, kZipLow32);
+    out[1] = __builtin_shuffle(l0, r0, kZipHigh32);
+    out[2] = __builtin_shuffle(l1, r1, kZipLow32);
+    out[3] = __builtin_shuffle(l1, r1, kZipHigh32);
+}
+
+constexpr unsigned kLowBitsClear = 0xF7DE, kRoundUnit = 0x0821;
+
+// The 16-bit output's 3:1 and 2:1:1 blends on packed RGB565 values, halving twice with each
+// channel's lowest bit cleared (the halves of two even values add without carry past 16 bits).
+VELMAR_HQ2X_INLINE V16 Halves(V16 code, const LaneWeights& w, V16 c, V16 diagonal, V16 vertical,
+                              V16 horizontal) {
+    const V16 m = Splat(kLowBitsClear);
+    const V16 zero{};
+    const V16 first =
+        Select(Mask(w.d != zero), diagonal, Select(Mask(w.v != zero), vertical, horizontal));
+    const V16 second = Select(Mask(w.h != zero), horizontal, vertical);
+    const V16 halfC = (c & m) >> 1;
+    const V16 t = (halfC + ((first & m) >> 1) + Splat(kRoundUnit)) & m;
+    const V16 one = Select(Mask(c == first), c, halfC + (t >> 1));
+    const V16 s = Select(Mask(first == second), first,
+                         ((first & m) >> 1) + ((second & m) >> 1) + Splat(kRoundUnit));
+    const V16 two = Select(Mask(c == s), c, halfC + ((s & m) >> 1));
+    (void)code;
+    return Select(Mask(w.c == Splat(12)), one, two);
+}
+
+VELMAR_HQ2X_INLINE V16 Narrow(V16 r, V16 g, V16 b) {
+    return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
+}
+
+template <int kBytes> struct LineOut;
+
+// One output line (upper or lower) of 16 source pixels at padded index i.
+template <int kBytes>
+VELMAR_HQ2X_INLINE void BlendLine(const Row& c, const Row& n, int i, V16 leftCode, V16 rightCode,
+                                  std::uint8_t* out) {
+    const LaneWeights wl = LaneWeightsOf(leftCode), wr = LaneWeightsOf(rightCode);
+    V16 rl, rr, gl, gr, bl, br;
+    BlendPlane(c.r, n.r, i, wl, wr, rl, rr);
+    BlendPlane(c.g, n.g, i, wl, wr, gl, gr);
+    BlendPlane(c.b, n.b, i, wl, wr, bl, br);
+    if constexpr (kBytes == 2) {
+        const V16 centre = Load(c.raw + i), vertical = Load(n.raw + i);
+        const V16 hl =
+            Halves(leftCode, wl, centre, Load(n.raw + i - 1), vertical, Load(c.raw + i - 1));
+        const V16 hr =
+            Halves(rightCode, wr, centre, Load(n.raw + i + 1), vertical, Load(c.raw + i + 1));
+        const V16 halvesBit = Splat(0x1000);
+        const V16 left = Select(Mask((leftCode & halvesBit) != 0), hl, Narrow(rl, gl, bl));
+        const V16 right = Select(Mask((rightCode & halvesBit) != 0), hr, Narrow(rr, gr, br));
+        Store(out, __builtin_shuffle(left, right, kZipLow));
+        Store(out + sizeof(V16), __builtin_shuffle(left, right, kZipHigh));
+    } else {
+        V32 pixels[4];
+        PackWide(rl, gl, bl, rr, gr, br, pixels);
+        for (int k = 0; k < 4; ++k) Store(out + k * sizeof(V32), pixels[k]);
+    }
+}
+
+// 16 source pixels whose blocks are plain: both output lines the same doubled pixels.
+template <int kBytes>
+VELMAR_HQ2X_INLINE void PlainLines(const Row& c, int i, std::uint8_t* upper, std::uint8_t* lower) {
+    if constexpr (kBytes == 2) {
+        const V16 p = Load(c.raw + i);
+        const V16 lo = __builtin_shuffle(p, p, kZipLow), hi = __builtin_shuffle(p, p, kZipHigh);
+        Store(upper, lo), Store(upper + sizeof(V16), hi);
+        Store(lower, lo), Store(lower + sizeof(V16), hi);
+    } else {
+        const V16 r = Load(c.r + i), g = Load(c.g + i), b = Load(c.b + i);
+        V32 pixels[4];
+        PackWide(r, g, b, r, g, b, pixels);
+        for (int k = 0; k < 4; ++k) {
+            Store(upper + k * sizeof(V32), pixels[k]);
+            Store(lower + k * sizeof(V32), pixels[k]);
+        }
+    }
+}
+
+// 24-bit output: each line is made as 0x00RRGGBB words and then stored three bytes a pixel.
+VELMAR_HQ2X_INLINE void StoreLine24(const std::uint32_t* line, std::uint8_t* out) {
+    for (int k = 0; k + 2 < 2 * kWidth; k += 2) {
+        const std::uint64_t two = static_cast<std::uint64_t>(line[k + 1]) << 24 | line[k];
+        std::memcpy(out + 3 * k, &two, sizeof two); // the last two bytes are overwritten next
+    }
+    const std::uint32_t* last = line + 2 * kWidth - 2;
+    const std::uint8_t tail[6] = {
+        static_cast<std::uint8_t>(last[0]),       static_cast<std::uint8_t>(last[0] >> 8),
+        static_cast<std::uint8_t>(last[0] >> 16), static_cast<std::uint8_t>(last[1]),
+        static_cast<std::uint8_t>(last[1] >> 8),  static_cast<std::uint8_t>(last[1] >> 16)};
+    std::memcpy(out + 3 * (2 * kWidth - 2), tail, sizeof tail);
+}
+
+template <int kBytes>
+VELMAR_HQ2X_INLINE void ScaleFrame(const std::uint16_t* source, std::uint8_t* dest,
+                                   std::ptrdiff_t pitch, bool filter,
+                                   const ResolvedTable& resolved) {
+    Row rows[3];
+    Pairs pairs[2];
+    alignas(32) std::uint16_t across[kPairLength];
+    alignas(32) std::uint16_t index[kWidth];
+    alignas(32) std::uint64_t codes[kWidth];
+    // 24-bit lines are made here first; the other depths go straight to the destination.
+    alignas(32) std::uint32_t wide[2][2 * kWidth];
+    constexpr int kLineBytes = kBytes == 3 ? 4 : kBytes; // bytes a pixel while a line is made
+
+    // Rows are read-only once loaded, so a row equal to the one before it, or the frame's
+    // edge rows seen beyond the edge, are the same Row; the comparisons within a row are
+    // worked out again only when the centre moves to another Row.
+    Row* above = &rows[0];
+    Row* centre = &rows[0];
+    LoadRow(*centre, source);
+    CompareAcross(*centre, across);
+    Pairs* up = &pairs[0];
+    Pairs* down = &pairs[1];
+    PairsOfEqualRows(across, *up);
+    for (int y = 0; y < kHeight; ++y) {
+        Row* below = centre;
+        const std::uint16_t* next = source + (y + 1) * kWidth;
+        if (y + 1 < kHeight &&
+            std::memcmp(next, next - kWidth, kWidth * sizeof(std::uint16_t)) != 0) {
+            below = &rows[0] == above || &rows[0] == centre
+                        ? (&rows[1] == above || &rows[1] == centre ? &rows[2] : &rows[1])
+                        : &rows[0];
+            LoadRow(*below, next);
+            ComparePairs(*centre, *below, filter, *down);
+        } else {
+            PairsOfEqualRows(across, *down);
+        }
+
+        std::uint8_t* upper = dest + 2 * y * pitch;
+        std::uint8_t* lower = upper + pitch;
+        std::uint8_t* upperLine = kBytes == 3 ? reinterpret_cast<std::uint8_t*>(wide[0]) : upper;
+        std::uint8_t* lowerLine = kBytes == 3 ? reinterpret_cast<std::uint8_t*>(wide[1]) : lower;
+        for (int x = 0; x < kWidth; x += kLanes) {
+            const int i = x + 1;
+            const V16 chunk = IndexOf(*up, across, *down, i, filter);
+            std::uint8_t* u = upperLine + 2 * x * kLineBytes;
+            std::uint8_t* l = lowerLine + 2 * x * kLineBytes;
+            if (AllPlain(chunk)) {
+                PlainLines<kBytes>(*centre, i, u, l);
+                continue;
+            }
+            Store(index + x, chunk);
+            for (int k = 0; k < kLanes; ++k) codes[x + k] = resolved[index[x + k]];
+            const Corners corners = Unpack(codes + x);
+            BlendLine<kBytes>(*centre, *above, i, corners.code[0], corners.code[1], u);
+            BlendLine<kBytes>(*centre, *below, i, corners.code[2], corners.code[3], l);
+        }
+        if constexpr (kBytes == 3) {
+            StoreLine24(wide[0], upper);
+            StoreLine24(wide[1], lower);
+        }
+
+        above = centre;
+        if (below != centre) {
+            centre = below;
+            CompareAcross(*centre, across);
+        }
+        Pairs* spent = up;
+        up = down;
+        down = spent;
+    }
+}
+
+using ScaleFn = void (*)(const std::uint16_t*, std::uint8_t*, std::ptrdiff_t, bool,
+                         const ResolvedTable&);
+
+template <int kBytes>
+void ScaleBaseline(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitch,
+                   bool filter, const ResolvedTable& resolved) {
+    ScaleFrame<kBytes>(source, dest, pitch, filter, resolved);
+}
+
+std::atomic<bool> baselineOnly{false};
+
+#if defined(__x86_64__) || defined(__i386__)
+// The same code built for processors with 256-bit integer vectors, chosen at run time.
+template <int kBytes>
+[[gnu::target("avx2")]] void ScaleAvx2(const std::uint16_t* source, std::uint8_t* dest,
+                                       std::ptrdiff_t pitch, bool filter,
+                                       const ResolvedTable& resolved) {
+    ScaleFrame<kBytes>(source, dest, pitch, filter, resolved);
+}
+
+template <int kBytes> ScaleFn Widest() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") ? &ScaleAvx2<kBytes> : &ScaleBaseline<kBytes>;
+}
+#else
+template <int kBytes> ScaleFn Widest() {
+    return &ScaleBaseline<kBytes>;
+}
+#endif
+
+template <int kBytes>
 void Scale(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitch,
            std::uint8_t filterEnabled) {
-    Scaler<Depth>(dest, pitch).Run(source, filterEnabled == 1);
+    static const ScaleFn widest = Widest<kBytes>();
+    const ScaleFn scale =
+        baselineOnly.load(std::memory_order_relaxed) ? &ScaleBaseline<kBytes> : widest;
+    scale(source, dest, pitch, filterEnabled == 1, Resolved());
 }
 
 } // namespace
 
 void Hq2x16(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitch,
             std::uint8_t filterEnabled) {
-    Scale<hq2x::Depth16>(source, dest, pitch, filterEnabled);
+    Scale<2>(source, dest, pitch, filterEnabled);
 }
 
 void Hq2x24(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitch,
             std::uint8_t filterEnabled) {
-    Scale<hq2x::Depth24>(source, dest, pitch, filterEnabled);
+    Scale<3>(source, dest, pitch, filterEnabled);
 }
 
 void Hq2x32(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitch,
             std::uint8_t filterEnabled) {
-    Scale<hq2x::Depth32>(source, dest, pitch, filterEnabled);
+    Scale<4>(source, dest, pitch, filterEnabled);
 }
+
+namespace hq2x {
+
+void UseBaselineCode(bool baseline) {
+    baselineOnly.store(baseline, std::memory_order_relaxed);
+}
+
+} // namespace hq2x
 
 } // namespace velmar

@@ -17,4 +17,12 @@ void Hq2x24(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitc
 void Hq2x32(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitch,
             std::uint8_t filterEnabled);
 
+namespace hq2x {
+
+// The scalers run code built for the widest vectors the processor offers; this makes them
+// run the baseline build instead (or again the widest), so both can be checked.
+void UseBaselineCode(bool baseline);
+
+} // namespace hq2x
+
 } // namespace velmar

@@ -87,10 +87,14 @@ TEST(Hq2xPinned, EveryPatternInEveryDepthKeepsItsOutput) {
         {32, 1, 0xB9F3C73B4CE277AEull}, {16, 0, 0x9CF65884AACBF64Dull},
         {24, 0, 0xF4D5C618B22F9E29ull}, {32, 0, 0x2D7D258ADE030079ull},
     };
-    for (const Case& c : kCases) {
-        EXPECT_EQ(Fnv1a(Render(c.bits, picture, c.filter)), c.checksum)
-            << c.bits << " bits, filter " << int(c.filter);
+    for (const bool baseline : {false, true}) {
+        hq2x::UseBaselineCode(baseline);
+        for (const Case& c : kCases) {
+            EXPECT_EQ(Fnv1a(Render(c.bits, picture, c.filter)), c.checksum)
+                << c.bits << " bits, filter " << int(c.filter) << ", baseline code " << baseline;
+        }
     }
+    hq2x::UseBaselineCode(false);
 }
 
 } // namespace
