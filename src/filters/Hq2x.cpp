@@ -422,10 +422,34 @@ VELMAR_HQ2X_INLINE V16 Narrow(V16 r, V16 g, V16 b) {
 
 template <int kBytes> struct LineOut;
 
+// Stores 32 output pixels made as 0x00RRGGBB words: as they are at 32 bits a pixel, or three
+// bytes a pixel at 24, four pixels a store. Each 24-bit store's last four bytes are
+// overwritten by the next one (the row is stored left to right); the line's last store
+// writes only its twelve.
+using Bytes16 = std::uint8_t __attribute__((vector_size(16)));
+constexpr Bytes16 kDropFourthBytes = {0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 15, 15, 15, 15};
+template <int kBytes>
+VELMAR_HQ2X_INLINE void StoreWide(std::uint8_t* out, const V32 (&pixels)[4], bool lineEnd) {
+    if constexpr (kBytes == 4) {
+        for (int k = 0; k < 4; ++k) Store(out + k * sizeof(V32), pixels[k]);
+    } else {
+        Bytes16 four[8];
+        std::memcpy(four, pixels, sizeof four);
+        for (int k = 0; k < 7; ++k)
+            Store(out + 12 * k, __builtin_shuffle(four[k], kDropFourthBytes));
+        const Bytes16 last = __builtin_shuffle(four[7], kDropFourthBytes);
+        if (lineEnd) {
+            std::memcpy(out + 12 * 7, &last, 12);
+        } else {
+            Store(out + 12 * 7, last);
+        }
+    }
+}
+
 // One output line (upper or lower) of 16 source pixels at padded index i.
 template <int kBytes>
 VELMAR_HQ2X_INLINE void BlendLine(const Row& c, const Row& n, int i, V16 leftCode, V16 rightCode,
-                                  std::uint8_t* out) {
+                                  std::uint8_t* out, bool lineEnd) {
     const LaneWeights wl = LaneWeightsOf(leftCode), wr = LaneWeightsOf(rightCode);
     V16 rl, rr, gl, gr, bl, br;
     BlendPlane(c.r, n.r, i, wl, wr, rl, rr);
@@ -445,13 +469,14 @@ VELMAR_HQ2X_INLINE void BlendLine(const Row& c, const Row& n, int i, V16 leftCod
     } else {
         V32 pixels[4];
         PackWide(rl, gl, bl, rr, gr, br, pixels);
-        for (int k = 0; k < 4; ++k) Store(out + k * sizeof(V32), pixels[k]);
+        StoreWide<kBytes>(out, pixels, lineEnd);
     }
 }
 
 // 16 source pixels whose blocks are plain: both output lines the same doubled pixels.
 template <int kBytes>
-VELMAR_HQ2X_INLINE void PlainLines(const Row& c, int i, std::uint8_t* upper, std::uint8_t* lower) {
+VELMAR_HQ2X_INLINE void PlainLines(const Row& c, int i, std::uint8_t* upper, std::uint8_t* lower,
+                                   bool lineEnd) {
     if constexpr (kBytes == 2) {
         const V16 p = Load(c.raw + i);
         const V16 lo = __builtin_shuffle(p, p, kZipLow), hi = __builtin_shuffle(p, p, kZipHigh);
@@ -461,25 +486,9 @@ VELMAR_HQ2X_INLINE void PlainLines(const Row& c, int i, std::uint8_t* upper, std
         const V16 r = Load(c.r + i), g = Load(c.g + i), b = Load(c.b + i);
         V32 pixels[4];
         PackWide(r, g, b, r, g, b, pixels);
-        for (int k = 0; k < 4; ++k) {
-            Store(upper + k * sizeof(V32), pixels[k]);
-            Store(lower + k * sizeof(V32), pixels[k]);
-        }
+        StoreWide<kBytes>(upper, pixels, lineEnd);
+        StoreWide<kBytes>(lower, pixels, lineEnd);
     }
-}
-
-// 24-bit output: each line is made as 0x00RRGGBB words and then stored three bytes a pixel.
-VELMAR_HQ2X_INLINE void StoreLine24(const std::uint32_t* line, std::uint8_t* out) {
-    for (int k = 0; k + 2 < 2 * kWidth; k += 2) {
-        const std::uint64_t two = static_cast<std::uint64_t>(line[k + 1]) << 24 | line[k];
-        std::memcpy(out + 3 * k, &two, sizeof two); // the last two bytes are overwritten next
-    }
-    const std::uint32_t* last = line + 2 * kWidth - 2;
-    const std::uint8_t tail[6] = {
-        static_cast<std::uint8_t>(last[0]),       static_cast<std::uint8_t>(last[0] >> 8),
-        static_cast<std::uint8_t>(last[0] >> 16), static_cast<std::uint8_t>(last[1]),
-        static_cast<std::uint8_t>(last[1] >> 8),  static_cast<std::uint8_t>(last[1] >> 16)};
-    std::memcpy(out + 3 * (2 * kWidth - 2), tail, sizeof tail);
 }
 
 template <int kBytes>
@@ -491,9 +500,6 @@ VELMAR_HQ2X_INLINE void ScaleFrame(const std::uint16_t* source, std::uint8_t* de
     alignas(32) std::uint16_t across[kPairLength];
     alignas(32) std::uint16_t index[kWidth];
     alignas(32) std::uint64_t codes[kWidth];
-    // 24-bit lines are made here first; the other depths go straight to the destination.
-    alignas(32) std::uint32_t wide[2][2 * kWidth];
-    constexpr int kLineBytes = kBytes == 3 ? 4 : kBytes; // bytes a pixel while a line is made
 
     // Rows are read-only once loaded, so a row equal to the one before it, or the frame's
     // edge rows seen beyond the edge, are the same Row; the comparisons within a row are
@@ -521,26 +527,21 @@ VELMAR_HQ2X_INLINE void ScaleFrame(const std::uint16_t* source, std::uint8_t* de
 
         std::uint8_t* upper = dest + 2 * y * pitch;
         std::uint8_t* lower = upper + pitch;
-        std::uint8_t* upperLine = kBytes == 3 ? reinterpret_cast<std::uint8_t*>(wide[0]) : upper;
-        std::uint8_t* lowerLine = kBytes == 3 ? reinterpret_cast<std::uint8_t*>(wide[1]) : lower;
         for (int x = 0; x < kWidth; x += kLanes) {
             const int i = x + 1;
             const V16 chunk = IndexOf(*up, across, *down, i, filter);
-            std::uint8_t* u = upperLine + 2 * x * kLineBytes;
-            std::uint8_t* l = lowerLine + 2 * x * kLineBytes;
+            std::uint8_t* u = upper + 2 * x * kBytes;
+            std::uint8_t* l = lower + 2 * x * kBytes;
+            const bool lineEnd = x + kLanes == kWidth;
             if (AllPlain(chunk)) {
-                PlainLines<kBytes>(*centre, i, u, l);
+                PlainLines<kBytes>(*centre, i, u, l, lineEnd);
                 continue;
             }
             Store(index + x, chunk);
             for (int k = 0; k < kLanes; ++k) codes[x + k] = resolved[index[x + k]];
             const Corners corners = Unpack(codes + x);
-            BlendLine<kBytes>(*centre, *above, i, corners.code[0], corners.code[1], u);
-            BlendLine<kBytes>(*centre, *below, i, corners.code[2], corners.code[3], l);
-        }
-        if constexpr (kBytes == 3) {
-            StoreLine24(wide[0], upper);
-            StoreLine24(wide[1], lower);
+            BlendLine<kBytes>(*centre, *above, i, corners.code[0], corners.code[1], u, lineEnd);
+            BlendLine<kBytes>(*centre, *below, i, corners.code[2], corners.code[3], l, lineEnd);
         }
 
         above = centre;
