@@ -236,7 +236,7 @@ struct alignas(32) Row {
 
 VELMAR_HQ2X_INLINE void LoadRow(Row& row, const std::uint16_t* source) {
     row.raw[0] = source[0];
-    std::memcpy(row.raw + 1, source, kWidth * sizeof(std::uint16_t));
+    for (int k = 0; k < kWidth; k += kLanes) Store(row.raw + 1 + k, Load(source + k));
     row.raw[kWidth + 1] = source[kWidth - 1];
     std::memset(row.raw + kWidth + 2, 0, (kRowLength - kWidth - 2) * sizeof(std::uint16_t));
     for (int k = 0; k < kRowLength; k += kLanes) {
