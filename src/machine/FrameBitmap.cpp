@@ -23,10 +23,6 @@ void FrameBitmap::MirrorVertically() {
                          Pixels.begin() + bottom * kPitch);
 }
 
-FileResult FrameBitmap::SaveBmp(const std::filesystem::path& path) const {
-    return WriteFileAtomic(path, BmpBytes());
-}
-
 std::vector<std::uint8_t> FrameBitmap::BmpBytes() const {
     std::vector<std::uint8_t> out;
     out.reserve(kHeaderBytes + kImageBytes);

@@ -1,10 +1,7 @@
 #pragma once
 
-#include "core/util/FileIo.h"
-
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <vector>
 
 namespace velmar {
@@ -21,9 +18,7 @@ struct FrameBitmap {
 
     // The scaler writes the top row first; a bitmap stores the bottom row first.
     void MirrorVertically();
-    // Writes the pixels, taken as bottom-up rows, as a Windows BMP file (atomically).
-    FileResult SaveBmp(const std::filesystem::path& path) const;
-    // The bytes of that file.
+    // The pixels, taken as bottom-up rows, as the bytes of a Windows BMP file.
     std::vector<std::uint8_t> BmpBytes() const;
 };
 
