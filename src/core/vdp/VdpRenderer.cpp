@@ -159,12 +159,15 @@ void T_VDP_CORE::DrawTiles(int first, int end, int coarse, int fine, int tileLin
         for (std::size_t k = 0; k < 64; ++k) wrapped[k] = Vram[(base + k) & kVramMask];
         names = wrapped.data();
     }
+    // Where in a tile's 16 packed rows this line's row lies, by the entry's two flip bits.
+    static_assert(kEntryHFlip == 0x200 && kEntryVFlip == 0x400);
+    const unsigned line2 = static_cast<unsigned>(tileLine) * 2, flipped2 = (7 - tileLine) * 2u;
+    const unsigned rowOffset[4] = {line2, line2 + 1, flipped2, flipped2 + 1};
     for (int i = first; i < end; ++i) {
         const int column = (i - coarse) & 31;
         const unsigned entry = Load16(names + column * 2);
-        const unsigned r = static_cast<unsigned>(tileLine) ^ ((entry & kEntryVFlip) ? 7 : 0);
         const std::uint32_t packed =
-            PackedRows[((entry & kEntryTileBits) * 8 + r) * 2 + ((entry & kEntryHFlip) ? 1 : 0)];
+            PackedRows[(entry & kEntryTileBits) * 16 + rowOffset[(entry >> 9) & 3]];
         const int x0 = i * 8 + fine;
         StorePixels(pixels + x0, packed, PairRgb[(entry & kEntrySpritePalette) ? 1 : 0].data());
         if (entry & kEntryPriority) {
