@@ -43,20 +43,43 @@ unsigned OpaqueMask(std::uint32_t packed) {
     return (t | (t >> 12)) & 0xFFu;
 }
 
-// The eight pixels of a packed row, two at a time through a palette's pair table.
-void StorePixels(std::uint16_t* out, std::uint32_t packed, const std::uint32_t* pairs) {
+// The eight pixels of a packed row, two at a time through a palette's pair table, written
+// where bit k of mask is set (for pixel k).
+void StorePixels(std::uint16_t* out, std::uint32_t packed, const std::uint32_t* pairs,
+                 unsigned mask = 0xFF) {
     if constexpr (std::endian::native == std::endian::little) {
         const std::uint64_t left =
             pairs[packed & 0xFF] | (std::uint64_t{pairs[(packed >> 8) & 0xFF]} << 32);
         const std::uint64_t right =
             pairs[(packed >> 16) & 0xFF] | (std::uint64_t{pairs[packed >> 24]} << 32);
-        std::memcpy(out, &left, sizeof left);
-        std::memcpy(out + 4, &right, sizeof right);
+        if (mask == 0xFF) {
+            std::memcpy(out, &left, sizeof left);
+            std::memcpy(out + 4, &right, sizeof right);
+        } else {
+            // Four bits of the mask to four 16-bit lanes.
+            static constexpr auto kLanes = [] {
+                std::array<std::uint64_t, 16> lanes{};
+                for (int m = 0; m < 16; ++m) {
+                    for (int k = 0; k < 4; ++k) {
+                        if (m & (1 << k)) lanes[m] |= std::uint64_t{0xFFFF} << (16 * k);
+                    }
+                }
+                return lanes;
+            }();
+            const std::uint64_t keepLeft = kLanes[mask & 0x0F], keepRight = kLanes[mask >> 4];
+            std::uint64_t oldLeft, oldRight;
+            std::memcpy(&oldLeft, out, sizeof oldLeft);
+            std::memcpy(&oldRight, out + 4, sizeof oldRight);
+            const std::uint64_t newLeft = (oldLeft & ~keepLeft) | (left & keepLeft);
+            const std::uint64_t newRight = (oldRight & ~keepRight) | (right & keepRight);
+            std::memcpy(out, &newLeft, sizeof newLeft);
+            std::memcpy(out + 4, &newRight, sizeof newRight);
+        }
     } else {
         for (int j = 0; j < 4; ++j) {
             const std::uint32_t two = pairs[(packed >> (8 * j)) & 0xFF];
-            out[2 * j] = static_cast<std::uint16_t>(two);
-            out[2 * j + 1] = static_cast<std::uint16_t>(two >> 16);
+            if (mask & (1u << (2 * j))) out[2 * j] = static_cast<std::uint16_t>(two);
+            if (mask & (2u << (2 * j))) out[2 * j + 1] = static_cast<std::uint16_t>(two >> 16);
         }
     }
 }
@@ -112,6 +135,7 @@ void T_VDP_CORE::DrawLine(int line) {
     }
 
     std::array<std::uint16_t, kScratchWidth> pixels;
+    std::fill(pixels.begin() + kScreenWidth, pixels.end(), std::uint16_t{0}); // never shown
     if (BackgroundOn == 1) {
         DrawBackground(line, pixels.data());
     } else {
@@ -203,9 +227,11 @@ void T_VDP_CORE::DrawSprites(int line, std::uint16_t* pixels) {
         const unsigned taken = MapBits(SpriteMap.data(), pos);
         if (open & taken) SpriteCollision = 1; // the earlier sprite in the table stays in front
         unsigned mine = open & ~taken;
+        if (mine == 0) return;
         SetMapBits(SpriteMap.data(), pos, mine);
-        if (mine == 0xFF) {
-            StorePixels(pixels + x, packed, pairs);
+        if (x >= 0) {
+            // Up to 7 pixels past the right edge land in the scratch row's spare end.
+            StorePixels(pixels + x, packed, pairs, mine);
         } else {
             for (; mine != 0; mine &= mine - 1) {
                 const int k = std::countr_zero(mine);
