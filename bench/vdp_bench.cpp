@@ -2,9 +2,14 @@
 // busy scene (random tiles, scrolling, a crowded sprite table).
 #include <benchmark/benchmark.h>
 
+#include <filesystem>
+#include <memory>
 #include <random>
 
 #include "core/vdp/Vdp.h"
+#include "machine/TSMS.h"
+#include "platform/null/NullClock.h"
+#include "platform/null/NullStreamBuffer.h"
 
 namespace {
 
@@ -42,6 +47,35 @@ void BM_VdpFrame(benchmark::State& state) {
                                                    benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_VdpFrame)->Arg(0)->Arg(1);
+
+// The video chip as the game scene leaves it a few seconds in: a detailed, scrolled
+// background with flips, palettes and priority tiles, and 64 sprites.
+void BM_VdpGameScene(benchmark::State& state) {
+    using namespace velmar;
+    NullStreamBuffer sound;
+    NullClock clock;
+    MachineServices services;
+    services.Sound = &sound;
+    services.Timer = &clock;
+    auto machine = std::make_unique<TSMS>(services);
+    machine->Reset();
+    const std::filesystem::path file =
+        std::filesystem::path(VELMAR_TEST_ROM_DIR) / "game_scene.sms";
+    if (!machine->LoadCartridge(file)) {
+        state.SkipWithError(("cannot load " + file.string()).c_str());
+        return;
+    }
+    for (int i = 0; i < 300; ++i) machine->RunFrame();
+    auto vdp = std::make_unique<T_VDP_CORE>(machine->GetConsole().Vdp);
+    for (auto _ : state) {
+        for (int line = 0; line < 262; ++line) vdp->RunLine(line, true, false);
+        benchmark::DoNotOptimize(vdp->FrameBuffer.data());
+        vdp->ReadStatus();
+    }
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_VdpGameScene)->Unit(benchmark::kMicrosecond);
 
 void BM_VdpFrameUndrawn(benchmark::State& state) {
     velmar::T_VDP_CORE vdp;

@@ -25,7 +25,13 @@ inline constexpr std::size_t kCramSize = 32;
 inline constexpr std::uint16_t kCramMask = 0x1F;
 inline constexpr std::uint8_t kCramColourMask = 0x3F;
 inline constexpr int kTileCount = 512;
-inline constexpr std::size_t kTileCacheSize = kTileCount * 8 * 8;
+inline constexpr int kTileRowCount = kTileCount * 8;
+inline constexpr std::size_t kTileCacheSize = kTileRowCount * 8;
+
+// The per-line pixel maps hold one bit per pixel, pixel x at bit x + kMapOrigin (bit b is bit
+// b % 8 of byte b / 8), so that a sprite partly left of the screen still has a place.
+inline constexpr int kMapOrigin = 8;
+inline constexpr std::size_t kMapBytes = (kMapOrigin + kScreenWidth + 16) / 8;
 
 // Size of the chip's block in a save state.
 inline constexpr std::size_t kStateBlockSize = 49215;
@@ -157,8 +163,10 @@ class T_VDP_CORE {
     std::uint8_t BackgroundOn = 1;
     std::uint16_t Reserved16 = 0;
     std::uint16_t VCounter = 0;
-    std::array<std::uint8_t, vdp::kScreenWidth> PriorityMap{};
-    std::array<std::uint8_t, vdp::kScreenWidth> SpriteMap{};
+    // Bit maps of one line (see kMapOrigin): priority background pixels of a non-zero
+    // index, and the sprite pixels drawn.
+    std::array<std::uint8_t, vdp::kMapBytes> PriorityMap{};
+    std::array<std::uint8_t, vdp::kMapBytes> SpriteMap{};
     std::array<std::uint8_t, vdp::kVramSize> Vram{};
     std::array<std::uint8_t, vdp::kCramSize> Cram{};
     std::array<std::uint8_t, vdp::kTileCacheSize> TileCache{};
@@ -167,11 +175,24 @@ class T_VDP_CORE {
     std::array<std::uint16_t, vdp::kScreenWidth * vdp::kScreenHeight> FrameBuffer{};
 
   private:
+    // Kept in step with TileCache and Cram by every write to them, and rebuilt after a reset
+    // or a loaded state: each tile row as eight 4-bit indices (nibble k the k-th pixel from
+    // the left), at 2 x row unflipped and 2 x row + 1 mirrored; the 32 colours as RGB565;
+    // and for each palette the two pixels of every pair of indices (low nibble, the left
+    // pixel, in the low half).
+    std::array<std::uint32_t, 2 * vdp::kTileRowCount> PackedRows{};
+    std::array<std::uint16_t, vdp::kCramSize> PaletteRgb{};
+    std::array<std::array<std::uint32_t, 256>, 2> PairRgb{};
+
+    void RebuildDerived();
+    void RefreshColour(std::size_t index);
     void RecomputeTableBases();
     void UpdateCounters(int line);
     void DrawLine(int line);
-    void DrawBackground(int line, std::uint16_t* pixels, const std::uint16_t* palette);
-    void DrawSprites(int line, std::uint16_t* pixels, const std::uint16_t* palette);
+    void DrawBackground(int line, std::uint16_t* pixels);
+    void DrawTiles(int first, int end, int coarse, int fine, int tileLine, int tileRow,
+                   std::uint16_t* pixels);
+    void DrawSprites(int line, std::uint16_t* pixels);
 };
 
 // From a 6-bit colour (bits 0-1 red, 2-3 green, 4-5 blue) to RGB565: each 2-bit component

@@ -7,6 +7,34 @@ namespace velmar {
 
 using namespace vdp;
 
+namespace {
+
+// A bit-plane byte spread out: bit k to bit 0 of byte k (the tile cache's order) ...
+constexpr std::array<std::uint64_t, 256> kPlaneToBytes = [] {
+    std::array<std::uint64_t, 256> table{};
+    for (int v = 0; v < 256; ++v) {
+        for (int k = 0; k < 8; ++k) table[v] |= static_cast<std::uint64_t>((v >> k) & 1) << (8 * k);
+    }
+    return table;
+}();
+
+// ... and to bit 0 of nibble k in screen order: bit 7 - k (the leftmost pixel in bit 7), or
+// bit k for the mirrored row.
+template <bool Mirrored> constexpr std::array<std::uint32_t, 256> PlaneToNibbles() {
+    std::array<std::uint32_t, 256> table{};
+    for (int v = 0; v < 256; ++v) {
+        for (int k = 0; k < 8; ++k) {
+            const int bit = Mirrored ? k : 7 - k;
+            table[v] |= static_cast<std::uint32_t>((v >> bit) & 1) << (4 * k);
+        }
+    }
+    return table;
+}
+constexpr std::array<std::uint32_t, 256> kPlaneToNibbles = PlaneToNibbles<false>();
+constexpr std::array<std::uint32_t, 256> kPlaneToMirrored = PlaneToNibbles<true>();
+
+} // namespace
+
 T_VDP_CORE::T_VDP_CORE() {
     Reset();
 }
@@ -32,6 +60,7 @@ void T_VDP_CORE::Reset() {
     Vram.fill(0);
     Cram.fill(0);
     TileCache.fill(0);
+    RebuildDerived();
     // VScrollLatch, the sprite flags, the table bases and the picture survive a reset; the
     // bases follow R5 and R2 only from the next register write.
 }
@@ -80,6 +109,7 @@ void T_VDP_CORE::WriteData(std::uint8_t value) {
     }
     case kCodeCramWrite:
         Cram[AddressRegister & kCramMask] = value & kCramColourMask;
+        RefreshColour(AddressRegister & kCramMask);
         ++AddressRegister;
         break;
     default: break; // register code: the byte is dropped and the address stays
@@ -113,11 +143,43 @@ void T_VDP_CORE::DecodeTileRow(std::uint16_t address) {
     const std::uint8_t p0 = Vram[rowStart], p1 = Vram[rowStart + 1];
     const std::uint8_t p2 = Vram[rowStart + 2], p3 = Vram[rowStart + 3];
     // The tile cache holds 8 indices per tile row, and tile rows are 4 VRAM bytes apart.
+    const std::uint64_t indices = kPlaneToBytes[p0] | (kPlaneToBytes[p1] << 1) |
+                                  (kPlaneToBytes[p2] << 2) | (kPlaneToBytes[p3] << 3);
     std::uint8_t* out = &TileCache[rowStart * 2];
-    for (int k = 0; k < 8; ++k) {
-        out[k] = static_cast<std::uint8_t>(((p0 >> k) & 1) | (((p1 >> k) & 1) << 1) |
-                                           (((p2 >> k) & 1) << 2) | (((p3 >> k) & 1) << 3));
+    for (int k = 0; k < 8; ++k) out[k] = static_cast<std::uint8_t>(indices >> (8 * k));
+    std::uint32_t* packed = &PackedRows[rowStart / 2];
+    packed[0] = kPlaneToNibbles[p0] | (kPlaneToNibbles[p1] << 1) | (kPlaneToNibbles[p2] << 2) |
+                (kPlaneToNibbles[p3] << 3);
+    packed[1] = kPlaneToMirrored[p0] | (kPlaneToMirrored[p1] << 1) | (kPlaneToMirrored[p2] << 2) |
+                (kPlaneToMirrored[p3] << 3);
+}
+
+void T_VDP_CORE::RefreshColour(std::size_t index) {
+    PaletteRgb[index] = kVdpColourTable[Cram[index] & kCramColourMask];
+    const std::size_t base = index & 0x10, j = index & 0x0F;
+    std::array<std::uint32_t, 256>& pairs = PairRgb[base >> 4];
+    for (std::size_t k = 0; k < 16; ++k) {
+        const std::uint32_t own = PaletteRgb[index], other = PaletteRgb[base + k];
+        pairs[j | (k << 4)] = own | (other << 16);
+        pairs[k | (j << 4)] = other | (own << 16);
     }
+}
+
+// The tile cache loaded from a state need not match VRAM (nor hold only four bits per
+// index), so the packed rows follow the cache, not VRAM.
+void T_VDP_CORE::RebuildDerived() {
+    for (std::size_t row = 0; row < kTileRowCount; ++row) {
+        std::uint32_t packed = 0, mirrored = 0;
+        for (int k = 0; k < 8; ++k) {
+            packed |= static_cast<std::uint32_t>(TileCache[row * 8 + 7 - k] & 0x0F) << (4 * k);
+            mirrored |= static_cast<std::uint32_t>(TileCache[row * 8 + k] & 0x0F) << (4 * k);
+        }
+        PackedRows[row * 2] = packed;
+        PackedRows[row * 2 + 1] = mirrored;
+    }
+    for (std::size_t i = 0; i < kCramSize; ++i)
+        PaletteRgb[i] = kVdpColourTable[Cram[i] & kCramColourMask];
+    for (std::size_t i = 0; i < kCramSize; ++i) RefreshColour(i);
 }
 
 void T_VDP_CORE::UpdateCounters(int line) {
@@ -175,6 +237,7 @@ void T_VDP_CORE::SaveState(StateWriter& writer) {
 void T_VDP_CORE::LoadState(StateReader& reader) {
     SerializeState(reader);
     Reserved16 = 0;
+    RebuildDerived();
 }
 
 } // namespace velmar

@@ -1,5 +1,5 @@
 // The scanline renderer: background, sprites, priorities and the left-column blank, drawn
-// from VRAM through the tile cache into one row of the frame buffer.
+// from VRAM through the packed tile rows into one row of the frame buffer.
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -19,34 +19,108 @@ constexpr int kScratchWidth = kScreenWidth + 8;
 // Tile rows in the name table; rows beyond fold back to the top.
 constexpr int kNameTableRows = 28;
 
-// The eight colour indices of a tile row from the tile cache, in screen order (byte k the
-// k-th pixel from the left), each masked to four bits.
-std::uint64_t OrderedIndices(const std::uint8_t* indices, bool flipped) {
-    std::uint64_t word = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        // The cache holds the leftmost pixel last unless the tile is flipped.
-        std::memcpy(&word, indices, sizeof word);
-        if (!flipped) word = __builtin_bswap64(word);
-    } else {
-        for (int k = 0; k < 8; ++k) {
-            const std::uint8_t index = flipped ? indices[k] : indices[7 - k];
-            word |= static_cast<std::uint64_t>(index) << (8 * k);
-        }
-    }
-    return word & 0x0F0F0F0F0F0F0F0Full;
-}
-
-// Byte k of value at p[k].
-void StoreBytes(std::uint8_t* p, std::uint64_t value) {
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(p, &value, sizeof value);
-    } else {
-        for (int k = 0; k < 8; ++k) p[k] = static_cast<std::uint8_t>(value >> (8 * k));
-    }
-}
-
 int FoldTileRow(int tileRow) {
     return tileRow > kNameTableRows - 1 ? tileRow - kNameTableRows : tileRow;
+}
+
+// A little-endian 16-bit word.
+unsigned Load16(const std::uint8_t* p) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint16_t word;
+        std::memcpy(&word, p, sizeof word);
+        return word;
+    } else {
+        return p[0] | (p[1] << 8);
+    }
+}
+
+// Bit k set where nibble k of a packed row is not 0.
+unsigned OpaqueMask(std::uint32_t packed) {
+    std::uint32_t t = packed | (packed >> 1);
+    t = (t | (t >> 2)) & 0x11111111u; // bit 4k
+    t = (t | (t >> 3)) & 0x03030303u; // byte j: bits 2j, 2j + 1
+    t = (t | (t >> 6)) & 0x000F000Fu;
+    return (t | (t >> 12)) & 0xFFu;
+}
+
+// The eight pixels of a packed row, two at a time through a palette's pair table, written
+// where bit k of mask is set (for pixel k).
+void StorePixels(std::uint16_t* out, std::uint32_t packed, const std::uint32_t* pairs,
+                 unsigned mask = 0xFF) {
+    if constexpr (std::endian::native == std::endian::little) {
+        const std::uint64_t left =
+            pairs[packed & 0xFF] | (std::uint64_t{pairs[(packed >> 8) & 0xFF]} << 32);
+        const std::uint64_t right =
+            pairs[(packed >> 16) & 0xFF] | (std::uint64_t{pairs[packed >> 24]} << 32);
+        if (mask == 0xFF) {
+            std::memcpy(out, &left, sizeof left);
+            std::memcpy(out + 4, &right, sizeof right);
+        } else {
+            // Four bits of the mask to four 16-bit lanes.
+            static constexpr auto kLanes = [] {
+                std::array<std::uint64_t, 16> lanes{};
+                for (int m = 0; m < 16; ++m) {
+                    for (int k = 0; k < 4; ++k) {
+                        if (m & (1 << k)) lanes[m] |= std::uint64_t{0xFFFF} << (16 * k);
+                    }
+                }
+                return lanes;
+            }();
+            const std::uint64_t keepLeft = kLanes[mask & 0x0F], keepRight = kLanes[mask >> 4];
+            std::uint64_t oldLeft, oldRight;
+            std::memcpy(&oldLeft, out, sizeof oldLeft);
+            std::memcpy(&oldRight, out + 4, sizeof oldRight);
+            const std::uint64_t newLeft = (oldLeft & ~keepLeft) | (left & keepLeft);
+            const std::uint64_t newRight = (oldRight & ~keepRight) | (right & keepRight);
+            std::memcpy(out, &newLeft, sizeof newLeft);
+            std::memcpy(out + 4, &newRight, sizeof newRight);
+        }
+    } else {
+        for (int j = 0; j < 4; ++j) {
+            const std::uint32_t two = pairs[(packed >> (8 * j)) & 0xFF];
+            if (mask & (1u << (2 * j))) out[2 * j] = static_cast<std::uint16_t>(two);
+            if (mask & (2u << (2 * j))) out[2 * j + 1] = static_cast<std::uint16_t>(two >> 16);
+        }
+    }
+}
+
+// Bytes p[0..7], p[k] in byte k.
+std::uint64_t Load64(const std::uint8_t* p) {
+    std::uint64_t word = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&word, p, sizeof word);
+    } else {
+        for (int k = 0; k < 8; ++k) word |= static_cast<std::uint64_t>(p[k]) << (8 * k);
+    }
+    return word;
+}
+
+// Eight-bytes-at-once helpers: a byte repeated, byte-wise a - b modulo 256, and bit 7 of
+// each byte set exactly where that byte is 0.
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+std::uint64_t Repeat(std::uint8_t value) {
+    return value * 0x0101010101010101ull;
+}
+
+std::uint64_t SubtractBytes(std::uint64_t a, std::uint64_t b) {
+    return ((a | kHighBits) - (b & ~kHighBits)) ^ ((a ^ ~b) & kHighBits);
+}
+
+std::uint64_t ZeroBytes(std::uint64_t x) {
+    return ~(((x & ~kHighBits) + ~kHighBits) | x | ~kHighBits);
+}
+
+// Eight bits of a pixel map from bit position pos on, and setting them.
+unsigned MapBits(const std::uint8_t* map, int pos) {
+    const unsigned word = map[pos >> 3] | (map[(pos >> 3) + 1] << 8);
+    return (word >> (pos & 7)) & 0xFF;
+}
+
+void SetMapBits(std::uint8_t* map, int pos, unsigned bits) {
+    const unsigned shifted = bits << (pos & 7);
+    map[pos >> 3] |= static_cast<std::uint8_t>(shifted);
+    map[(pos >> 3) + 1] |= static_cast<std::uint8_t>(shifted >> 8);
 }
 
 } // namespace
@@ -60,127 +134,141 @@ void T_VDP_CORE::DrawLine(int line) {
         return;
     }
 
-    // The 32 CRAM entries as RGB565 for this line (CRAM loaded from a state may hold stray
-    // high bits; only six are a colour).
-    std::array<std::uint16_t, kCramSize> palette;
-    for (std::size_t i = 0; i < kCramSize; ++i)
-        palette[i] = kVdpColourTable[Cram[i] & kCramColourMask];
-
     std::array<std::uint16_t, kScratchWidth> pixels;
+    std::fill(pixels.begin() + kScreenWidth, pixels.end(), std::uint16_t{0}); // never shown
     if (BackgroundOn == 1) {
-        DrawBackground(line, pixels.data(), palette.data());
+        DrawBackground(line, pixels.data());
     } else {
         std::fill(pixels.begin(), pixels.end(), std::uint16_t{0});
     }
-    if (SpritesOn == 1) DrawSprites(line, pixels.data(), palette.data());
+    if (SpritesOn == 1) DrawSprites(line, pixels.data());
 
     if (Registers[0] & kR0LeftColumnBlank) {
         // Every background pixel and every sprite pixel drawn in x 0..7 shows the backdrop.
-        const std::uint16_t backdrop = palette[16 + (Registers[7] & kR7BackdropBits)];
+        const std::uint16_t backdrop = PaletteRgb[16 + (Registers[7] & kR7BackdropBits)];
+        const unsigned drawn = BackgroundOn == 1 ? 0xFF : MapBits(SpriteMap.data(), kMapOrigin);
         for (int x = 0; x < 8; ++x) {
-            if (BackgroundOn == 1 || SpriteMap[x] == 1) pixels[x] = backdrop;
+            if ((drawn >> x) & 1) pixels[x] = backdrop;
         }
     }
     std::memcpy(row, pixels.data(), kScreenWidth * sizeof(std::uint16_t));
 }
 
-void T_VDP_CORE::DrawBackground(int line, std::uint16_t* pixels, const std::uint16_t* palette) {
+void T_VDP_CORE::DrawBackground(int line, std::uint16_t* pixels) {
     if (line == 0) VScrollLatch = Registers[9];
 
     int coarse = Registers[8] >> 3;
     int fine = Registers[8] & 7;
     if (line < 16 && (Registers[0] & kR0HScrollLock)) coarse = fine = 0;
 
-    int row = line + (VScrollLatch & 7);
-    int tileRow = FoldTileRow((VScrollLatch >> 3) + (row >> 3));
-    const bool lockRight = (Registers[0] & kR0VScrollLock) != 0;
+    const int fineRow = line + (VScrollLatch & 7);
+    const int scrolledTileRow = FoldTileRow((VScrollLatch >> 3) + (fineRow >> 3));
+    // Columns 24-31 are not scrolled vertically when the right side is locked.
+    const int split = (Registers[0] & kR0VScrollLock) ? 24 : 32;
+    DrawTiles(0, split, coarse, fine, fineRow & 7, scrolledTileRow, pixels);
+    if (split < 32) DrawTiles(split, 32, coarse, fine, line & 7, FoldTileRow(line >> 3), pixels);
 
-    for (int i = 0; i < 32; ++i) {
-        if (i > 23 && lockRight) {
-            row = line;
-            tileRow = FoldTileRow(line >> 3);
-        }
-        const int address = NameTableBase + tileRow * 64 + ((i - coarse) & 31) * 2;
-        const unsigned entry = Vram[address & kVramMask] | (Vram[(address + 1) & kVramMask] << 8);
-        int r = row & 7;
-        if (entry & kEntryVFlip) r = 7 - r;
-        const std::uint8_t* indices =
-            &TileCache[(static_cast<std::size_t>(entry & kEntryTileBits) * 8 + r) * 8];
-        const std::uint16_t* pal = palette + ((entry & kEntrySpritePalette) ? 16 : 0);
-        const int x0 = i * 8 + fine;
-        std::uint16_t* out = pixels + x0;
-
-        // Left to right the pixels are bits 7..0 of the tile row, or 0..7 when flipped: the
-        // eight colour indices go through one word, byte k the pixel at x0 + k.
-        const std::uint64_t ordered = OrderedIndices(indices, (entry & kEntryHFlip) != 0);
-        std::uint64_t next = ordered;
-        for (int k = 0; k < 8; ++k, next >>= 8) out[k] = pal[next & 0x0F];
-        if (entry & kEntryPriority) {
-            // Bytes 1 where the index is not 0 (each byte is below 0x10, so adding 0x7F sets
-            // its top bit exactly then).
-            const std::uint64_t opaque =
-                ((ordered + 0x7F7F7F7F7F7F7F7Full) >> 7) & 0x0101010101010101ull;
-            if (x0 + 8 <= kScreenWidth) {
-                // Tiles never overlap on a line, so the map is still 0 here.
-                StoreBytes(&PriorityMap[static_cast<std::size_t>(x0)], opaque);
-            } else {
-                // Pixels that wrap to the left edge do not take priority.
-                for (int k = 0; x0 + k < kScreenWidth; ++k) {
-                    PriorityMap[static_cast<std::size_t>(x0 + k)] =
-                        static_cast<std::uint8_t>(opaque >> (8 * k));
-                }
-            }
-        }
-    }
     // Column 31's overhang fills the gap that fine scrolling leaves at the left.
     for (int x = 0; x < fine; ++x) pixels[x] = pixels[kScreenWidth + x];
 }
 
-void T_VDP_CORE::DrawSprites(int line, std::uint16_t* pixels, const std::uint16_t* palette) {
-    const int height = (Registers[1] & kR1TallSprites) ? 16 : 8;
+void T_VDP_CORE::DrawTiles(int first, int end, int coarse, int fine, int tileLine, int tileRow,
+                           std::uint16_t* pixels) {
+    // The name-table row, read straight from VRAM unless it runs past the end (a table base
+    // from a loaded state may lie anywhere).
+    const std::size_t base = static_cast<std::size_t>((NameTableBase + tileRow * 64) & kVramMask);
+    std::array<std::uint8_t, 64> wrapped;
+    const std::uint8_t* names = &Vram[base];
+    if (base + 64 > kVramSize) {
+        for (std::size_t k = 0; k < 64; ++k) wrapped[k] = Vram[(base + k) & kVramMask];
+        names = wrapped.data();
+    }
+    // Where in a tile's 16 packed rows this line's row lies, by the entry's two flip bits.
+    static_assert(kEntryHFlip == 0x200 && kEntryVFlip == 0x400);
+    const unsigned line2 = static_cast<unsigned>(tileLine) * 2, flipped2 = (7 - tileLine) * 2u;
+    const unsigned rowOffset[4] = {line2, line2 + 1, flipped2, flipped2 + 1};
+    for (int i = first; i < end; ++i) {
+        const int column = (i - coarse) & 31;
+        const unsigned entry = Load16(names + column * 2);
+        const std::uint32_t packed =
+            PackedRows[(entry & kEntryTileBits) * 16 + rowOffset[(entry >> 9) & 3]];
+        const int x0 = i * 8 + fine;
+        StorePixels(pixels + x0, packed, PairRgb[(entry & kEntrySpritePalette) ? 1 : 0].data());
+        if (entry & kEntryPriority) {
+            unsigned opaque = OpaqueMask(packed);
+            if (i == 31) opaque &= 0xFFu >> fine; // pixels that wrap to the left do not
+            SetMapBits(PriorityMap.data(), x0 + kMapOrigin, opaque);
+        }
+    }
+}
+
+void T_VDP_CORE::DrawSprites(int line, std::uint16_t* pixels) {
+    const unsigned height = (Registers[1] & kR1TallSprites) ? 16 : 8;
     const int xShift = (Registers[0] & kR0SpriteShift) ? 8 : 0;
     const int tileBase = (Registers[6] & kR6SpriteTilesHigh) ? 256 : 0;
-    const std::uint16_t* spritePalette = palette + 16;
-    int drawn = 0;
+    const std::uint32_t* pairs = PairRgb[1].data();
+    const std::uint16_t* spritePalette = PaletteRgb.data() + 16;
 
-    for (int s = 0; s < kSpriteCount; ++s) {
-        const std::uint8_t y = Vram[(SatBase + s) & kVramMask];
-        if (y == kSpriteListEnd) break;
+    const auto draw = [&](int s, unsigned spriteRow) {
+        const int attr = SatBase + kSpriteXTileOffset + 2 * s;
+        const int x = Vram[attr & kVramMask] - xShift;
+        int tile = Vram[(attr + 1) & kVramMask];
+        if (height == 16) tile &= 0xFE;
+        tile += tileBase + static_cast<int>(spriteRow >> 3);
+        const std::uint32_t packed =
+            PackedRows[(static_cast<std::size_t>(tile) * 8 + (spriteRow & 7)) * 2];
 
-        int top = (y + 1) & 0xFF;
-        int skip = 0;
-        if (top > 255 - height) { // starts above the screen and wraps
-            skip = 256 - top;
-            top = 0;
-        }
-        if (line >= top && line <= top + height - skip - 1) {
-            const int attr = SatBase + kSpriteXTileOffset + 2 * s;
-            const int x = Vram[attr & kVramMask] - xShift;
-            int tile = Vram[(attr + 1) & kVramMask];
-            if (height == 16) tile &= 0xFE;
-            const int spriteRow = skip + line - top;
-            tile += tileBase + (spriteRow >> 3);
-            const std::uint8_t* indices =
-                &TileCache[(static_cast<std::size_t>(tile) * 8 + (spriteRow & 7)) * 8];
-
-            for (int k = 0; k < 8; ++k) {
-                const int px = x + k;
-                if (px < 0 || px >= kScreenWidth) continue;
-                const std::uint8_t index = indices[7 - k] & 0x0F;
-                if (index == 0 || PriorityMap[px] == 1) continue;
-                if (SpriteMap[px] == 1) {
-                    SpriteCollision = 1; // the earlier sprite in the table stays in front
-                    continue;
-                }
-                pixels[px] = spritePalette[index];
-                SpriteMap[px] = 1;
+        // Index 0 is transparent, and pixels off either edge are not drawn.
+        unsigned visible = OpaqueMask(packed);
+        if (x < 0) visible &= 0xFFu << -x;
+        if (x > kScreenWidth - 8) visible &= 0xFFu >> (x - (kScreenWidth - 8));
+        const int pos = x + kMapOrigin;
+        const unsigned open = visible & ~MapBits(PriorityMap.data(), pos);
+        const unsigned taken = MapBits(SpriteMap.data(), pos);
+        if (open & taken) SpriteCollision = 1; // the earlier sprite in the table stays in front
+        unsigned mine = open & ~taken;
+        if (mine == 0) return;
+        SetMapBits(SpriteMap.data(), pos, mine);
+        if (x >= 0) {
+            // Up to 7 pixels past the right edge land in the scratch row's spare end.
+            StorePixels(pixels + x, packed, pairs, mine);
+        } else {
+            for (; mine != 0; mine &= mine - 1) {
+                const int k = std::countr_zero(mine);
+                pixels[x + k] = spritePalette[(packed >> (4 * k)) & 0x0F];
             }
-            ++drawn;
         }
-        if (drawn == kSpritesPerLine) {
-            SpriteOverflow = 1;
-            break;
+    };
+
+    // The 64 Y bytes, eight sprites to a word (a table base from a loaded state may put them
+    // across the end of VRAM).
+    const std::size_t sat = SatBase & kVramMask;
+    std::array<std::uint8_t, kSpriteCount> wrapped;
+    const std::uint8_t* ys = &Vram[sat];
+    if (sat + kSpriteCount > kVramSize) {
+        for (std::size_t s = 0; s < kSpriteCount; ++s) wrapped[s] = Vram[(sat + s) & kVramMask];
+        ys = wrapped.data();
+    }
+    // A sprite's first line is y + 1; one starting below line 255 wraps to the top with its
+    // first rows cut off, so the row on this line is the distance modulo 256 for both.
+    const std::uint64_t above = Repeat(static_cast<std::uint8_t>(line - 1));
+    const std::uint64_t tall = Repeat(static_cast<std::uint8_t>(~(height - 1)));
+    int drawn = 0;
+    for (int first = 0; first < kSpriteCount; first += 8) {
+        const std::uint64_t y = Load64(ys + first);
+        const std::uint64_t rows = SubtractBytes(above, y);
+        const std::uint64_t end = ZeroBytes(y ^ Repeat(kSpriteListEnd));
+        std::uint64_t covered = ZeroBytes(rows & tall);
+        if (end != 0) covered &= (end & (0 - end)) - 1; // only the sprites before the end mark
+        for (; covered != 0; covered &= covered - 1) {
+            const int k = std::countr_zero(covered) / 8;
+            draw(first + k, static_cast<unsigned>(rows >> (8 * k)) & 0xFF);
+            if (++drawn == kSpritesPerLine) {
+                SpriteOverflow = 1;
+                return;
+            }
         }
+        if (end != 0) return;
     }
 }
 

@@ -23,6 +23,8 @@ TEST(VdpPorts, ResetState) {
     // A reset clears memories and turns the layers back on, but keeps the latched scroll,
     // the sprite flags and the table bases.
     WriteVram(vdp, 0x100, {0xFF});
+    WriteVram(vdp, 0x000, {0xFF}); // tile 0 (every name entry's), row 0: index 1
+    WriteCram(vdp, 1, 0x3F);
     WriteCram(vdp, 5, 0x3F);
     vdp.SetBackgroundEnabled(0);
     vdp.SetSpritesEnabled(0);
@@ -37,6 +39,10 @@ TEST(VdpPorts, ResetState) {
     EXPECT_EQ(vdp.VScrollLatch, 9);
     EXPECT_EQ(vdp.SpriteOverflow, 1);
     EXPECT_EQ(vdp.SatBase, 0x3F00);
+    // Nothing of the old tiles or colours is drawn.
+    SetRegister(vdp, 1, vdp::kR1DisplayEnable);
+    RunFrame(vdp);
+    EXPECT_EQ(Pixel(vdp, 0, 0), 0);
 }
 
 TEST(VdpPorts, ControlLatchAndVramAddressing) {

@@ -323,6 +323,22 @@ TEST(VdpRenderer, SpriteLimitAndCollision) {
     s.Sprite(1, 0x30, 51, 2);
     s.vdp.RunLine(0x31, true, false);
     EXPECT_EQ(s.vdp.ReadStatus(), 0);
+    // Nor is overlapping only off the screen, right or (with the shift) left; one pixel in
+    // is.
+    WriteTile(s.vdp, 3, [](int x, int) { return x == 7 ? 3 : 0; }); // one pixel at the right
+    const struct {
+        std::uint8_t r0, x, tile, status;
+    } edges[] = {{0x00, 249, 3, 0},
+                 {0x00, 248, 3, vdp::kStatusCollision},
+                 {0x08, 0, 2, 0},
+                 {0x08, 1, 2, vdp::kStatusCollision}};
+    for (const auto& e : edges) {
+        SetRegister(s.vdp, 0, e.r0);
+        s.Sprite(0, 0x30, e.x, e.tile);
+        s.Sprite(1, 0x30, e.x, e.tile);
+        s.vdp.RunLine(0x31, true, false);
+        EXPECT_EQ(s.vdp.ReadStatus(), e.status) << int{e.x};
+    }
 }
 
 TEST(VdpRenderer, DisplayOffLayersBlankAndLineFlags) {

@@ -164,6 +164,32 @@ TEST(VdpState, HostileAndShortBlocks) {
     RunFrame(wrapped);
     EXPECT_EQ(Pixel(wrapped, 0, 0), 0xF800);
 
+    // Bases a state may hold that no register write gives: a name-table row (odd, even with
+    // an entry split across the end) and the sprite table run past the end of VRAM and wrap.
+    for (const auto& [names, sat] : {std::pair{0x3FE0, 0x3FF8}, std::pair{0xFFC1, 0x7FFF}}) {
+        T_VDP_CORE vdp;
+        Scramble(vdp, static_cast<unsigned>(names));
+        auto bases = Save(vdp);
+        bases[16] = static_cast<std::uint8_t>(sat);
+        bases[17] = static_cast<std::uint8_t>(sat >> 8);
+        bases[18] = static_cast<std::uint8_t>(names);
+        bases[19] = static_cast<std::uint8_t>(names >> 8);
+        Load(vdp, bases);
+        LineModel model;
+        model.reg = vdp.Registers;
+        model.vram = vdp.Vram;
+        model.cram = vdp.Cram;
+        model.vscroll = vdp.Registers[9];
+        model.nameBase = names;
+        model.satBase = sat;
+        for (int line = 0; line < 192; ++line) {
+            vdp.RunLine(line, true, false);
+            model.Draw(line);
+            for (int x = 0; x < 256; ++x)
+                ASSERT_EQ(Pixel(vdp, x, line), model.pixels[x]) << names << " " << x << " " << line;
+        }
+    }
+
     // A short block replaces the fields it covers and leaves the rest.
     T_VDP_CORE shortLoad;
     WriteVram(shortLoad, 0x0000, {0x42});

@@ -83,6 +83,7 @@ struct LineModel {
     std::array<std::uint8_t, 32> cram{};
     std::uint8_t vscroll = 0; // R9 as it was at the frame's first line
     bool backgroundOn = true, spritesOn = true;
+    int nameBase = -1, satBase = -1; // table bases as loaded from a state; -1: from R2 and R5
 
     std::array<std::uint16_t, 256> pixels{};
     bool overflow = false, collision = false;
@@ -101,8 +102,8 @@ struct LineModel {
             pixels.fill(0);
             return;
         }
-        const std::uint16_t nameBase = static_cast<std::uint16_t>((reg[2] & 0x0E) << 10);
-        const std::uint16_t sat = static_cast<std::uint16_t>((reg[5] & 0x7E) << 7);
+        const int names = nameBase >= 0 ? nameBase : (reg[2] & 0x0E) << 10;
+        const int sat = satBase >= 0 ? satBase : (reg[5] & 0x7E) << 7;
         const int height = (reg[1] & 0x02) ? 16 : 8;
 
         // Sprites on this line, in table order, at most eight.
@@ -129,7 +130,7 @@ struct LineModel {
                 const bool wrapped = x < fine;
                 const int v = (screenCol > 23 && (reg[0] & 0x80)) ? 0 : vscroll;
                 const int by = (line + v) % 224, bx = (x - hscroll) & 0xFF;
-                const int addr = nameBase + (by >> 3) * 64 + (bx >> 3) * 2;
+                const int addr = names + (by >> 3) * 64 + (bx >> 3) * 2;
                 const int entry = vram[addr & 0x3FFF] | (vram[(addr + 1) & 0x3FFF] << 8);
                 int px = bx & 7, py = by & 7;
                 if (entry & 0x200) px = 7 - px;
