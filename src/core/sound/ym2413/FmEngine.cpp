@@ -174,6 +174,53 @@ std::int32_t T_YM2413_OPLL_CORE::ChannelOutput(int channel) {
     return CarrierOutput(car, ModulatorOutput(Slots[2 * channel]));
 }
 
+namespace {
+
+// What a sample may change in a slot.
+struct SlotMotion {
+    std::uint32_t Phase;
+    std::uint32_t PhaseOut;
+    std::uint32_t EnvelopePhase;
+    std::uint32_t EnvelopeOut;
+    std::int32_t EnvelopeState;
+    std::int32_t Output0;
+    std::int32_t Output1;
+    std::int32_t Feedback;
+
+    explicit SlotMotion(const FmSlot& s)
+        : Phase(s.Phase), PhaseOut(s.PhaseOut), EnvelopePhase(s.EnvelopePhase),
+          EnvelopeOut(s.EnvelopeOut), EnvelopeState(s.EnvelopeState), Output0(s.Output0),
+          Output1(s.Output1), Feedback(s.Feedback) {}
+    friend bool operator==(const SlotMotion&, const SlotMotion&) = default;
+};
+
+} // namespace
+
+std::int32_t T_YM2413_OPLL_CORE::MelodicChannel(int channel) {
+    if (Settled_[channel] != 0) return SettledOutput_[channel];
+    FmSlot& mod = Slots[2 * channel];
+    FmSlot& car = Slots[2 * channel + 1];
+    // With no phase or envelope step and no tremolo, a sample that changes nothing in
+    // either slot is followed by identical ones.
+    const bool still = (mod.PhaseStep | car.PhaseStep | mod.EnvelopeStep | car.EnvelopeStep |
+                        static_cast<std::uint32_t>(mod.Patch.AM | car.Patch.AM)) == 0;
+    if (!still) {
+        AdvanceSlot(mod);
+        AdvanceSlot(car);
+        return ChannelOutput(channel);
+    }
+    const SlotMotion modBefore(mod);
+    const SlotMotion carBefore(car);
+    AdvanceSlot(mod);
+    AdvanceSlot(car);
+    const std::int32_t out = ChannelOutput(channel);
+    if (SlotMotion(mod) == modBefore && SlotMotion(car) == carBefore) {
+        Settled_[channel] = 1;
+        SettledOutput_[channel] = out;
+    }
+    return out;
+}
+
 void T_YM2413_OPLL_CORE::RenderSample(std::int16_t* buffer, std::int32_t lastIndex,
                                       std::uint32_t line) {
     if (line >= UsableLines) {
@@ -191,37 +238,49 @@ void T_YM2413_OPLL_CORE::RenderSample(std::int16_t* buffer, std::int32_t lastInd
         NoiseSeed >>= 1;
         const std::uint32_t noise = NoiseSeed & 1;
 
-        for (FmSlot& s : Slots) AdvanceSlot(s);
-
+        // Each channel's slots advance before its outputs are taken; no channel reads
+        // another's slots, so the order across channels does not matter.
         // Summed wide and brought into range once at the end: clipping a loud chord is
         // far less audible than letting it wrap.
         std::int32_t melody = 0;
         std::int32_t rhythm = 0;
-        for (int c = 0; c < 6; ++c) melody += ChannelOutput(c);
+        for (int c = 0; c < 6; ++c) melody += MelodicChannel(c);
 
         if (PatchNumber[6] <= kMaxMelodicInstrument) {
-            melody += ChannelOutput(6);
-        } else if (ChannelEnabled[6] == 1 &&
-                   Slots[kBassDrumSlot].EnvelopeState != fmenv::Finished) {
-            rhythm += CarrierOutput(Slots[kBassDrumSlot], ModulatorOutput(Slots[kBassDrumModSlot]));
+            melody += MelodicChannel(6);
+        } else {
+            AdvanceSlot(Slots[kBassDrumModSlot]);
+            AdvanceSlot(Slots[kBassDrumSlot]);
+            if (ChannelEnabled[6] == 1 && Slots[kBassDrumSlot].EnvelopeState != fmenv::Finished)
+                rhythm +=
+                    CarrierOutput(Slots[kBassDrumSlot], ModulatorOutput(Slots[kBassDrumModSlot]));
         }
 
         if (PatchNumber[7] <= kMaxMelodicInstrument) {
-            melody += ChannelOutput(7);
-        } else if (ChannelEnabled[7] == 1) {
-            if (Slots[kHighHatSlot].EnvelopeState != fmenv::Finished)
-                rhythm += HighHatOutput(Slots[kHighHatSlot], Slots[kSnareDrumSlot].PhaseOut, noise);
-            if (Slots[kSnareDrumSlot].EnvelopeState != fmenv::Finished)
-                rhythm -= SnareDrumOutput(Slots[kSnareDrumSlot], noise);
+            melody += MelodicChannel(7);
+        } else {
+            AdvanceSlot(Slots[kHighHatSlot]);
+            AdvanceSlot(Slots[kSnareDrumSlot]);
+            if (ChannelEnabled[7] == 1) {
+                if (Slots[kHighHatSlot].EnvelopeState != fmenv::Finished)
+                    rhythm +=
+                        HighHatOutput(Slots[kHighHatSlot], Slots[kSnareDrumSlot].PhaseOut, noise);
+                if (Slots[kSnareDrumSlot].EnvelopeState != fmenv::Finished)
+                    rhythm -= SnareDrumOutput(Slots[kSnareDrumSlot], noise);
+            }
         }
 
         if (PatchNumber[8] <= kMaxMelodicInstrument) {
-            melody += ChannelOutput(8);
-        } else if (ChannelEnabled[8] == 1) {
-            if (Slots[kTomTomSlot].EnvelopeState != fmenv::Finished)
-                rhythm += TomTomOutput(Slots[kTomTomSlot]);
-            if (Slots[kTopCymbalSlot].EnvelopeState != fmenv::Finished)
-                rhythm -= TopCymbalOutput(Slots[kTopCymbalSlot], Slots[kTomTomSlot].PhaseOut);
+            melody += MelodicChannel(8);
+        } else {
+            AdvanceSlot(Slots[kTomTomSlot]);
+            AdvanceSlot(Slots[kTopCymbalSlot]);
+            if (ChannelEnabled[8] == 1) {
+                if (Slots[kTomTomSlot].EnvelopeState != fmenv::Finished)
+                    rhythm += TomTomOutput(Slots[kTomTomSlot]);
+                if (Slots[kTopCymbalSlot].EnvelopeState != fmenv::Finished)
+                    rhythm -= TopCymbalOutput(Slots[kTopCymbalSlot], Slots[kTomTomSlot].PhaseOut);
+            }
         }
 
         if (buffer != nullptr && SampleIndex >= 0 && SampleIndex <= lastIndex) {
