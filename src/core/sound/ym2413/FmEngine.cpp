@@ -44,18 +44,20 @@ std::int16_t Saturate(std::int32_t v) {
 
 } // namespace
 
-void T_YM2413_OPLL_CORE::AdvanceSlot(FmSlot& s) {
+[[gnu::always_inline]] inline void T_YM2413_OPLL_CORE::AdvanceSlot(FmSlot& s) {
     const FmPatch& p = s.Patch;
 
+    std::uint32_t phase = s.Phase;
     if (p.PM != 0) {
-        s.Phase += static_cast<std::uint32_t>(
+        phase += static_cast<std::uint32_t>(
             (static_cast<std::uint64_t>(s.PhaseStep) * static_cast<std::uint32_t>(PitchLfoValue)) >>
             8);
     } else {
-        s.Phase += s.PhaseStep;
+        phase += s.PhaseStep;
     }
-    s.Phase &= kPhaseMask;
-    s.PhaseOut = s.Phase >> kPhaseOutShift;
+    phase &= kPhaseMask;
+    s.Phase = phase;
+    s.PhaseOut = phase >> kPhaseOutShift;
 
     std::uint32_t level = kMaxLevel;
     std::uint32_t& e = s.EnvelopePhase;
@@ -103,7 +105,7 @@ void T_YM2413_OPLL_CORE::AdvanceSlot(FmSlot& s) {
     s.EnvelopeOut = out >= 256 ? kSilentDb : out;
 }
 
-std::int32_t T_YM2413_OPLL_CORE::ModulatorOutput(FmSlot& s) {
+[[gnu::always_inline]] inline std::int32_t T_YM2413_OPLL_CORE::ModulatorOutput(FmSlot& s) {
     const std::int16_t* d = Tables_->DbToLinTable.data();
     const std::uint16_t* w = WaveTable(s);
     s.Output1 = s.Output0;
@@ -120,7 +122,8 @@ std::int32_t T_YM2413_OPLL_CORE::ModulatorOutput(FmSlot& s) {
     return s.Feedback;
 }
 
-std::int32_t T_YM2413_OPLL_CORE::CarrierOutput(FmSlot& s, std::int32_t modulation) {
+[[gnu::always_inline]] inline std::int32_t
+T_YM2413_OPLL_CORE::CarrierOutput(FmSlot& s, std::int32_t modulation) {
     s.Output1 = s.Output0;
     if (s.EnvelopeOut >= kSilentDb) {
         s.Output0 = 0;
@@ -168,7 +171,7 @@ std::int32_t T_YM2413_OPLL_CORE::HighHatOutput(const FmSlot& s, std::uint32_t sn
     return Tables_->DbToLinTable[base + s.EnvelopeOut];
 }
 
-std::int32_t T_YM2413_OPLL_CORE::ChannelOutput(int channel) {
+[[gnu::always_inline]] inline std::int32_t T_YM2413_OPLL_CORE::ChannelOutput(int channel) {
     FmSlot& car = Slots[2 * channel + 1];
     if (ChannelEnabled[channel] != 1 || car.EnvelopeState == fmenv::Finished) return 0;
     return CarrierOutput(car, ModulatorOutput(Slots[2 * channel]));
@@ -196,19 +199,9 @@ struct SlotMotion {
 
 } // namespace
 
-std::int32_t T_YM2413_OPLL_CORE::MelodicChannel(int channel) {
-    if (Settled_[channel] != 0) return SettledOutput_[channel];
+std::int32_t T_YM2413_OPLL_CORE::SettlingChannel(int channel) {
     FmSlot& mod = Slots[2 * channel];
     FmSlot& car = Slots[2 * channel + 1];
-    // With no phase or envelope step and no tremolo, a sample that changes nothing in
-    // either slot is followed by identical ones.
-    const bool still = (mod.PhaseStep | car.PhaseStep | mod.EnvelopeStep | car.EnvelopeStep |
-                        static_cast<std::uint32_t>(mod.Patch.AM | car.Patch.AM)) == 0;
-    if (!still) {
-        AdvanceSlot(mod);
-        AdvanceSlot(car);
-        return ChannelOutput(channel);
-    }
     const SlotMotion modBefore(mod);
     const SlotMotion carBefore(car);
     AdvanceSlot(mod);
@@ -219,6 +212,20 @@ std::int32_t T_YM2413_OPLL_CORE::MelodicChannel(int channel) {
         SettledOutput_[channel] = out;
     }
     return out;
+}
+
+[[gnu::always_inline]] inline std::int32_t T_YM2413_OPLL_CORE::MelodicChannel(int channel) {
+    if (Settled_[channel] != 0) return SettledOutput_[channel];
+    FmSlot& mod = Slots[2 * channel];
+    FmSlot& car = Slots[2 * channel + 1];
+    // With no phase or envelope step and no tremolo, a sample that changes nothing in
+    // either slot is followed by identical ones.
+    if ((mod.PhaseStep | car.PhaseStep | mod.EnvelopeStep | car.EnvelopeStep |
+         static_cast<std::uint32_t>(mod.Patch.AM | car.Patch.AM)) == 0)
+        return SettlingChannel(channel);
+    AdvanceSlot(mod);
+    AdvanceSlot(car);
+    return ChannelOutput(channel);
 }
 
 void T_YM2413_OPLL_CORE::RenderSample(std::int16_t* buffer, std::int32_t lastIndex,

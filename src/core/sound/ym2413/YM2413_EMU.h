@@ -143,6 +143,7 @@ class T_YM2413_OPLL_CORE {
     std::int32_t CarrierOutput(FmSlot& s, std::int32_t modulation);
     std::int32_t ChannelOutput(int channel);
     std::int32_t MelodicChannel(int channel);
+    std::int32_t SettlingChannel(int channel);
     // Forgets every settled channel; called by anything that changes a channel's inputs.
     void Unsettle() { Settled_.fill(0); }
     std::int32_t TomTomOutput(const FmSlot& s) const;
