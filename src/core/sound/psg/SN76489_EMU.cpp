@@ -16,16 +16,15 @@ constexpr std::array<std::int32_t, 3> kNoiseReloads = {16, 32, 64};
 // Lowers a counter by one sample's step. A counter whose reload is smaller than the step
 // (tone 3 at period 0 driving the noise) keeps falling; it stops at the bottom of the range
 // instead of wrapping round after hours of play.
-std::int32_t CountDown(std::int32_t Counter, std::int32_t Amount) {
-    const std::int64_t Next = static_cast<std::int64_t>(Counter) - Amount;
-    if (Next < std::numeric_limits<std::int32_t>::min())
-        return std::numeric_limits<std::int32_t>::min();
-    if (Next > std::numeric_limits<std::int32_t>::max())
-        return std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(Next);
+[[gnu::always_inline]] inline std::int32_t CountDown(std::int32_t Counter, std::int32_t Amount) {
+    std::int32_t Next = 0;
+    if (__builtin_sub_overflow(Counter, Amount, &Next)) [[unlikely]]
+        return Amount > 0 ? std::numeric_limits<std::int32_t>::min()
+                          : std::numeric_limits<std::int32_t>::max();
+    return Next;
 }
 
-std::int32_t Level(std::uint8_t Attenuation) {
+[[gnu::always_inline]] inline std::int32_t Level(std::uint8_t Attenuation) {
     return T_PSG_CORE::kSilent - (Attenuation & T_PSG_CORE::kLowNibbleMask);
 }
 
@@ -105,14 +104,15 @@ void T_PSG_CORE::WriteData(std::uint8_t Data) {
     }
 }
 
-std::int32_t T_PSG_CORE::NextStep() {
+[[gnu::always_inline]] inline std::int32_t T_PSG_CORE::NextStep() {
     StepPhase += StepRemainder;
     if (StepPhase < StepDenominator || StepDenominator == 0) return Step;
     StepPhase -= StepDenominator;
     return Step + 1;
 }
 
-std::int32_t T_PSG_CORE::ToneOutput(ToneChannel& Channel, std::int32_t Amount) {
+[[gnu::always_inline]] inline std::int32_t T_PSG_CORE::ToneOutput(ToneChannel& Channel,
+                                                                  std::int32_t Amount) {
     const std::int32_t Volume = Level(Channel.Attenuation);
     if (Channel.Period < kMinimumPeriod) return Volume;
 
@@ -141,7 +141,7 @@ std::int32_t T_PSG_CORE::NoiseReload() const {
     return kNoiseReloads[Rate];
 }
 
-std::int32_t T_PSG_CORE::NoiseOutput(std::int32_t Amount) {
+[[gnu::always_inline]] inline std::int32_t T_PSG_CORE::NoiseOutput(std::int32_t Amount) {
     Noise.Counter = CountDown(Noise.Counter, Amount);
     if (Noise.Counter < 0) {
         Noise.Counter += NoiseReload();
@@ -167,7 +167,7 @@ std::int32_t T_PSG_CORE::NoiseOutput(std::int32_t Amount) {
     return Amplitude;
 }
 
-std::int32_t T_PSG_CORE::MixSample() {
+[[gnu::always_inline]] inline std::int32_t T_PSG_CORE::MixSample() {
     std::int32_t Sum = 0;
     const std::int32_t Amount = NextStep();
     // A switched-off channel is not computed: its counter, polarity and decay stand still.

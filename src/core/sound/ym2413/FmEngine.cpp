@@ -220,7 +220,8 @@ std::int32_t T_YM2413_OPLL_CORE::SettlingChannel(int channel) {
     FmSlot& car = Slots[2 * channel + 1];
     // With no phase or envelope step and no tremolo, a sample that changes nothing in
     // either slot is followed by identical ones.
-    if ((mod.PhaseStep | car.PhaseStep | mod.EnvelopeStep | car.EnvelopeStep |
+    if (mod.PhaseStep == 0 && car.PhaseStep == 0 &&
+        (mod.EnvelopeStep | car.EnvelopeStep |
          static_cast<std::uint32_t>(mod.Patch.AM | car.Patch.AM)) == 0)
         return SettlingChannel(channel);
     AdvanceSlot(mod);
