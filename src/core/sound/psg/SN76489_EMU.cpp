@@ -1,5 +1,6 @@
 #include "core/sound/psg/SN76489_EMU.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -116,17 +117,19 @@ void T_PSG_CORE::WriteData(std::uint8_t Data) {
     const std::int32_t Volume = Level(Channel.Attenuation);
     if (Channel.Period < kMinimumPeriod) return Volume;
 
-    Channel.Counter = CountDown(Channel.Counter, Amount);
-    if (Channel.Counter < 0) {
-        Channel.Counter += Channel.Period;
-        Channel.Polarity ^= 1;
-        Channel.Decay = 1.0;
-    }
+    // An expiry reloads the counter, flips the output and restores the full amplitude;
+    // written as selections, since expiries come at no pattern a branch could learn.
+    const std::int32_t Counter = CountDown(Channel.Counter, Amount);
+    const bool Expired = Counter < 0;
+    Channel.Counter = Expired ? Counter + Channel.Period : Counter;
+    Channel.Polarity ^= static_cast<std::uint8_t>(Expired);
+    Channel.Decay = Expired ? 1.0 : Channel.Decay;
 
     if (Channel.SquareWave == 1) {
-        const std::int32_t Amplitude = static_cast<std::int32_t>(Volume * Channel.Decay);
-        if (Channel.Decay > kDecayFloor) Channel.Decay -= kDecayPerSample;
-        return Channel.Polarity == 1 ? 2 * Amplitude : -2 * Amplitude;
+        const double Decay = Channel.Decay;
+        const std::int32_t Amplitude = 2 * static_cast<std::int32_t>(Volume * Decay);
+        Channel.Decay = Decay - (Decay > kDecayFloor ? kDecayPerSample : 0.0);
+        return Channel.Polarity == 1 ? Amplitude : -Amplitude;
     }
 
     const double Angle = static_cast<double>(Channel.Counter) / (2.0 * Channel.Period) * kTwoPi;
@@ -142,29 +145,26 @@ std::int32_t T_PSG_CORE::NoiseReload() const {
 }
 
 [[gnu::always_inline]] inline std::int32_t T_PSG_CORE::NoiseOutput(std::int32_t Amount) {
-    Noise.Counter = CountDown(Noise.Counter, Amount);
-    if (Noise.Counter < 0) {
-        Noise.Counter += NoiseReload();
-        // A reload shorter than a sample's step (noise following tone 3 at a period below
-        // the step) expires on every sample; it must not run up a debt meanwhile, or a
-        // later, longer period would stay stuck at expiring every sample.
-        if (Noise.Counter < 0) Noise.Counter = 0;
-        Noise.Polarity ^= 1;
-        // The register advances on every second expiry.
-        if (Noise.Polarity == 1) {
-            const std::uint16_t Feedback =
-                ParityTable[Noise.ShiftRegister & Noise.TapMask & kLowNibbleMask];
-            Noise.ShiftRegister = static_cast<std::uint16_t>((Noise.ShiftRegister >> 1) |
-                                                             (Feedback << kFeedbackShift));
-        }
-        Noise.Decay = 1.0;
-    }
+    // Expiries and the register's output bit follow no pattern a branch could learn, so
+    // both are written as selections.
+    const std::int32_t Counter = CountDown(Noise.Counter, Amount);
+    const bool Expired = Counter < 0;
+    // A reload shorter than a sample's step (noise following tone 3 at a period below the
+    // step) expires on every sample; it must not run up a debt meanwhile, or a later,
+    // longer period would stay stuck at expiring every sample.
+    Noise.Counter = Expired ? std::max(Counter + NoiseReload(), 0) : Counter;
+    Noise.Polarity ^= static_cast<std::uint8_t>(Expired);
+    // The register advances on every second expiry.
+    const std::uint16_t Register = Noise.ShiftRegister;
+    const std::uint16_t Feedback = ParityTable[Register & Noise.TapMask & kLowNibbleMask];
+    const auto Shifted = static_cast<std::uint16_t>((Register >> 1) | (Feedback << kFeedbackShift));
+    Noise.ShiftRegister = Expired && Noise.Polarity == 1 ? Shifted : Register;
+    const double Decay = Expired ? 1.0 : Noise.Decay;
 
-    if ((Noise.ShiftRegister & 1) == 0) return 0;
-    const std::int32_t Amplitude =
-        static_cast<std::int32_t>(Level(Noise.Attenuation) * Noise.Decay);
-    if (Noise.Decay > kDecayFloor) Noise.Decay -= kDecayPerSample;
-    return Amplitude;
+    const bool On = (Noise.ShiftRegister & 1) != 0;
+    const std::int32_t Amplitude = static_cast<std::int32_t>(Level(Noise.Attenuation) * Decay);
+    Noise.Decay = Decay - (On && Decay > kDecayFloor ? kDecayPerSample : 0.0);
+    return On ? Amplitude : 0;
 }
 
 [[gnu::always_inline]] inline std::int32_t T_PSG_CORE::MixSample() {
