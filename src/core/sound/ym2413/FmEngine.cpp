@@ -21,6 +21,7 @@ constexpr std::uint32_t kEnvelopeShift = 15;
 constexpr std::uint32_t kAttackDone = 1u << 22;
 constexpr std::uint32_t kMaxLevel = 127;
 constexpr std::int32_t kMaxMelodicInstrument = 15;
+constexpr int kFirstRhythmChannel = 6;
 // The channel sum's scale into the sample. Against the PSG's 128 per level step this keeps
 // the two chips' loudness balance of 2 to 256 at half of both, so that a busy tune fits
 // the 16-bit range: each chip alone always does (PSG at most 19200, nine FM channels at
@@ -229,6 +230,34 @@ std::int32_t T_YM2413_OPLL_CORE::SettlingChannel(int channel) {
     return ChannelOutput(channel);
 }
 
+std::int32_t T_YM2413_OPLL_CORE::RhythmChannel(int channel, std::uint32_t noise) {
+    if (channel == kFirstRhythmChannel) {
+        AdvanceSlot(Slots[kBassDrumModSlot]);
+        AdvanceSlot(Slots[kBassDrumSlot]);
+        if (ChannelEnabled[6] != 1 || Slots[kBassDrumSlot].EnvelopeState == fmenv::Finished)
+            return 0;
+        return CarrierOutput(Slots[kBassDrumSlot], ModulatorOutput(Slots[kBassDrumModSlot]));
+    }
+    // Channel 7 carries the high hat and snare drum, channel 8 the tom-tom and top cymbal;
+    // each pair's second drum is subtracted.
+    const bool hats = channel == kFirstRhythmChannel + 1;
+    FmSlot& first = Slots[hats ? kHighHatSlot : kTomTomSlot];
+    FmSlot& second = Slots[hats ? kSnareDrumSlot : kTopCymbalSlot];
+    AdvanceSlot(first);
+    AdvanceSlot(second);
+    if (ChannelEnabled[channel] != 1) return 0;
+    std::int32_t out = 0;
+    if (hats) {
+        if (first.EnvelopeState != fmenv::Finished)
+            out += HighHatOutput(first, second.PhaseOut, noise);
+        if (second.EnvelopeState != fmenv::Finished) out -= SnareDrumOutput(second, noise);
+    } else {
+        if (first.EnvelopeState != fmenv::Finished) out += TomTomOutput(first);
+        if (second.EnvelopeState != fmenv::Finished) out -= TopCymbalOutput(second, first.PhaseOut);
+    }
+    return out;
+}
+
 void T_YM2413_OPLL_CORE::RenderSample(std::int16_t* buffer, std::int32_t lastIndex,
                                       std::uint32_t line) {
     if (line >= UsableLines) {
@@ -247,53 +276,22 @@ void T_YM2413_OPLL_CORE::RenderSample(std::int16_t* buffer, std::int32_t lastInd
         const std::uint32_t noise = NoiseSeed & 1;
 
         // Each channel's slots advance before its outputs are taken; no channel reads
-        // another's slots, so the order across channels does not matter.
-        // Summed wide and brought into range once at the end: clipping a loud chord is
-        // far less audible than letting it wrap.
-        std::int32_t melody = 0;
-        std::int32_t rhythm = 0;
-        for (int c = 0; c < 6; ++c) melody += MelodicChannel(c);
-
-        if (PatchNumber[6] <= kMaxMelodicInstrument) {
-            melody += MelodicChannel(6);
-        } else {
-            AdvanceSlot(Slots[kBassDrumModSlot]);
-            AdvanceSlot(Slots[kBassDrumSlot]);
-            if (ChannelEnabled[6] == 1 && Slots[kBassDrumSlot].EnvelopeState != fmenv::Finished)
-                rhythm +=
-                    CarrierOutput(Slots[kBassDrumSlot], ModulatorOutput(Slots[kBassDrumModSlot]));
-        }
-
-        if (PatchNumber[7] <= kMaxMelodicInstrument) {
-            melody += MelodicChannel(7);
-        } else {
-            AdvanceSlot(Slots[kHighHatSlot]);
-            AdvanceSlot(Slots[kSnareDrumSlot]);
-            if (ChannelEnabled[7] == 1) {
-                if (Slots[kHighHatSlot].EnvelopeState != fmenv::Finished)
-                    rhythm +=
-                        HighHatOutput(Slots[kHighHatSlot], Slots[kSnareDrumSlot].PhaseOut, noise);
-                if (Slots[kSnareDrumSlot].EnvelopeState != fmenv::Finished)
-                    rhythm -= SnareDrumOutput(Slots[kSnareDrumSlot], noise);
-            }
-        }
-
-        if (PatchNumber[8] <= kMaxMelodicInstrument) {
-            melody += MelodicChannel(8);
-        } else {
-            AdvanceSlot(Slots[kTomTomSlot]);
-            AdvanceSlot(Slots[kTopCymbalSlot]);
-            if (ChannelEnabled[8] == 1) {
-                if (Slots[kTomTomSlot].EnvelopeState != fmenv::Finished)
-                    rhythm += TomTomOutput(Slots[kTomTomSlot]);
-                if (Slots[kTopCymbalSlot].EnvelopeState != fmenv::Finished)
-                    rhythm -= TopCymbalOutput(Slots[kTopCymbalSlot], Slots[kTomTomSlot].PhaseOut);
-            }
+        // another's slots, so the order across channels does not matter. Summed wide and brought
+        // into range once at the end: clipping a loud chord is far less audible than letting it
+        // wrap.
+        std::int32_t sum = 0;
+        // One copy of the channel code, kept small for the instruction cache.
+#pragma GCC unroll 1
+        for (int c = 0; c < kFmChannels; ++c) {
+            if (c < kFirstRhythmChannel || PatchNumber[c] <= kMaxMelodicInstrument)
+                sum += MelodicChannel(c);
+            else
+                sum += RhythmChannel(c, noise);
         }
 
         if (buffer != nullptr && SampleIndex >= 0 && SampleIndex <= lastIndex) {
             std::int16_t& entry = buffer[SampleIndex];
-            entry = Saturate(entry + (melody + rhythm) * kOutputScale);
+            entry = Saturate(entry + sum * kOutputScale);
         }
     }
     ++SampleIndex;

@@ -144,6 +144,7 @@ class T_YM2413_OPLL_CORE {
     std::int32_t ChannelOutput(int channel);
     std::int32_t MelodicChannel(int channel);
     std::int32_t SettlingChannel(int channel);
+    std::int32_t RhythmChannel(int channel, std::uint32_t noise);
     // Forgets every settled channel; called by anything that changes a channel's inputs.
     void Unsettle() { Settled_.fill(0); }
     std::int32_t TomTomOutput(const FmSlot& s) const;
