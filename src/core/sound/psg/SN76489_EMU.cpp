@@ -118,7 +118,7 @@ void T_PSG_CORE::WriteData(std::uint8_t Data) {
     if (Channel.Period < kMinimumPeriod) return Volume;
 
     // An expiry reloads the counter, flips the output and restores the full amplitude;
-    // written as selections, since expiries come at no pattern a branch could learn.
+    // written as selections, which the compiler may turn into conditional moves.
     const std::int32_t Counter = CountDown(Channel.Counter, Amount);
     const bool Expired = Counter < 0;
     Channel.Counter = Expired ? Counter + Channel.Period : Counter;
@@ -145,8 +145,8 @@ std::int32_t T_PSG_CORE::NoiseReload() const {
 }
 
 [[gnu::always_inline]] inline std::int32_t T_PSG_CORE::NoiseOutput(std::int32_t Amount) {
-    // Expiries and the register's output bit follow no pattern a branch could learn, so
-    // both are written as selections.
+    // Expiries and the register's output bit come at no steady pattern; both are written
+    // as selections, which the compiler may turn into conditional moves.
     const std::int32_t Counter = CountDown(Noise.Counter, Amount);
     const bool Expired = Counter < 0;
     // A reload shorter than a sample's step (noise following tone 3 at a period below the

@@ -160,6 +160,7 @@ class T_YM2413_OPLL_CORE {
     // A melodic channel whose phases and envelopes stand still and whose outputs have
     // stopped changing gives the same sample until a register write or a channel switch:
     // it is settled, and its output is kept instead of being worked out each sample.
+    // Slot fields changed directly from outside are not seen until the next write.
     std::array<std::uint8_t, kFmChannels> Settled_{};
     std::array<std::int32_t, kFmChannels> SettledOutput_{};
 };
