@@ -741,6 +741,24 @@ TEST_F(Ym2413Test, RegisterWritesWhileNotesPlayKeepTheirPinnedOutput) {
             Write(static_cast<std::uint8_t>(e.reg), static_cast<std::uint8_t>(e.value));
     }
     EXPECT_EQ(hash, 0x00BEA4AAA641755Aull);
+
+    // A held note at F-number 0 comes to a steady level (the sine's first entry, 25) that
+    // the channel switch must still silence and bring back.
+    T_YM2413_OPLL_CORE chip;
+    chip.Configure(60, 44100, 3579545, 262);
+    PureSineInstrument(chip);
+    Note(chip, 0, 0x00, 0, 0);
+    const auto level = [&chip] {
+        std::int16_t sample = 0;
+        chip.SampleIndex = 0;
+        chip.RenderSample(&sample, 0, 0);
+        return sample;
+    };
+    for (const auto& [on, expected] : {std::pair{1, 25}, {0, 0}, {1, 25}}) {
+        chip.SetChannelEnabled(0, static_cast<std::uint8_t>(on));
+        for (int i = 0; i < 3; ++i) level();
+        EXPECT_EQ(level(), expected) << "switch " << on;
+    }
 }
 
 } // namespace
