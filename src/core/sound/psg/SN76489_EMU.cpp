@@ -14,6 +14,35 @@ constexpr std::int32_t kSineDivisor = 8;
 // Noise counter reloads for the rates 0, 1 and 2; rate 3 follows tone 3's period.
 constexpr std::array<std::int32_t, 3> kNoiseReloads = {16, 32, 64};
 
+// The amplitude factor only ever takes the values of one sequence: 0.0 before the first
+// flip, then 1.0 at each flip, lowered by kDecayPerSample per sample while above
+// kDecayFloor. Its steps are numbered (0 for 0.0, 1 for 1.0), with the next step and the
+// amplitude at each level worked out once here instead of in floating point each sample.
+constexpr int kDecaySteps = 128;
+constexpr std::uint8_t kFullDecay = 1;
+struct DecaySequence {
+    std::array<double, kDecaySteps> Value{};
+    std::array<std::uint8_t, kDecaySteps> Next{};
+    std::array<std::array<std::uint8_t, 16>, kDecaySteps> Amplitude{};
+};
+constexpr DecaySequence MakeDecaySequence() {
+    DecaySequence Sequence;
+    int Last = kFullDecay;
+    Sequence.Value[kFullDecay] = 1.0;
+    while (Sequence.Value[Last] > T_PSG_CORE::kDecayFloor) {
+        Sequence.Next[Last] = static_cast<std::uint8_t>(Last + 1);
+        Sequence.Value[Last + 1] = Sequence.Value[Last] - T_PSG_CORE::kDecayPerSample;
+        ++Last;
+    }
+    Sequence.Next[Last] = static_cast<std::uint8_t>(Last);
+    for (int Step = 0; Step <= Last; ++Step)
+        for (int Volume = 0; Volume < 16; ++Volume)
+            Sequence.Amplitude[Step][Volume] =
+                static_cast<std::uint8_t>(static_cast<std::int32_t>(Volume * Sequence.Value[Step]));
+    return Sequence;
+}
+constexpr DecaySequence kDecay = MakeDecaySequence();
+
 // Lowers a counter by one sample's step. A counter whose reload is smaller than the step
 // (tone 3 at period 0 driving the noise) keeps falling; it stops at the bottom of the range
 // instead of wrapping round after hours of play.
@@ -123,14 +152,16 @@ void T_PSG_CORE::WriteData(std::uint8_t Data) {
     const bool Expired = Counter < 0;
     Channel.Counter = Expired ? Counter + Channel.Period : Counter;
     Channel.Polarity ^= static_cast<std::uint8_t>(Expired);
-    Channel.Decay = Expired ? 1.0 : Channel.Decay;
+    const std::uint8_t Step = Expired ? kFullDecay : Channel.DecayStep;
 
     if (Channel.SquareWave == 1) {
-        const double Decay = Channel.Decay;
-        const std::int32_t Amplitude = 2 * static_cast<std::int32_t>(Volume * Decay);
-        Channel.Decay = Decay - (Decay > kDecayFloor ? kDecayPerSample : 0.0);
+        const std::int32_t Amplitude = 2 * kDecay.Amplitude[Step][Volume];
+        Channel.DecayStep = kDecay.Next[Step];
+        Channel.Decay = kDecay.Value[Channel.DecayStep];
         return Channel.Polarity == 1 ? Amplitude : -Amplitude;
     }
+    Channel.DecayStep = Step;
+    Channel.Decay = kDecay.Value[Step];
 
     const double Angle = static_cast<double>(Channel.Counter) / (2.0 * Channel.Period) * kTwoPi;
     const std::int32_t Sine = static_cast<std::int32_t>(std::sin(Angle) * kSineAmplitude);
@@ -159,11 +190,12 @@ std::int32_t T_PSG_CORE::NoiseReload() const {
     const std::uint16_t Feedback = ParityTable[Register & Noise.TapMask & kLowNibbleMask];
     const auto Shifted = static_cast<std::uint16_t>((Register >> 1) | (Feedback << kFeedbackShift));
     Noise.ShiftRegister = Expired && Noise.Polarity == 1 ? Shifted : Register;
-    const double Decay = Expired ? 1.0 : Noise.Decay;
+    const std::uint8_t Step = Expired ? kFullDecay : Noise.DecayStep;
 
     const bool On = (Noise.ShiftRegister & 1) != 0;
-    const std::int32_t Amplitude = static_cast<std::int32_t>(Level(Noise.Attenuation) * Decay);
-    Noise.Decay = Decay - (On && Decay > kDecayFloor ? kDecayPerSample : 0.0);
+    const std::int32_t Amplitude = kDecay.Amplitude[Step][Level(Noise.Attenuation)];
+    Noise.DecayStep = On ? kDecay.Next[Step] : Step;
+    Noise.Decay = kDecay.Value[Noise.DecayStep];
     return On ? Amplitude : 0;
 }
 
