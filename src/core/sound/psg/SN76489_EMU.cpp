@@ -1,5 +1,6 @@
 #include "core/sound/psg/SN76489_EMU.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -13,19 +14,47 @@ constexpr std::int32_t kSineDivisor = 8;
 // Noise counter reloads for the rates 0, 1 and 2; rate 3 follows tone 3's period.
 constexpr std::array<std::int32_t, 3> kNoiseReloads = {16, 32, 64};
 
+// The amplitude factor only ever takes the values of one sequence: 0.0 before the first
+// flip, then 1.0 at each flip, lowered by kDecayPerSample per sample while above
+// kDecayFloor. Its steps are numbered (0 for 0.0, 1 for 1.0), with the next step and the
+// amplitude at each level worked out once here instead of in floating point each sample.
+constexpr int kDecaySteps = 128;
+constexpr std::uint8_t kFullDecay = 1;
+struct DecaySequence {
+    std::array<double, kDecaySteps> Value{};
+    std::array<std::uint8_t, kDecaySteps> Next{};
+    std::array<std::array<std::uint8_t, 16>, kDecaySteps> Amplitude{};
+};
+constexpr DecaySequence MakeDecaySequence() {
+    DecaySequence Sequence;
+    int Last = kFullDecay;
+    Sequence.Value[kFullDecay] = 1.0;
+    while (Sequence.Value[Last] > T_PSG_CORE::kDecayFloor) {
+        Sequence.Next[Last] = static_cast<std::uint8_t>(Last + 1);
+        Sequence.Value[Last + 1] = Sequence.Value[Last] - T_PSG_CORE::kDecayPerSample;
+        ++Last;
+    }
+    Sequence.Next[Last] = static_cast<std::uint8_t>(Last);
+    for (int Step = 0; Step <= Last; ++Step)
+        for (int Volume = 0; Volume < 16; ++Volume)
+            Sequence.Amplitude[Step][Volume] =
+                static_cast<std::uint8_t>(static_cast<std::int32_t>(Volume * Sequence.Value[Step]));
+    return Sequence;
+}
+constexpr DecaySequence kDecay = MakeDecaySequence();
+
 // Lowers a counter by one sample's step. A counter whose reload is smaller than the step
 // (tone 3 at period 0 driving the noise) keeps falling; it stops at the bottom of the range
 // instead of wrapping round after hours of play.
-std::int32_t CountDown(std::int32_t Counter, std::int32_t Amount) {
-    const std::int64_t Next = static_cast<std::int64_t>(Counter) - Amount;
-    if (Next < std::numeric_limits<std::int32_t>::min())
-        return std::numeric_limits<std::int32_t>::min();
-    if (Next > std::numeric_limits<std::int32_t>::max())
-        return std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(Next);
+[[gnu::always_inline]] inline std::int32_t CountDown(std::int32_t Counter, std::int32_t Amount) {
+    std::int32_t Next = 0;
+    if (__builtin_sub_overflow(Counter, Amount, &Next)) [[unlikely]]
+        return Amount > 0 ? std::numeric_limits<std::int32_t>::min()
+                          : std::numeric_limits<std::int32_t>::max();
+    return Next;
 }
 
-std::int32_t Level(std::uint8_t Attenuation) {
+[[gnu::always_inline]] inline std::int32_t Level(std::uint8_t Attenuation) {
     return T_PSG_CORE::kSilent - (Attenuation & T_PSG_CORE::kLowNibbleMask);
 }
 
@@ -105,29 +134,34 @@ void T_PSG_CORE::WriteData(std::uint8_t Data) {
     }
 }
 
-std::int32_t T_PSG_CORE::NextStep() {
+[[gnu::always_inline]] inline std::int32_t T_PSG_CORE::NextStep() {
     StepPhase += StepRemainder;
     if (StepPhase < StepDenominator || StepDenominator == 0) return Step;
     StepPhase -= StepDenominator;
     return Step + 1;
 }
 
-std::int32_t T_PSG_CORE::ToneOutput(ToneChannel& Channel, std::int32_t Amount) {
+[[gnu::always_inline]] inline std::int32_t T_PSG_CORE::ToneOutput(ToneChannel& Channel,
+                                                                  std::int32_t Amount) {
     const std::int32_t Volume = Level(Channel.Attenuation);
     if (Channel.Period < kMinimumPeriod) return Volume;
 
-    Channel.Counter = CountDown(Channel.Counter, Amount);
-    if (Channel.Counter < 0) {
-        Channel.Counter += Channel.Period;
-        Channel.Polarity ^= 1;
-        Channel.Decay = 1.0;
-    }
+    // An expiry reloads the counter, flips the output and restores the full amplitude;
+    // written as selections, which the compiler may turn into conditional moves.
+    const std::int32_t Counter = CountDown(Channel.Counter, Amount);
+    const bool Expired = Counter < 0;
+    Channel.Counter = Expired ? Counter + Channel.Period : Counter;
+    Channel.Polarity ^= static_cast<std::uint8_t>(Expired);
+    const std::uint8_t Step = Expired ? kFullDecay : Channel.DecayStep;
 
     if (Channel.SquareWave == 1) {
-        const std::int32_t Amplitude = static_cast<std::int32_t>(Volume * Channel.Decay);
-        if (Channel.Decay > kDecayFloor) Channel.Decay -= kDecayPerSample;
-        return Channel.Polarity == 1 ? 2 * Amplitude : -2 * Amplitude;
+        const std::int32_t Amplitude = 2 * kDecay.Amplitude[Step][Volume];
+        Channel.DecayStep = kDecay.Next[Step];
+        Channel.Decay = kDecay.Value[Channel.DecayStep];
+        return Channel.Polarity == 1 ? Amplitude : -Amplitude;
     }
+    Channel.DecayStep = Step;
+    Channel.Decay = kDecay.Value[Step];
 
     const double Angle = static_cast<double>(Channel.Counter) / (2.0 * Channel.Period) * kTwoPi;
     const std::int32_t Sine = static_cast<std::int32_t>(std::sin(Angle) * kSineAmplitude);
@@ -141,33 +175,31 @@ std::int32_t T_PSG_CORE::NoiseReload() const {
     return kNoiseReloads[Rate];
 }
 
-std::int32_t T_PSG_CORE::NoiseOutput(std::int32_t Amount) {
-    Noise.Counter = CountDown(Noise.Counter, Amount);
-    if (Noise.Counter < 0) {
-        Noise.Counter += NoiseReload();
-        // A reload shorter than a sample's step (noise following tone 3 at a period below
-        // the step) expires on every sample; it must not run up a debt meanwhile, or a
-        // later, longer period would stay stuck at expiring every sample.
-        if (Noise.Counter < 0) Noise.Counter = 0;
-        Noise.Polarity ^= 1;
-        // The register advances on every second expiry.
-        if (Noise.Polarity == 1) {
-            const std::uint16_t Feedback =
-                ParityTable[Noise.ShiftRegister & Noise.TapMask & kLowNibbleMask];
-            Noise.ShiftRegister = static_cast<std::uint16_t>((Noise.ShiftRegister >> 1) |
-                                                             (Feedback << kFeedbackShift));
-        }
-        Noise.Decay = 1.0;
-    }
+[[gnu::always_inline]] inline std::int32_t T_PSG_CORE::NoiseOutput(std::int32_t Amount) {
+    // Expiries and the register's output bit come at no steady pattern; both are written
+    // as selections, which the compiler may turn into conditional moves.
+    const std::int32_t Counter = CountDown(Noise.Counter, Amount);
+    const bool Expired = Counter < 0;
+    // A reload shorter than a sample's step (noise following tone 3 at a period below the
+    // step) expires on every sample; it must not run up a debt meanwhile, or a later,
+    // longer period would stay stuck at expiring every sample.
+    Noise.Counter = Expired ? std::max(Counter + NoiseReload(), 0) : Counter;
+    Noise.Polarity ^= static_cast<std::uint8_t>(Expired);
+    // The register advances on every second expiry.
+    const std::uint16_t Register = Noise.ShiftRegister;
+    const std::uint16_t Feedback = ParityTable[Register & Noise.TapMask & kLowNibbleMask];
+    const auto Shifted = static_cast<std::uint16_t>((Register >> 1) | (Feedback << kFeedbackShift));
+    Noise.ShiftRegister = Expired && Noise.Polarity == 1 ? Shifted : Register;
+    const std::uint8_t Step = Expired ? kFullDecay : Noise.DecayStep;
 
-    if ((Noise.ShiftRegister & 1) == 0) return 0;
-    const std::int32_t Amplitude =
-        static_cast<std::int32_t>(Level(Noise.Attenuation) * Noise.Decay);
-    if (Noise.Decay > kDecayFloor) Noise.Decay -= kDecayPerSample;
-    return Amplitude;
+    const bool On = (Noise.ShiftRegister & 1) != 0;
+    const std::int32_t Amplitude = kDecay.Amplitude[Step][Level(Noise.Attenuation)];
+    Noise.DecayStep = On ? kDecay.Next[Step] : Step;
+    Noise.Decay = kDecay.Value[Noise.DecayStep];
+    return On ? Amplitude : 0;
 }
 
-std::int32_t T_PSG_CORE::MixSample() {
+[[gnu::always_inline]] inline std::int32_t T_PSG_CORE::MixSample() {
     std::int32_t Sum = 0;
     const std::int32_t Amount = NextStep();
     // A switched-off channel is not computed: its counter, polarity and decay stand still.

@@ -22,6 +22,7 @@ class T_PSG_CORE {
   public:
     struct ToneChannel {
         double Decay = 0.0;           // amplitude factor, 1.0 after each flip
+        std::uint8_t DecayStep = 0;   // position of Decay in its sequence, 0 for 0.0
         std::uint8_t Attenuation = 0; // 0 loudest .. 15 silent
         std::uint16_t Period = 0;     // 10-bit period in units of 16 clock cycles
         std::uint8_t Polarity = 0;    // output flip-flop, 0 or 1
@@ -33,6 +34,7 @@ class T_PSG_CORE {
 
     struct NoiseChannel {
         double Decay = 0.0;
+        std::uint8_t DecayStep = 0;
         std::uint8_t Attenuation = 0;
         std::uint16_t NoiseControl = 0; // bits 0-1 rate, bit 2 white (1) or periodic (0)
         std::uint8_t Polarity = 0;

@@ -21,6 +21,7 @@ constexpr std::uint32_t kEnvelopeShift = 15;
 constexpr std::uint32_t kAttackDone = 1u << 22;
 constexpr std::uint32_t kMaxLevel = 127;
 constexpr std::int32_t kMaxMelodicInstrument = 15;
+constexpr int kFirstRhythmChannel = 6;
 // The channel sum's scale into the sample. Against the PSG's 128 per level step this keeps
 // the two chips' loudness balance of 2 to 256 at half of both, so that a busy tune fits
 // the 16-bit range: each chip alone always does (PSG at most 19200, nine FM channels at
@@ -44,18 +45,20 @@ std::int16_t Saturate(std::int32_t v) {
 
 } // namespace
 
-void T_YM2413_OPLL_CORE::AdvanceSlot(FmSlot& s) {
+[[gnu::always_inline]] inline void T_YM2413_OPLL_CORE::AdvanceSlot(FmSlot& s) {
     const FmPatch& p = s.Patch;
 
+    std::uint32_t phase = s.Phase;
     if (p.PM != 0) {
-        s.Phase += static_cast<std::uint32_t>(
+        phase += static_cast<std::uint32_t>(
             (static_cast<std::uint64_t>(s.PhaseStep) * static_cast<std::uint32_t>(PitchLfoValue)) >>
             8);
     } else {
-        s.Phase += s.PhaseStep;
+        phase += s.PhaseStep;
     }
-    s.Phase &= kPhaseMask;
-    s.PhaseOut = s.Phase >> kPhaseOutShift;
+    phase &= kPhaseMask;
+    s.Phase = phase;
+    s.PhaseOut = phase >> kPhaseOutShift;
 
     std::uint32_t level = kMaxLevel;
     std::uint32_t& e = s.EnvelopePhase;
@@ -103,7 +106,7 @@ void T_YM2413_OPLL_CORE::AdvanceSlot(FmSlot& s) {
     s.EnvelopeOut = out >= 256 ? kSilentDb : out;
 }
 
-std::int32_t T_YM2413_OPLL_CORE::ModulatorOutput(FmSlot& s) {
+[[gnu::always_inline]] inline std::int32_t T_YM2413_OPLL_CORE::ModulatorOutput(FmSlot& s) {
     const std::int16_t* d = Tables_->DbToLinTable.data();
     const std::uint16_t* w = WaveTable(s);
     s.Output1 = s.Output0;
@@ -120,7 +123,8 @@ std::int32_t T_YM2413_OPLL_CORE::ModulatorOutput(FmSlot& s) {
     return s.Feedback;
 }
 
-std::int32_t T_YM2413_OPLL_CORE::CarrierOutput(FmSlot& s, std::int32_t modulation) {
+[[gnu::always_inline]] inline std::int32_t
+T_YM2413_OPLL_CORE::CarrierOutput(FmSlot& s, std::int32_t modulation) {
     s.Output1 = s.Output0;
     if (s.EnvelopeOut >= kSilentDb) {
         s.Output0 = 0;
@@ -168,10 +172,90 @@ std::int32_t T_YM2413_OPLL_CORE::HighHatOutput(const FmSlot& s, std::uint32_t sn
     return Tables_->DbToLinTable[base + s.EnvelopeOut];
 }
 
-std::int32_t T_YM2413_OPLL_CORE::ChannelOutput(int channel) {
+[[gnu::always_inline]] inline std::int32_t T_YM2413_OPLL_CORE::ChannelOutput(int channel) {
     FmSlot& car = Slots[2 * channel + 1];
     if (ChannelEnabled[channel] != 1 || car.EnvelopeState == fmenv::Finished) return 0;
     return CarrierOutput(car, ModulatorOutput(Slots[2 * channel]));
+}
+
+namespace {
+
+// What a sample may change in a slot.
+struct SlotMotion {
+    std::uint32_t Phase;
+    std::uint32_t PhaseOut;
+    std::uint32_t EnvelopePhase;
+    std::uint32_t EnvelopeOut;
+    std::int32_t EnvelopeState;
+    std::int32_t Output0;
+    std::int32_t Output1;
+    std::int32_t Feedback;
+
+    explicit SlotMotion(const FmSlot& s)
+        : Phase(s.Phase), PhaseOut(s.PhaseOut), EnvelopePhase(s.EnvelopePhase),
+          EnvelopeOut(s.EnvelopeOut), EnvelopeState(s.EnvelopeState), Output0(s.Output0),
+          Output1(s.Output1), Feedback(s.Feedback) {}
+    friend bool operator==(const SlotMotion&, const SlotMotion&) = default;
+};
+
+} // namespace
+
+std::int32_t T_YM2413_OPLL_CORE::SettlingChannel(int channel) {
+    FmSlot& mod = Slots[2 * channel];
+    FmSlot& car = Slots[2 * channel + 1];
+    const SlotMotion modBefore(mod);
+    const SlotMotion carBefore(car);
+    AdvanceSlot(mod);
+    AdvanceSlot(car);
+    const std::int32_t out = ChannelOutput(channel);
+    if (SlotMotion(mod) == modBefore && SlotMotion(car) == carBefore) {
+        Settled_[channel] = 1;
+        SettledOutput_[channel] = out;
+    }
+    return out;
+}
+
+[[gnu::always_inline]] inline std::int32_t T_YM2413_OPLL_CORE::MelodicChannel(int channel) {
+    if (Settled_[channel] != 0) return SettledOutput_[channel];
+    FmSlot& mod = Slots[2 * channel];
+    FmSlot& car = Slots[2 * channel + 1];
+    // With no phase or envelope step and no tremolo, a sample that changes nothing in
+    // either slot is followed by identical ones.
+    if (mod.PhaseStep == 0 && car.PhaseStep == 0 &&
+        (mod.EnvelopeStep | car.EnvelopeStep |
+         static_cast<std::uint32_t>(mod.Patch.AM | car.Patch.AM)) == 0)
+        return SettlingChannel(channel);
+    AdvanceSlot(mod);
+    AdvanceSlot(car);
+    return ChannelOutput(channel);
+}
+
+std::int32_t T_YM2413_OPLL_CORE::RhythmChannel(int channel, std::uint32_t noise) {
+    if (channel == kFirstRhythmChannel) {
+        AdvanceSlot(Slots[kBassDrumModSlot]);
+        AdvanceSlot(Slots[kBassDrumSlot]);
+        if (ChannelEnabled[6] != 1 || Slots[kBassDrumSlot].EnvelopeState == fmenv::Finished)
+            return 0;
+        return CarrierOutput(Slots[kBassDrumSlot], ModulatorOutput(Slots[kBassDrumModSlot]));
+    }
+    // Channel 7 carries the high hat and snare drum, channel 8 the tom-tom and top cymbal;
+    // each pair's second drum is subtracted.
+    const bool hats = channel == kFirstRhythmChannel + 1;
+    FmSlot& first = Slots[hats ? kHighHatSlot : kTomTomSlot];
+    FmSlot& second = Slots[hats ? kSnareDrumSlot : kTopCymbalSlot];
+    AdvanceSlot(first);
+    AdvanceSlot(second);
+    if (ChannelEnabled[channel] != 1) return 0;
+    std::int32_t out = 0;
+    if (hats) {
+        if (first.EnvelopeState != fmenv::Finished)
+            out += HighHatOutput(first, second.PhaseOut, noise);
+        if (second.EnvelopeState != fmenv::Finished) out -= SnareDrumOutput(second, noise);
+    } else {
+        if (first.EnvelopeState != fmenv::Finished) out += TomTomOutput(first);
+        if (second.EnvelopeState != fmenv::Finished) out -= TopCymbalOutput(second, first.PhaseOut);
+    }
+    return out;
 }
 
 void T_YM2413_OPLL_CORE::RenderSample(std::int16_t* buffer, std::int32_t lastIndex,
@@ -191,42 +275,23 @@ void T_YM2413_OPLL_CORE::RenderSample(std::int16_t* buffer, std::int32_t lastInd
         NoiseSeed >>= 1;
         const std::uint32_t noise = NoiseSeed & 1;
 
-        for (FmSlot& s : Slots) AdvanceSlot(s);
-
-        // Summed wide and brought into range once at the end: clipping a loud chord is
-        // far less audible than letting it wrap.
-        std::int32_t melody = 0;
-        std::int32_t rhythm = 0;
-        for (int c = 0; c < 6; ++c) melody += ChannelOutput(c);
-
-        if (PatchNumber[6] <= kMaxMelodicInstrument) {
-            melody += ChannelOutput(6);
-        } else if (ChannelEnabled[6] == 1 &&
-                   Slots[kBassDrumSlot].EnvelopeState != fmenv::Finished) {
-            rhythm += CarrierOutput(Slots[kBassDrumSlot], ModulatorOutput(Slots[kBassDrumModSlot]));
-        }
-
-        if (PatchNumber[7] <= kMaxMelodicInstrument) {
-            melody += ChannelOutput(7);
-        } else if (ChannelEnabled[7] == 1) {
-            if (Slots[kHighHatSlot].EnvelopeState != fmenv::Finished)
-                rhythm += HighHatOutput(Slots[kHighHatSlot], Slots[kSnareDrumSlot].PhaseOut, noise);
-            if (Slots[kSnareDrumSlot].EnvelopeState != fmenv::Finished)
-                rhythm -= SnareDrumOutput(Slots[kSnareDrumSlot], noise);
-        }
-
-        if (PatchNumber[8] <= kMaxMelodicInstrument) {
-            melody += ChannelOutput(8);
-        } else if (ChannelEnabled[8] == 1) {
-            if (Slots[kTomTomSlot].EnvelopeState != fmenv::Finished)
-                rhythm += TomTomOutput(Slots[kTomTomSlot]);
-            if (Slots[kTopCymbalSlot].EnvelopeState != fmenv::Finished)
-                rhythm -= TopCymbalOutput(Slots[kTopCymbalSlot], Slots[kTomTomSlot].PhaseOut);
+        // Each channel's slots advance before its outputs are taken; no channel reads
+        // another's slots, so the order across channels does not matter. Summed wide and brought
+        // into range once at the end: clipping a loud chord is far less audible than letting it
+        // wrap.
+        std::int32_t sum = 0;
+        // One copy of the channel code, kept small for the instruction cache.
+#pragma GCC unroll 1
+        for (int c = 0; c < kFmChannels; ++c) {
+            if (c < kFirstRhythmChannel || PatchNumber[c] <= kMaxMelodicInstrument)
+                sum += MelodicChannel(c);
+            else
+                sum += RhythmChannel(c, noise);
         }
 
         if (buffer != nullptr && SampleIndex >= 0 && SampleIndex <= lastIndex) {
             std::int16_t& entry = buffer[SampleIndex];
-            entry = Saturate(entry + (melody + rhythm) * kOutputScale);
+            entry = Saturate(entry + sum * kOutputScale);
         }
     }
     ++SampleIndex;

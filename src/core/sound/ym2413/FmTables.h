@@ -51,14 +51,15 @@ struct FmTables {
     std::array<std::int32_t, 256> AmTable{};
     std::array<std::int16_t, kDbToLinSize> DbToLinTable{};
     std::array<std::uint16_t, 128> AttackCurveTable{};
+    // The tables read every sample sit together ahead of the large ones read on writes.
+    std::array<std::uint16_t, kWaveSize> SineTable{};
+    std::array<std::uint16_t, kWaveSize> HalfSineTable{};
     // [F-number bits 8-5][block][level][KL], in envelope steps.
     std::array<std::array<std::array<std::array<std::int32_t, kKeyScaleLevels>, kLevels>, kBlocks>,
                kKeyScaleGroups>
         LevelTable{};
     // [F-number bit 8][block][KR]
     std::array<std::array<std::array<std::uint32_t, 2>, kBlocks>, 2> KeyRateTable{};
-    std::array<std::uint16_t, kWaveSize> SineTable{};
-    std::array<std::uint16_t, kWaveSize> HalfSineTable{};
     // Decoded built-in instruments: entry 2n modulator, 2n + 1 carrier.
     std::array<FmPatch, kPatchCount> DecodedPatches{};
     // [F-number][block][ML], in 1/kPhaseStepScale units of the 18-bit phase.

@@ -47,6 +47,7 @@ void T_YM2413_OPLL_CORE::Configure(std::uint32_t framesPerSecond, std::uint32_t 
 }
 
 void T_YM2413_OPLL_CORE::Reset() {
+    Unsettle();
     AddressLatch = 0;
     PitchLfoPhase = 0;
     AmLfoPhase = 0;
@@ -291,6 +292,7 @@ void T_YM2413_OPLL_CORE::WriteUserInstrument(int reg, std::uint8_t value) {
 void T_YM2413_OPLL_CORE::WriteData(std::uint8_t value) {
     const int r = AddressLatch & fmreg::kAddressMask;
     Registers[r] = value;
+    Unsettle();
 
     if (r <= fmreg::kUserCarSustain) {
         WriteUserInstrument(r, value);

@@ -86,6 +86,7 @@ class T_YM2413_OPLL_CORE {
     void SetFmEnabled(std::uint8_t value) { FmEnabled = value; }
     void SetChannelEnabled(std::uint8_t channel, std::uint8_t value) {
         if (channel < kFmChannels) ChannelEnabled[channel] = value;
+        Unsettle();
     }
 
     const FmTables& Tables() const { return *Tables_; }
@@ -141,6 +142,11 @@ class T_YM2413_OPLL_CORE {
     std::int32_t ModulatorOutput(FmSlot& s);
     std::int32_t CarrierOutput(FmSlot& s, std::int32_t modulation);
     std::int32_t ChannelOutput(int channel);
+    std::int32_t MelodicChannel(int channel);
+    std::int32_t SettlingChannel(int channel);
+    std::int32_t RhythmChannel(int channel, std::uint32_t noise);
+    // Forgets every settled channel; called by anything that changes a channel's inputs.
+    void Unsettle() { Settled_.fill(0); }
     std::int32_t TomTomOutput(const FmSlot& s) const;
     std::int32_t SnareDrumOutput(const FmSlot& s, std::uint32_t noise) const;
     std::int32_t TopCymbalOutput(const FmSlot& s, std::uint32_t tomPhase) const;
@@ -151,6 +157,12 @@ class T_YM2413_OPLL_CORE {
     }
 
     std::unique_ptr<FmTables> Tables_;
+    // A melodic channel whose phases and envelopes stand still and whose outputs have
+    // stopped changing gives the same sample until a register write or a channel switch:
+    // it is settled, and its output is kept instead of being worked out each sample.
+    // Slot fields changed directly from outside are not seen until the next write.
+    std::array<std::uint8_t, kFmChannels> Settled_{};
+    std::array<std::int32_t, kFmChannels> SettledOutput_{};
 };
 
 } // namespace velmar

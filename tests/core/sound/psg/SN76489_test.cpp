@@ -479,5 +479,47 @@ TEST_F(PsgTest, MeasuredPitchFollowsTheClock) {
     EXPECT_NEAR(Flips, 8808, 4);
 }
 
+TEST_F(PsgTest, WritesAndSwitchesWhileTonesPlayKeepTheirPinnedOutput) {
+    // Attenuations, periods (short ones included), noise controls and every switch change
+    // while all four channels sound on the console's clock; the hash of every sample is
+    // pinned, so any value kept between writes must follow each of them.
+    constexpr int kSquare = 0x100, kOutput = 0x101, kTone = 0x102; // kTone + c: switch c
+    struct Event {
+        int wait; // samples before the byte or switch
+        int what; // a byte for the port, or one of the switches
+        int value;
+    };
+    const Event script[] = {
+        {0, 0x81, 0},    {0, 0x0F, 0},        {0, 0x90, 0},      {0, 0xA5, 0},
+        {0, 0x06, 0},    {0, 0xB3, 0},        {0, 0xC2, 0},      {0, 0x03, 0},
+        {0, 0xD8, 0},    {0, 0xE4, 0},        {0, 0xF2, 0},      {500, 0x97, 0},
+        {300, 0x8F, 0},  {0, 0x3F, 0},        {300, 0xE6, 0},    {300, 0xE3, 0},
+        {300, 0xC4, 0},  {0, 0x00, 0},        {300, 0xE7, 0},    {300, 0xDF, 0},
+        {200, 0x82, 0},  {0, 0x00, 0},        {300, 0x0A, 0},    {300, kSquare, 0},
+        {400, 0x9C, 0},  {300, kSquare, 1},   {300, kTone, 0},   {300, kTone + 3, 0},
+        {300, kTone, 1}, {200, kTone + 3, 1}, {200, kOutput, 0}, {200, kOutput, 1},
+        {200, 0xF0, 0},  {0, 0xE1, 0},        {300, 0xBF, 0},    {300, 0xE5, 0},
+        {2000, 0x9F, 0}, {1000, 0xFF, 0},
+    };
+    Init(Psg, kConsoleClock);
+    std::uint64_t Hash = 0xCBF29CE484222325ull;
+    for (const Event& E : script) {
+        for (int Index = 0; Index < E.wait; ++Index)
+            Hash = (Hash ^ static_cast<std::uint16_t>(RawSample())) * 0x100000001B3ull;
+        const auto Value = static_cast<std::uint8_t>(E.value);
+        if (E.what == kSquare)
+            Psg.SetSquareWave(Value);
+        else if (E.what == kOutput)
+            Psg.SetOutputEnabled(Value);
+        else if (E.what == kTone)
+            Psg.SetToneEnabled1(Value);
+        else if (E.what == kTone + 3)
+            Psg.SetNoiseEnabled(Value);
+        else
+            Psg.WriteData(static_cast<std::uint8_t>(E.what));
+    }
+    EXPECT_EQ(Hash, 0xE4D41C4DAD2C1795ull);
+}
+
 } // namespace
 } // namespace velmar

@@ -689,5 +689,77 @@ TEST_F(Ym2413Test, TremoloAndVibratoBitsAndDepth) {
     EXPECT_NEAR(static_cast<double>(carrierTravel) / kSamples / step, 1.0, 0.003);
 }
 
+TEST_F(Ym2413Test, RegisterWritesWhileNotesPlayKeepTheirPinnedOutput) {
+    // Every kind of register write lands while notes sound, a few hundred samples apart:
+    // the user instrument's bytes, F-numbers, blocks, sustain, key on and off, instrument
+    // and volume changes, rhythm mode on and off with its keys and volumes, the test
+    // register and the channel switches. Values the engine keeps between writes must
+    // follow each of them, so the hash of every sample stays as pinned.
+    constexpr int kSwitch = 0x100; // kSwitch + c: channel c switched by value
+    struct Event {
+        int wait; // samples rendered before the write
+        int reg;
+        int value;
+    };
+    const Event script[] = {
+        {0, 0x00, 0x61},   {0, 0x01, 0x61},       {0, 0x02, 0x1E},    {0, 0x03, 0x17},
+        {0, 0x04, 0xF0},   {0, 0x05, 0x7F},       {0, 0x06, 0x00},    {0, 0x07, 0x17},
+        {0, 0x30, 0x03},   {0, 0x10, 0x81},       {0, 0x20, 0x19},    {0, 0x31, 0x54},
+        {0, 0x11, 0xC3},   {0, 0x21, 0x17},       {0, 0x32, 0xC2},    {0, 0x12, 0x21},
+        {0, 0x22, 0x3A},   {0, 0x33, 0xB0},       {0, 0x13, 0x5A},    {0, 0x23, 0x15},
+        {300, 0x00, 0xE2}, {300, 0x01, 0xD3},     {300, 0x02, 0x9A},  {300, 0x03, 0xC8},
+        {300, 0x04, 0x85}, {300, 0x05, 0x96},     {300, 0x06, 0x32},  {300, 0x07, 0x44},
+        {300, 0x10, 0x40}, {250, 0x20, 0x1F},     {250, 0x11, 0x99},  {250, 0x21, 0x37},
+        {250, 0x30, 0x10}, {250, 0x30, 0x05},     {250, 0x31, 0x9F},  {250, 0x32, 0x20},
+        {400, 0x21, 0x27}, {400, 0x20, 0x09},     {300, 0x22, 0x2A},  {300, 0x23, 0x05},
+        {900, 0x20, 0x1D}, {200, 0x21, 0x37},     {200, 0x0F, 0xFF},  {100, 0x0F, 0x00},
+        {100, 0x16, 0x20}, {0, 0x26, 0x05},       {0, 0x17, 0x50},    {0, 0x27, 0x05},
+        {0, 0x18, 0xC0},   {0, 0x28, 0x01},       {200, 0x0E, 0x20},  {200, 0x0E, 0x3F},
+        {300, 0x36, 0x03}, {200, 0x37, 0x5A},     {200, 0x38, 0x28},  {300, 0x0E, 0x25},
+        {300, 0x0E, 0x3A}, {200, 0x17, 0x80},     {200, 0x28, 0x03},  {300, 0x0E, 0x30},
+        {300, 0x0E, 0x00}, {200, 0x36, 0x61},     {0, 0x26, 0x17},    {200, 0x37, 0x72},
+        {0, 0x27, 0x19},   {200, 0x38, 0x00},     {0, 0x28, 0x15},    {300, 0x06, 0xF5},
+        {300, 0x0E, 0x2F}, {300, 0x0E, 0x00},     {200, kSwitch, 0},  {200, kSwitch + 7, 0},
+        {200, kSwitch, 1}, {200, kSwitch + 7, 1}, {200, 0x24, 0x3B},  {0, 0x34, 0x70},
+        {300, 0x34, 0xE4}, {300, 0x24, 0x2B},     {2000, 0x20, 0x00}, {3000, 0x0E, 0x00},
+    };
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    const auto play = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            std::int16_t sample = 0;
+            fm.SampleIndex = 0;
+            fm.RenderSample(&sample, 0, 0);
+            hash = (hash ^ static_cast<std::uint16_t>(sample)) * 0x100000001B3ull;
+        }
+    };
+    for (const Event& e : script) {
+        play(e.wait);
+        if (e.reg >= kSwitch)
+            fm.SetChannelEnabled(static_cast<std::uint8_t>(e.reg - kSwitch),
+                                 static_cast<std::uint8_t>(e.value));
+        else
+            Write(static_cast<std::uint8_t>(e.reg), static_cast<std::uint8_t>(e.value));
+    }
+    EXPECT_EQ(hash, 0x00BEA4AAA641755Aull);
+
+    // A held note at F-number 0 comes to a steady level (the sine's first entry, 25) that
+    // the channel switch must still silence and bring back.
+    T_YM2413_OPLL_CORE chip;
+    chip.Configure(60, 44100, 3579545, 262);
+    PureSineInstrument(chip);
+    Note(chip, 0, 0x00, 0, 0);
+    const auto level = [&chip] {
+        std::int16_t sample = 0;
+        chip.SampleIndex = 0;
+        chip.RenderSample(&sample, 0, 0);
+        return sample;
+    };
+    for (const auto& [on, expected] : {std::pair{1, 25}, {0, 0}, {1, 25}}) {
+        chip.SetChannelEnabled(0, static_cast<std::uint8_t>(on));
+        for (int i = 0; i < 3; ++i) level();
+        EXPECT_EQ(level(), expected) << "switch " << on;
+    }
+}
+
 } // namespace
 } // namespace velmar
