@@ -275,8 +275,9 @@ template <class Sys> class Z80Engine {
                             ((Bit == 7 && set) ? z80::kFlagS : 0));
     }
 
-    // One instruction, with the memory map already in sync.
-    int Step();
+    // One instruction, with the memory map already in sync. Inlined into the run loop so
+    // that the loop's state stays in registers.
+    [[gnu::always_inline]] inline int Step();
     // Takes the maskable interrupt if it is enabled; returns the T-states it cost.
     std::uint32_t AcceptInterrupt();
 
