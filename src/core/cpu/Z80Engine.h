@@ -14,6 +14,8 @@ namespace velmar {
 //   std::uint8_t ReadMemory(std::uint16_t); void WriteMemory(std::uint16_t, std::uint8_t);
 //   std::uint8_t ReadPort(std::uint8_t);   void WritePort(std::uint8_t, std::uint8_t);
 //   std::uint8_t IrqPending();             // 1 = maskable interrupt line asserted
+// The interrupt line is sampled when a run starts and after every port access: it may change
+// between runs and through the ports, never on its own during a run.
 // A memory map with a faster path for the CPU may also provide
 //   void SyncMemoryMap();                  // called when a run or a single step starts
 //   std::uint8_t ReadMapped(std::uint16_t); void WriteMapped(std::uint16_t, std::uint8_t);
@@ -69,6 +71,16 @@ template <class Sys> class Z80Engine {
     }
     void SyncMemory() {
         if constexpr (HasMappedPath()) Self().SyncMemoryMap();
+    }
+    // Port accesses; each one samples the interrupt line again.
+    u8 In(u8 port) {
+        const u8 v = Self().ReadPort(port);
+        irqLine_ = Self().IrqPending();
+        return v;
+    }
+    void Out(u8 port, u8 v) {
+        Self().WritePort(port, v);
+        irqLine_ = Self().IrqPending();
     }
     u8 Rd(u16 a) {
         if constexpr (HasMappedPath())
@@ -290,6 +302,9 @@ template <class Sys> class Z80Engine {
     int ExecuteEd(u8 op, u8 op3);
     template <bool Y> int ExecuteIndexed(u8 op, u8 op3);
     template <bool Y> int ExecuteIndexedCb(u8 op);
+    // The interrupt line as last sampled.
+    u8 irqLine_ = 0;
+
     template <bool Y> u16& Xr() {
         if constexpr (Y)
             return IY;
@@ -347,10 +362,11 @@ template <class Sys> int Z80Engine<Sys>::Step() {
 
 template <class Sys> std::uint32_t Z80Engine<Sys>::RunCycles(std::uint32_t budget) {
     SyncMemory();
+    irqLine_ = Self().IrqPending();
     const std::uint32_t owed = OwedTStates;
     std::uint32_t executed = owed;
     while (executed < budget) {
-        if (Self().IrqPending() == 1) executed += AcceptInterrupt();
+        if (irqLine_ == 1) executed += AcceptInterrupt();
         if (Halted == 1) {
             executed = budget; // the rest of the budget is spent halted
             break;
