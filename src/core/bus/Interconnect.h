@@ -75,7 +75,8 @@ class T_INTERCONNECT_CORE {
     std::uint8_t ReadPort(std::uint8_t port);
     void WritePort(std::uint8_t port, std::uint8_t value);
 
-    // 1 while the video chip asserts its interrupt output. Polled before every instruction.
+    // 1 while the video chip asserts its interrupt output. The CPU samples it when a run
+    // starts and after each port access, the only times it can change.
     std::uint8_t IrqPending() const { return VDP != nullptr ? VDP->IrqPending() : 0; }
 
     void Pad1UpPress() { Press(PortA, bus::kPortAPad1Up); }

@@ -36,6 +36,7 @@ FileResult ConsoleMemory::LoadRom(const std::filesystem::path& path) {
     BankCount = banks != 0 ? banks : 1;
     std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(start), size, RomImage.begin());
     CartridgeRamUsed = 0;
+    RebuildMemoryMap();
     return {};
 }
 
@@ -58,6 +59,57 @@ void ConsoleMemory::ResetMemory() {
     WorkRam.fill(0);
     if (BankCount == 0) BankCount = 1;
     CartridgeRamUsed = 0;
+    RebuildMemoryMap();
+}
+
+// The full read: work RAM, then the firmware while it is mapped, then the cartridge through
+// its mapper. The page table holds this function's answer for every page whose reads have
+// no side effect.
+std::uint8_t ConsoleMemory::ReadUnpaged(std::uint16_t address) {
+    if (address >= kWorkRamStart) return WorkRam[address & kWorkRamMask];
+    if ((MemoryControl & kMemoryControlCartridge) == 0) {
+        const unsigned slot = address >> kSlotShift;
+        const std::uint32_t base = BiosType != 0 ? kBiosImageSize : 0;
+        return kBiosStore[(base + PageRegisters[slot] * kBankSize + (address & kSlotOffsetMask)) &
+                          kBiosStoreMask];
+    }
+    return std::visit([&](auto& mapper) { return mapper.Read(*this, address); }, Mapper);
+}
+
+// Cartridge RAM, ROM (ignored) and the mapper registers with the work RAM byte under them.
+void ConsoleMemory::WriteUnpaged(std::uint16_t address, std::uint8_t value) {
+    if (address < kWorkRamStart) {
+        std::visit([&](auto& mapper) { mapper.Write(*this, address, value); }, Mapper);
+        return;
+    }
+    std::visit([&](auto& mapper) { mapper.WriteHigh(*this, address, value); }, Mapper);
+    WorkRam[address & kWorkRamMask] = value;
+    if (address >= kRamControlAddress) RebuildMemoryMap();
+}
+
+static_assert(kBiosImageSize % (1u << ConsoleMemory::kPageShift) == 0 &&
+              (kBiosStoreSize & (kBiosStoreSize - 1)) == 0);
+
+// The firmware image is 1 KB aligned inside its power-of-two store, so a page never wraps
+// part way.
+void ConsoleMemory::RebuildMemoryMap() {
+    const bool firmware = (MemoryControl & kMemoryControlCartridge) == 0;
+    const std::uint32_t base = BiosType != 0 ? kBiosImageSize : 0;
+    for (std::size_t page = 0; page < kPageCount; ++page) {
+        const auto start = static_cast<std::uint16_t>(page << kPageShift);
+        const std::uint8_t* read = nullptr;
+        if (start >= kWorkRamStart)
+            read = &WorkRam[start & kWorkRamMask];
+        else if (firmware)
+            read = &kBiosStore[(base + PageRegisters[start >> kSlotShift] * kBankSize +
+                                (start & kSlotOffsetMask)) &
+                               kBiosStoreMask];
+        else
+            read = std::visit([&](const auto& mapper) { return mapper.ReadPage(*this, start); },
+                              Mapper);
+        pages_.Read[page] = read;
+    }
+    pages_.Key = MapKey();
 }
 
 } // namespace velmar

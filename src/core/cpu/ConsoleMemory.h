@@ -29,11 +29,15 @@ class ConsoleMemory {
     static constexpr std::uint32_t kBiosStoreMask = kBiosStoreSize - 1;
     static constexpr std::uint16_t kSlotOffsetMask = kBankSize - 1;
     static constexpr int kSlotShift = 14;
+    static constexpr int kPageShift = 10; // the page table's 1 KB pages
+    static constexpr std::uint16_t kPageOffsetMask = (1u << kPageShift) - 1;
+    static constexpr std::size_t kPageCount = 0x10000 >> kPageShift;
     static constexpr std::uint16_t kFixedRomEnd = SegaMapper::kFixedRomEnd;
     static constexpr std::uint16_t kCartridgeSlotStart = 0x8000;
     static constexpr std::uint16_t kWorkRamStart = 0xC000;
     static constexpr std::uint16_t kRamControlAddress = SegaMapper::kRamControlAddress;
     static constexpr std::uint16_t kPage0Address = SegaMapper::kPage0Address;
+    static constexpr std::uint16_t kPlainRamSpan = kRamControlAddress - kWorkRamStart;
 
     // RamControl (0xFFFC) bits.
     static constexpr std::uint8_t kRamControlEnable = SegaMapper::kRamControlEnable;
@@ -54,28 +58,57 @@ class ConsoleMemory {
     // The cartridge mapper; another kind of cartridge is one more alternative here.
     std::variant<SegaMapper> Mapper;
 
-    // The per-access path, inline: work RAM, then the firmware while it is mapped, then the
-    // cartridge through its mapper.
+    // Reads and writes from outside the CPU. A mapping field may have been set directly, so
+    // the page table is brought up to date first.
     std::uint8_t ReadMemory(std::uint16_t address) {
-        if (address >= kWorkRamStart) return WorkRam[address & kWorkRamMask];
-        if ((MemoryControl & kMemoryControlCartridge) == 0) {
-            const unsigned slot = address >> kSlotShift;
-            const std::uint32_t base = BiosType != 0 ? kBiosImageSize : 0;
-            return kBiosStore[(base + PageRegisters[slot] * kBankSize +
-                               (address & kSlotOffsetMask)) &
-                              kBiosStoreMask];
-        }
-        return std::visit([&](auto& mapper) { return mapper.Read(*this, address); }, Mapper);
+        SyncMemoryMap();
+        return ReadMapped(address);
+    }
+    void WriteMemory(std::uint16_t address, std::uint8_t value) {
+        SyncMemoryMap();
+        WriteMapped(address, value);
     }
 
-    void WriteMemory(std::uint16_t address, std::uint8_t value) {
-        if (address < kWorkRamStart) {
-            std::visit([&](auto& mapper) { mapper.Write(*this, address, value); }, Mapper);
+    // The CPU's per-access path, valid while the page table is current (the CPU syncs it when
+    // a run starts; every write that changes the mapping rebuilds it). A read is one load
+    // through the page table; pages whose reads have side effects (cartridge RAM marks itself
+    // used) have no entry and take the full path. A write below 0xFFFC is plain work RAM;
+    // everything else goes to the mapper.
+    std::uint8_t ReadMapped(std::uint16_t address) {
+        const std::uint8_t* page = pages_.Read[address >> kPageShift];
+        if (page != nullptr) [[likely]]
+            return page[address & kPageOffsetMask];
+        return ReadUnpaged(address);
+    }
+    void WriteMapped(std::uint16_t address, std::uint8_t value) {
+        if (static_cast<std::uint16_t>(address - kWorkRamStart) < kPlainRamSpan) [[likely]] {
+            WorkRam[address & kWorkRamMask] = value;
             return;
         }
-        std::visit([&](auto& mapper) { mapper.WriteHigh(*this, address, value); }, Mapper);
-        WorkRam[address & kWorkRamMask] = value;
+        WriteUnpaged(address, value);
     }
+    // The bytes at pc, pc+1 and pc+3, read before every instruction: three loads from one
+    // page when they share it.
+    void ReadOpcodeBytes(std::uint16_t pc, std::uint8_t& op, std::uint8_t& op1, std::uint8_t& op3) {
+        const std::uint8_t* page = pages_.Read[pc >> kPageShift];
+        const unsigned offset = pc & kPageOffsetMask;
+        if (page != nullptr && offset <= kPageOffsetMask - 3u) [[likely]] {
+            op = page[offset];
+            op1 = page[offset + 1];
+            op3 = page[offset + 3];
+            return;
+        }
+        op = ReadMapped(pc);
+        op1 = ReadMapped(static_cast<std::uint16_t>(pc + 1));
+        op3 = ReadMapped(static_cast<std::uint16_t>(pc + 3));
+    }
+
+    // Rebuilds the page table when a mapping field (page registers, RamControl,
+    // MemoryControl, firmware choice) changed since it was built.
+    void SyncMemoryMap() {
+        if (MapKey() != pages_.Key) RebuildMemoryMap();
+    }
+    void RebuildMemoryMap();
 
     // Loads a cartridge image: a 512-byte header is skipped when the size is not a multiple of
     // 1024. Refuses a missing, unreadable or empty file and one over 1 MB without its header;
@@ -86,12 +119,44 @@ class ConsoleMemory {
     // Fills cartridge RAM from the start of the file (up to 32 KB); a missing file changes
     // nothing.
     FileResult LoadBatteryRam(const std::filesystem::path& path);
-    void SetBiosType(std::uint8_t value) { BiosType = value; }
+    void SetBiosType(std::uint8_t value) {
+        BiosType = value;
+        RebuildMemoryMap();
+    }
 
     // The memory half of the console reset: pages 0, 1, 2, firmware mapped, work RAM cleared,
     // BankCount at least 1, CartridgeRamUsed cleared. ROM, cartridge RAM, RamControl and the
     // firmware choice stay.
     void ResetMemory();
+
+    ConsoleMemory() { RebuildMemoryMap(); }
+
+  private:
+    // Read pointers per 1 KB page and the mapping they were built for. A copy starts empty
+    // (every read takes the full path) until the next sync, so it never points into the
+    // memory it was copied from.
+    struct PageTable {
+        std::array<const std::uint8_t*, kPageCount> Read{};
+        std::uint64_t Key = 0;
+        PageTable() = default;
+        PageTable(const PageTable&) {}
+        PageTable& operator=(const PageTable&) {
+            Read.fill(nullptr);
+            Key = 0;
+            return *this;
+        }
+    };
+
+    // Never 0, so that an empty table is always stale.
+    std::uint64_t MapKey() const {
+        return (std::uint64_t{1} << 48) | (std::uint64_t{PageRegisters[0]} << 40) |
+               (std::uint64_t{PageRegisters[1]} << 32) | (std::uint64_t{PageRegisters[2]} << 24) |
+               (std::uint64_t{RamControl} << 16) | (std::uint64_t{MemoryControl} << 8) | BiosType;
+    }
+    std::uint8_t ReadUnpaged(std::uint16_t address);
+    void WriteUnpaged(std::uint16_t address, std::uint8_t value);
+
+    PageTable pages_;
 };
 
 } // namespace velmar

@@ -31,6 +31,18 @@ struct SegaMapper {
             .RomImage[(m.PageRegisters[slot] * Memory::kBankSize + offset) & Memory::kRomImageMask];
     }
 
+    // Where the reads of the 1 KB page starting at pageStart (below 0xC000, cartridge mapped)
+    // come from, or nullptr when they must go through Read (cartridge RAM marks itself used).
+    template <class Memory>
+    static const std::uint8_t* ReadPage(const Memory& m, std::uint16_t pageStart) {
+        const unsigned slot = pageStart >> Memory::kSlotShift;
+        const std::uint32_t offset = pageStart & Memory::kSlotOffsetMask;
+        if (pageStart < kFixedRomEnd) return &m.RomImage[pageStart];
+        if (slot == 2 && (m.RamControl & kRamControlEnable) != 0) return nullptr;
+        return &m.RomImage[(m.PageRegisters[slot] * Memory::kBankSize + offset) &
+                           Memory::kRomImageMask];
+    }
+
     // A write of 0x0000-0xBFFF: ROM ignores it, enabled cartridge RAM takes slot 2's.
     template <class Memory>
     static void Write(Memory& m, std::uint16_t address, std::uint8_t value) {

@@ -40,7 +40,10 @@ template <class Bus> class Z80CpuCore : public Z80Engine<Z80CpuCore<Bus>>, publi
     }
 
     void WritePort(std::uint8_t port, std::uint8_t value) {
-        if (port == kMemoryControlPort) MemoryControl = value; // exactly 0x3E, not its mirrors
+        if (port == kMemoryControlPort) { // exactly 0x3E, not its mirrors
+            MemoryControl = value;
+            RebuildMemoryMap();
+        }
         if (bus_ != nullptr) bus_->WritePort(port, value);
     }
 
@@ -58,6 +61,7 @@ template <class Bus> class Z80CpuCore : public Z80Engine<Z80CpuCore<Bus>>, publi
         in.Rewind();
         SerializeState(in);
         if (BankCount == 0) BankCount = 1;
+        RebuildMemoryMap();
     }
 
     template <class Stream> void SerializeState(Stream& s) {

@@ -14,6 +14,14 @@ namespace velmar {
 //   std::uint8_t ReadMemory(std::uint16_t); void WriteMemory(std::uint16_t, std::uint8_t);
 //   std::uint8_t ReadPort(std::uint8_t);   void WritePort(std::uint8_t, std::uint8_t);
 //   std::uint8_t IrqPending();             // 1 = maskable interrupt line asserted
+// The interrupt line is sampled when a run starts and after every port access: it may change
+// between runs and through the ports, never on its own during a run.
+// A memory map with a faster path for the CPU may also provide
+//   void SyncMemoryMap();                  // called when a run or a single step starts
+//   std::uint8_t ReadMapped(std::uint16_t); void WriteMapped(std::uint16_t, std::uint8_t);
+//   void ReadOpcodeBytes(std::uint16_t pc, std::uint8_t& op, std::uint8_t& op1,
+//                        std::uint8_t& op3);  // the bytes at pc, pc+1 and pc+3
+// which the engine then uses for its own accesses.
 //
 // F holds the packed flags at all times; bits 3 and 5 are only ever written by POP AF,
 // EX AF,AF', DAA and state loads.
@@ -53,8 +61,39 @@ template <class Sys> class Z80Engine {
     using u16 = std::uint16_t;
 
     Sys& Self() { return static_cast<Sys&>(*this); }
-    u8 Rd(u16 a) { return Self().ReadMemory(a); }
-    void Wr(u16 a, u8 v) { Self().WriteMemory(a, v); }
+    template <class S = Sys> static constexpr bool HasMappedPath() {
+        return requires(S & s, u8 & b) {
+            s.SyncMemoryMap();
+            s.ReadMapped(u16{});
+            s.WriteMapped(u16{}, u8{});
+            s.ReadOpcodeBytes(u16{}, b, b, b);
+        };
+    }
+    void SyncMemory() {
+        if constexpr (HasMappedPath()) Self().SyncMemoryMap();
+    }
+    // Port accesses; each one samples the interrupt line again.
+    u8 In(u8 port) {
+        const u8 v = Self().ReadPort(port);
+        irqLine_ = Self().IrqPending();
+        return v;
+    }
+    void Out(u8 port, u8 v) {
+        Self().WritePort(port, v);
+        irqLine_ = Self().IrqPending();
+    }
+    u8 Rd(u16 a) {
+        if constexpr (HasMappedPath())
+            return Self().ReadMapped(a);
+        else
+            return Self().ReadMemory(a);
+    }
+    void Wr(u16 a, u8 v) {
+        if constexpr (HasMappedPath())
+            Self().WriteMapped(a, v);
+        else
+            Self().WriteMemory(a, v);
+    }
     u16 Rd16(u16 a) {
         const u8 lo = Rd(a);
         return static_cast<u16>(lo | (Rd(static_cast<u16>(a + 1)) << 8));
@@ -248,7 +287,11 @@ template <class Sys> class Z80Engine {
                             ((Bit == 7 && set) ? z80::kFlagS : 0));
     }
 
-    void AcceptInterrupt(std::uint32_t& executed);
+    // One instruction, with the memory map already in sync. Inlined into the run loop so
+    // that the loop's state stays in registers.
+    [[gnu::always_inline]] inline int Step();
+    // Takes the maskable interrupt if it is enabled; returns the T-states it cost.
+    std::uint32_t AcceptInterrupt();
 
     template <unsigned Op> int Base(u8 op1, u8 op3);
     template <unsigned Op> int Cb();
@@ -259,6 +302,9 @@ template <class Sys> class Z80Engine {
     int ExecuteEd(u8 op, u8 op3);
     template <bool Y> int ExecuteIndexed(u8 op, u8 op3);
     template <bool Y> int ExecuteIndexedCb(u8 op);
+    // The interrupt line as last sampled.
+    u8 irqLine_ = 0;
+
     template <bool Y> u16& Xr() {
         if constexpr (Y)
             return IY;
@@ -285,9 +331,21 @@ template <class Sys> class Z80Engine {
 };
 
 template <class Sys> int Z80Engine<Sys>::ExecuteInstruction() {
-    const u8 op = Rd(PC);
-    const u8 op1 = Rd(static_cast<u16>(PC + 1));
-    const u8 op3 = Rd(static_cast<u16>(PC + 3));
+    SyncMemory();
+    return Step();
+}
+
+template <class Sys> int Z80Engine<Sys>::Step() {
+    u8 op;
+    u8 op1;
+    u8 op3;
+    if constexpr (HasMappedPath()) {
+        Self().ReadOpcodeBytes(PC, op, op1, op3);
+    } else {
+        op = Rd(PC);
+        op1 = Rd(static_cast<u16>(PC + 1));
+        op3 = Rd(static_cast<u16>(PC + 3));
+    }
     LastOpcode = op;
     int t = 0;
     switch (op) {
@@ -303,25 +361,28 @@ template <class Sys> int Z80Engine<Sys>::ExecuteInstruction() {
 }
 
 template <class Sys> std::uint32_t Z80Engine<Sys>::RunCycles(std::uint32_t budget) {
+    SyncMemory();
+    irqLine_ = Self().IrqPending();
     const std::uint32_t owed = OwedTStates;
     std::uint32_t executed = owed;
     while (executed < budget) {
-        if (Self().IrqPending() == 1) AcceptInterrupt(executed);
-        if (Halted == 1)
+        if (irqLine_ == 1) executed += AcceptInterrupt();
+        if (Halted == 1) {
             executed = budget; // the rest of the budget is spent halted
-        else
-            executed += static_cast<std::uint32_t>(ExecuteInstruction());
+            break;
+        }
+        executed += static_cast<std::uint32_t>(Step());
     }
     OwedTStates = executed - budget;
     return executed > owed ? executed - owed : 0;
 }
 
-template <class Sys> void Z80Engine<Sys>::AcceptInterrupt(std::uint32_t& executed) {
-    if (IFF1 == 0) return;
+template <class Sys> std::uint32_t Z80Engine<Sys>::AcceptInterrupt() {
+    if (IFF1 == 0) return 0;
     // No interrupt directly after EI or DI, nor after an index-prefixed instruction.
     if (LastOpcode == z80::kOpcodeEi || LastOpcode == z80::kOpcodeDi ||
         LastOpcode == z80::kPrefixIx || LastOpcode == z80::kPrefixIy)
-        return;
+        return 0;
     IFF1 = 0;
     IFF2 = 0;
     // Mode 0 consumes the interrupt without a jump; mode 2 behaves as mode 1.
@@ -329,8 +390,9 @@ template <class Sys> void Z80Engine<Sys>::AcceptInterrupt(std::uint32_t& execute
         Halted = 0;
         Push(PC);
         PC = z80::kIrqVector;
-        executed += z80::kIrqAcceptTStates;
+        return z80::kIrqAcceptTStates;
     }
+    return 0;
 }
 
 template <class Sys> void Z80Engine<Sys>::RaiseNmi() {
