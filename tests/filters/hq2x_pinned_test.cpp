@@ -19,8 +19,11 @@ constexpr std::array<std::uint16_t, 9> kPalette = {0x8410, 0x8411, 0x8430, 0x000
 
 // A noisy picture with runs: each pixel copies its left or upper neighbour, or takes a
 // random colour of the palette, so flat areas, similar steps and every pattern all occur.
-Picture EveryPatternPicture() {
-    std::mt19937 rng(12);
+// A large palette needs more copies, from the diagonals too, for every pattern to occur.
+template <std::size_t N>
+Picture EveryPatternPicture(const std::array<std::uint16_t, N>& palette, unsigned seed) {
+    const bool moreCopies = N > 16;
+    std::mt19937 rng(seed);
     Picture p;
     for (int y = 0; y < kHq2xSourceHeight; ++y) {
         for (int x = 0; x < kHq2xSourceWidth; ++x) {
@@ -29,8 +32,10 @@ Picture EveryPatternPicture() {
                 p.At(x, y) = p.At(x - 1, y);
             } else if (roll == 1 && y > 0) {
                 p.At(x, y) = p.At(x, y - 1);
+            } else if (moreCopies && roll < 5 && x > 0 && x + 1 < kHq2xSourceWidth && y > 0) {
+                p.At(x, y) = p.At(roll == 2 ? x - 1 : roll == 3 ? x + 1 : x, y - 1);
             } else {
-                p.At(x, y) = kPalette[rng() % kPalette.size()];
+                p.At(x, y) = palette[rng() % palette.size()];
             }
         }
     }
@@ -68,30 +73,45 @@ std::uint64_t Fnv1a(const Output& out) {
 }
 
 // The output of every depth, filter on and off, is pinned to known checksums: any change to
-// a rule, a blend, a corner's turn or the edge handling shows here.
+// a rule, a blend, a corner's turn or the edge handling shows here. The second picture holds
+// only the console's 64 colours (the pictures the machine makes), and the third is the same
+// with its last pixel changed to a colour that is not a console colour.
 TEST(Hq2xPinned, EveryPatternInEveryDepthKeepsItsOutput) {
-    Picture picture = EveryPatternPicture();
-    std::bitset<256> seen;
-    for (int y = 0; y < kHq2xSourceHeight; ++y) {
-        for (int x = 0; x < kHq2xSourceWidth; ++x) seen.set(PatternAt(picture, x, y));
+    std::array<std::uint16_t, 64> console{};
+    for (int c = 0; c < 64; ++c) console[static_cast<std::size_t>(c)] = ConsoleColour(c);
+    Picture pictures[3] = {EveryPatternPicture(kPalette, 12), EveryPatternPicture(console, 9),
+                           EveryPatternPicture(console, 9)};
+    // Similar to its left neighbour, so the two blend.
+    pictures[2].At(kHq2xSourceWidth - 1, kHq2xSourceHeight - 1) =
+        pictures[2].At(kHq2xSourceWidth - 2, kHq2xSourceHeight - 1) ^ 0x0001;
+    for (Picture& picture : pictures) {
+        std::bitset<256> seen;
+        for (int y = 0; y < kHq2xSourceHeight; ++y) {
+            for (int x = 0; x < kHq2xSourceWidth; ++x) seen.set(PatternAt(picture, x, y));
+        }
+        ASSERT_TRUE(seen.all()) << seen.count() << " of 256 patterns";
     }
-    ASSERT_TRUE(seen.all()) << seen.count() << " of 256 patterns";
 
     struct Case {
-        int bits;
+        int picture, bits;
         std::uint8_t filter;
         std::uint64_t checksum;
     };
     constexpr Case kCases[] = {
-        {16, 1, 0x785BECE4E091FAF7ull}, {24, 1, 0x0EFE7B95658473E6ull},
-        {32, 1, 0xB9F3C73B4CE277AEull}, {16, 0, 0x9CF65884AACBF64Dull},
-        {24, 0, 0xF4D5C618B22F9E29ull}, {32, 0, 0x2D7D258ADE030079ull},
+        {0, 16, 1, 0x785BECE4E091FAF7ull}, {0, 24, 1, 0x0EFE7B95658473E6ull},
+        {0, 32, 1, 0xB9F3C73B4CE277AEull}, {0, 16, 0, 0x9CF65884AACBF64Dull},
+        {0, 24, 0, 0xF4D5C618B22F9E29ull}, {0, 32, 0, 0x2D7D258ADE030079ull},
+        {1, 16, 1, 0xABD1F5D02051E274ull}, {1, 24, 1, 0x0E9879204EAA1792ull},
+        {1, 32, 1, 0x798A2AD63DB86730ull}, {1, 16, 0, 0xE21B1BCB4AD3DA25ull},
+        {1, 24, 0, 0x25086A536CC98665ull}, {1, 32, 0, 0xE6C95FF109D11785ull},
+        {2, 16, 1, 0x19B438D882625EA1ull}, {2, 32, 0, 0xE0CA25A6E4909FA5ull},
     };
     for (const bool baseline : {false, true}) {
         hq2x::UseBaselineCode(baseline);
         for (const Case& c : kCases) {
-            EXPECT_EQ(Fnv1a(Render(c.bits, picture, c.filter)), c.checksum)
-                << c.bits << " bits, filter " << int(c.filter) << ", baseline code " << baseline;
+            EXPECT_EQ(Fnv1a(Render(c.bits, pictures[c.picture], c.filter)), c.checksum)
+                << "picture " << c.picture << ", " << c.bits << " bits, filter " << int(c.filter)
+                << ", baseline code " << baseline;
         }
     }
     hq2x::UseBaselineCode(false);
