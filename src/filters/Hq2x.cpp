@@ -234,7 +234,25 @@ struct alignas(32) Row {
     std::uint16_t y[kRowLength], u[kRowLength], v[kRowLength];
 };
 
-VELMAR_HQ2X_INLINE void LoadRow(Row& row, const std::uint16_t* source) {
+// The console's 64 colours are exactly the RGB565 values whose channels repeat their top two
+// bits (red and blue 0, 10, 21, 31; green 0, 21, 42, 63): within each channel, bits two
+// apart agree.
+constexpr unsigned kConsoleBitPairs = 0x39E7;
+VELMAR_HQ2X_INLINE bool ConsoleColoursOnly(const std::uint16_t* source) {
+    V16 stray{};
+    for (int k = 0; k < kWidth * kHeight; k += kLanes) {
+        const V16 p = Load(source + k);
+        stray |= (p ^ (p >> 2)) & Splat(kConsoleBitPairs);
+    }
+    std::uint64_t words[4];
+    std::memcpy(words, &stray, sizeof words);
+    return (words[0] | words[1] | words[2] | words[3]) == 0;
+}
+
+// Any two unequal console colours are Different (each step of a channel moves U or V past
+// its threshold), so for a picture of console colours unequal means Different and the Y, U
+// and V values are not needed.
+template <bool kConsole> VELMAR_HQ2X_INLINE void LoadRow(Row& row, const std::uint16_t* source) {
     row.raw[0] = source[0];
     for (int k = 0; k < kWidth; k += kLanes) Store(row.raw + 1 + k, Load(source + k));
     row.raw[kWidth + 1] = source[kWidth - 1];
@@ -245,14 +263,18 @@ VELMAR_HQ2X_INLINE void LoadRow(Row& row, const std::uint16_t* source) {
         Store(row.r + k, r << 3);
         Store(row.g + k, g << 2);
         Store(row.b + k, b << 3);
-        Store(row.y + k, r + r + g + b + b);
-        Store(row.u + k, r + r - b - b);
-        Store(row.v + k, g - r - b);
+        if constexpr (!kConsole) {
+            Store(row.y + k, r + r + g + b + b);
+            Store(row.u + k, r + r - b - b);
+            Store(row.v + k, g - r - b);
+        }
     }
 }
 
 // How two pixels compare: bit 0 set when they are unequal, bit 1 when they are Different.
-VELMAR_HQ2X_INLINE V16 Compare(const Row& p, int i, const Row& q, int j) {
+template <bool kConsole> VELMAR_HQ2X_INLINE V16 Compare(const Row& p, int i, const Row& q, int j) {
+    const V16 unequal = Mask(Load(p.raw + i) != Load(q.raw + j));
+    if constexpr (kConsole) return unequal; // both bits, and all the others
     // A gap g exceeds the limit t exactly when (g + t) mod 2^16 > 2t.
     const V16 dy = Load(p.y + i) - Load(q.y + j) + Splat(hq2x::kYThreshold);
     const V16 du = Load(p.u + i) - Load(q.u + j) + Splat(hq2x::kUThreshold);
@@ -260,7 +282,6 @@ VELMAR_HQ2X_INLINE V16 Compare(const Row& p, int i, const Row& q, int j) {
     const V16 different = Mask(dy > Splat(2 * hq2x::kYThreshold)) |
                           Mask(du > Splat(2 * hq2x::kUThreshold)) |
                           Mask(dv > Splat(2 * hq2x::kVThreshold));
-    const V16 unequal = Mask(Load(p.raw + i) != Load(q.raw + j));
     return (unequal & Splat(1)) | (different & Splat(2));
 }
 
@@ -274,13 +295,15 @@ struct Pairs {
     alignas(32) std::uint16_t ownDown[kPairLength], ownRight[kPairLength], ownLeft[kPairLength];
 };
 
+template <bool kConsole>
 VELMAR_HQ2X_INLINE void ComparePairs(const Row& p, const Row& q, bool diagonals, Pairs& out) {
     out.down = out.ownDown, out.right = out.ownRight, out.left = out.ownLeft;
-    for (int k = 0; k < kPairLength; k += kLanes) Store(out.ownDown + k, Compare(p, k, q, k));
+    for (int k = 0; k < kPairLength; k += kLanes)
+        Store(out.ownDown + k, Compare<kConsole>(p, k, q, k));
     if (!diagonals) return;
     for (int k = 0; k < kPairLength; k += kLanes) {
-        Store(out.ownRight + k, Compare(p, k, q, k + 1));
-        Store(out.ownLeft + k, Compare(p, k + 1, q, k));
+        Store(out.ownRight + k, Compare<kConsole>(p, k, q, k + 1));
+        Store(out.ownLeft + k, Compare<kConsole>(p, k + 1, q, k));
     }
 }
 
@@ -291,8 +314,10 @@ VELMAR_HQ2X_INLINE void PairsOfEqualRows(const std::uint16_t* across, Pairs& out
     out.down = kNoneUnequal, out.right = across, out.left = across;
 }
 
+template <bool kConsole>
 VELMAR_HQ2X_INLINE void CompareAcross(const Row& c, std::uint16_t* across) {
-    for (int k = 0; k < kPairLength; k += kLanes) Store(across + k, Compare(c, k, c, k + 1));
+    for (int k = 0; k < kPairLength; k += kLanes)
+        Store(across + k, Compare<kConsole>(c, k, c, k + 1));
 }
 
 // A pixel's info word: the four tests between orthogonal neighbours in bits 0-3 (w2/w4,
@@ -312,8 +337,22 @@ constexpr unsigned kOrthogonalInfo = hq2x::kOrthogonalBits << 4;
 constexpr unsigned kPlainIndex = kFastPlans * 16; // no neighbour unequal: four plain pixels
 
 // The resolved table's index of 16 pixels starting at padded index i.
+template <bool kConsole>
 VELMAR_HQ2X_INLINE V16 IndexOf(const Pairs& up, const std::uint16_t* across, const Pairs& down,
                                int i, bool filter) {
+    if constexpr (kConsole) {
+        // Comparisons are all ones where unequal, which is Different here: each one masks
+        // its own bit, and a block with no unequal orthogonal neighbour is plain.
+        const V16 w2 = Load(up.down + i), w4 = Load(across + i - 1), w6 = Load(across + i),
+                  w8 = Load(down.down + i);
+        const V16 info =
+            (w2 & Splat(0x020)) | (w4 & Splat(0x080)) | (w6 & Splat(0x100)) | (w8 & Splat(0x400)) |
+            (Load(up.right + i - 1) & Splat(0x010)) | (Load(up.left + i) & Splat(0x040)) |
+            (Load(down.left + i - 1) & Splat(0x200)) | (Load(down.right + i) & Splat(0x800)) |
+            (Load(up.left + i - 1) & Splat(0x001)) | (Load(up.right + i) & Splat(0x002)) |
+            (Load(down.right + i - 1) & Splat(0x004)) | (Load(down.left + i) & Splat(0x008));
+        return Select(Mask((w2 | w4 | w6 | w8) != 0), info, Splat(kPlainIndex));
+    }
     const V16 w2 = Load(up.down + i), w4 = Load(across + i - 1), w6 = Load(across + i),
               w8 = Load(down.down + i);
     V16 info = DifferentBit<5>(w2) | DifferentBit<7>(w4) | DifferentBit<8>(w6) |
@@ -491,10 +530,10 @@ VELMAR_HQ2X_INLINE void PlainLines(const Row& c, int i, std::uint8_t* upper, std
     }
 }
 
-template <int kBytes>
-VELMAR_HQ2X_INLINE void ScaleFrame(const std::uint16_t* source, std::uint8_t* dest,
-                                   std::ptrdiff_t pitch, bool filter,
-                                   const ResolvedTable& resolved) {
+template <int kBytes, bool kConsole>
+VELMAR_HQ2X_INLINE void ScaleRows(const std::uint16_t* source, std::uint8_t* dest,
+                                  std::ptrdiff_t pitch, bool filter,
+                                  const ResolvedTable& resolved) {
     Row rows[3];
     Pairs pairs[2];
     alignas(32) std::uint16_t across[kPairLength];
@@ -506,8 +545,8 @@ VELMAR_HQ2X_INLINE void ScaleFrame(const std::uint16_t* source, std::uint8_t* de
     // worked out again only when the centre moves to another Row.
     Row* above = &rows[0];
     Row* centre = &rows[0];
-    LoadRow(*centre, source);
-    CompareAcross(*centre, across);
+    LoadRow<kConsole>(*centre, source);
+    CompareAcross<kConsole>(*centre, across);
     Pairs* up = &pairs[0];
     Pairs* down = &pairs[1];
     PairsOfEqualRows(across, *up);
@@ -519,8 +558,8 @@ VELMAR_HQ2X_INLINE void ScaleFrame(const std::uint16_t* source, std::uint8_t* de
             below = &rows[0] == above || &rows[0] == centre
                         ? (&rows[1] == above || &rows[1] == centre ? &rows[2] : &rows[1])
                         : &rows[0];
-            LoadRow(*below, next);
-            ComparePairs(*centre, *below, filter, *down);
+            LoadRow<kConsole>(*below, next);
+            ComparePairs<kConsole>(*centre, *below, filter, *down);
         } else {
             PairsOfEqualRows(across, *down);
         }
@@ -529,7 +568,7 @@ VELMAR_HQ2X_INLINE void ScaleFrame(const std::uint16_t* source, std::uint8_t* de
         std::uint8_t* lower = upper + pitch;
         for (int x = 0; x < kWidth; x += kLanes) {
             const int i = x + 1;
-            const V16 chunk = IndexOf(*up, across, *down, i, filter);
+            const V16 chunk = IndexOf<kConsole>(*up, across, *down, i, filter);
             std::uint8_t* u = upper + 2 * x * kBytes;
             std::uint8_t* l = lower + 2 * x * kBytes;
             const bool lineEnd = x + kLanes == kWidth;
@@ -547,11 +586,55 @@ VELMAR_HQ2X_INLINE void ScaleFrame(const std::uint16_t* source, std::uint8_t* de
         above = centre;
         if (below != centre) {
             centre = below;
-            CompareAcross(*centre, across);
+            CompareAcross<kConsole>(*centre, across);
         }
         Pairs* spent = up;
         up = down;
         down = spent;
+    }
+}
+
+// Without the filter a picture of console colours has no similar neighbours to blend, so
+// every block is plain: each pixel doubled across and down.
+template <int kBytes>
+VELMAR_HQ2X_INLINE void DoubleFrame(const std::uint16_t* source, std::uint8_t* dest,
+                                    std::ptrdiff_t pitch) {
+    for (int y = 0; y < kHeight; ++y) {
+        std::uint8_t* upper = dest + 2 * y * pitch;
+        std::uint8_t* lower = upper + pitch;
+        const std::uint16_t* row = source + y * kWidth;
+        for (int x = 0; x < kWidth; x += kLanes) {
+            const V16 p = Load(row + x);
+            std::uint8_t* u = upper + 2 * x * kBytes;
+            std::uint8_t* l = lower + 2 * x * kBytes;
+            if constexpr (kBytes == 2) {
+                const V16 lo = __builtin_shuffle(p, p, kZipLow);
+                const V16 hi = __builtin_shuffle(p, p, kZipHigh);
+                Store(u, lo), Store(u + sizeof(V16), hi);
+                Store(l, lo), Store(l + sizeof(V16), hi);
+            } else {
+                const V16 r = (p >> 11) << 3, g = ((p >> 5) & Splat(0x3F)) << 2,
+                          b = (p & Splat(0x1F)) << 3;
+                V32 pixels[4];
+                PackWide(r, g, b, r, g, b, pixels);
+                const bool lineEnd = x + kLanes == kWidth;
+                StoreWide<kBytes>(u, pixels, lineEnd);
+                StoreWide<kBytes>(l, pixels, lineEnd);
+            }
+        }
+    }
+}
+
+template <int kBytes>
+VELMAR_HQ2X_INLINE void ScaleFrame(const std::uint16_t* source, std::uint8_t* dest,
+                                   std::ptrdiff_t pitch, bool filter,
+                                   const ResolvedTable& resolved) {
+    if (!ConsoleColoursOnly(source)) {
+        ScaleRows<kBytes, false>(source, dest, pitch, filter, resolved);
+    } else if (filter) {
+        ScaleRows<kBytes, true>(source, dest, pitch, filter, resolved);
+    } else {
+        DoubleFrame<kBytes>(source, dest, pitch);
     }
 }
 
