@@ -5,6 +5,7 @@
 #include <bitset>
 #include <cstdint>
 #include <random>
+#include <span>
 
 #include "filters/Hq2xTables.h"
 #include "filters/Hq2xTestSupport.h"
@@ -75,16 +76,21 @@ std::uint64_t Fnv1a(const Output& out) {
 // The output of every depth, filter on and off, is pinned to known checksums: any change to
 // a rule, a blend, a corner's turn or the edge handling shows here. The second picture holds
 // only the console's 64 colours (the pictures the machine makes), and the third is the same
-// with its last pixel changed to a colour that is not a console colour.
+// with its last pixel changed to a colour that is not a console colour; in the fourth every
+// third row repeats the one above.
 TEST(Hq2xPinned, EveryPatternInEveryDepthKeepsItsOutput) {
     std::array<std::uint16_t, 64> console{};
     for (int c = 0; c < 64; ++c) console[static_cast<std::size_t>(c)] = ConsoleColour(c);
-    Picture pictures[3] = {EveryPatternPicture(kPalette, 12), EveryPatternPicture(console, 9),
-                           EveryPatternPicture(console, 9)};
+    Picture pictures[4] = {EveryPatternPicture(kPalette, 12), EveryPatternPicture(console, 9),
+                           EveryPatternPicture(console, 9), EveryPatternPicture(console, 9)};
     // Similar to its left neighbour, so the two blend.
     pictures[2].At(kHq2xSourceWidth - 1, kHq2xSourceHeight - 1) =
         pictures[2].At(kHq2xSourceWidth - 2, kHq2xSourceHeight - 1) ^ 0x0001;
-    for (Picture& picture : pictures) {
+    // Every third row repeats the one above it.
+    for (int y = 3; y < kHq2xSourceHeight; y += 3) {
+        for (int x = 0; x < kHq2xSourceWidth; ++x) pictures[3].At(x, y) = pictures[3].At(x, y - 1);
+    }
+    for (Picture& picture : std::span(pictures, 3)) {
         std::bitset<256> seen;
         for (int y = 0; y < kHq2xSourceHeight; ++y) {
             for (int x = 0; x < kHq2xSourceWidth; ++x) seen.set(PatternAt(picture, x, y));
@@ -105,6 +111,7 @@ TEST(Hq2xPinned, EveryPatternInEveryDepthKeepsItsOutput) {
         {1, 32, 1, 0x798A2AD63DB86730ull}, {1, 16, 0, 0xE21B1BCB4AD3DA25ull},
         {1, 24, 0, 0x25086A536CC98665ull}, {1, 32, 0, 0xE6C95FF109D11785ull},
         {2, 16, 1, 0x19B438D882625EA1ull}, {2, 32, 0, 0xE0CA25A6E4909FA5ull},
+        {3, 24, 1, 0xF7855095502C309Cull},
     };
     for (const bool baseline : {false, true}) {
         hq2x::UseBaselineCode(baseline);
