@@ -2,7 +2,10 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "filters/Hq2xTables.h"
 
@@ -530,10 +533,23 @@ VELMAR_HQ2X_INLINE void PlainLines(const Row& c, int i, std::uint8_t* upper, std
     }
 }
 
+// What one frame's scaling needs, shared by the threads that scale its bands.
+struct Job {
+    const std::uint16_t* source;
+    std::uint8_t* dest;
+    std::ptrdiff_t pitch;
+    bool filter;
+    const ResolvedTable* resolved;
+};
+
+// Source rows y0 to y1 - 1 of a frame, into their output lines.
 template <int kBytes, bool kConsole>
-VELMAR_HQ2X_INLINE void ScaleRows(const std::uint16_t* source, std::uint8_t* dest,
-                                  std::ptrdiff_t pitch, bool filter,
-                                  const ResolvedTable& resolved) {
+VELMAR_HQ2X_INLINE void ScaleRows(const Job& job, int y0, int y1) {
+    const std::uint16_t* source = job.source;
+    std::uint8_t* dest = job.dest;
+    const std::ptrdiff_t pitch = job.pitch;
+    const bool filter = job.filter;
+    const ResolvedTable& resolved = *job.resolved;
     Row rows[3];
     Pairs pairs[2];
     alignas(32) std::uint16_t across[kPairLength];
@@ -543,14 +559,24 @@ VELMAR_HQ2X_INLINE void ScaleRows(const std::uint16_t* source, std::uint8_t* des
     // Rows are read-only once loaded, so a row equal to the one before it, or the frame's
     // edge rows seen beyond the edge, are the same Row; the comparisons within a row are
     // worked out again only when the centre moves to another Row.
-    Row* above = &rows[0];
-    Row* centre = &rows[0];
-    LoadRow<kConsole>(*centre, source);
-    CompareAcross<kConsole>(*centre, across);
     Pairs* up = &pairs[0];
     Pairs* down = &pairs[1];
-    PairsOfEqualRows(across, *up);
-    for (int y = 0; y < kHeight; ++y) {
+    Row* above = &rows[0];
+    Row* centre = &rows[0];
+    const std::uint16_t* first = source + y0 * kWidth;
+    if (y0 == 0) {
+        LoadRow<kConsole>(*centre, first);
+    } else {
+        LoadRow<kConsole>(*above, first - kWidth);
+        if (std::memcmp(first, first - kWidth, kWidth * sizeof(std::uint16_t)) != 0) {
+            centre = &rows[1];
+            LoadRow<kConsole>(*centre, first);
+            ComparePairs<kConsole>(*above, *centre, filter, *up);
+        }
+    }
+    CompareAcross<kConsole>(*centre, across);
+    if (centre == above) PairsOfEqualRows(across, *up);
+    for (int y = y0; y < y1; ++y) {
         Row* below = centre;
         const std::uint16_t* next = source + (y + 1) * kWidth;
         if (y + 1 < kHeight &&
@@ -625,56 +651,156 @@ VELMAR_HQ2X_INLINE void DoubleFrame(const std::uint16_t* source, std::uint8_t* d
     }
 }
 
-template <int kBytes>
-VELMAR_HQ2X_INLINE void ScaleFrame(const std::uint16_t* source, std::uint8_t* dest,
-                                   std::ptrdiff_t pitch, bool filter,
-                                   const ResolvedTable& resolved) {
-    if (!ConsoleColoursOnly(source)) {
-        ScaleRows<kBytes, false>(source, dest, pitch, filter, resolved);
-    } else if (filter) {
-        ScaleRows<kBytes, true>(source, dest, pitch, filter, resolved);
+// How a frame is scaled: in full, comparing pixels by equality (console colours only), or
+// doubled (console colours only, filter off).
+enum class Way : std::uint8_t { Full, Console, Double };
+
+template <int kBytes, Way kWay> VELMAR_HQ2X_INLINE void ScaleBand(const Job& job, int y0, int y1) {
+    if constexpr (kWay == Way::Double) {
+        DoubleFrame<kBytes>(job.source, job.dest, job.pitch);
     } else {
-        DoubleFrame<kBytes>(source, dest, pitch);
+        ScaleRows<kBytes, kWay == Way::Console>(job, y0, y1);
     }
 }
 
-using ScaleFn = void (*)(const std::uint16_t*, std::uint8_t*, std::ptrdiff_t, bool,
-                         const ResolvedTable&);
+using BandFn = void (*)(const Job&, int, int);
 
-template <int kBytes>
-void ScaleBaseline(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitch,
-                   bool filter, const ResolvedTable& resolved) {
-    ScaleFrame<kBytes>(source, dest, pitch, filter, resolved);
+template <int kBytes, Way kWay> void BandBaseline(const Job& job, int y0, int y1) {
+    ScaleBand<kBytes, kWay>(job, y0, y1);
 }
 
 std::atomic<bool> baselineOnly{false};
 
 #if defined(__x86_64__) || defined(__i386__)
 // The same code built for processors with 256-bit integer vectors, chosen at run time.
-template <int kBytes>
-[[gnu::target("avx2")]] void ScaleAvx2(const std::uint16_t* source, std::uint8_t* dest,
-                                       std::ptrdiff_t pitch, bool filter,
-                                       const ResolvedTable& resolved) {
-    ScaleFrame<kBytes>(source, dest, pitch, filter, resolved);
+template <int kBytes, Way kWay>
+[[gnu::target("avx2")]] void BandAvx2(const Job& job, int y0, int y1) {
+    ScaleBand<kBytes, kWay>(job, y0, y1);
 }
 
-template <int kBytes> ScaleFn Widest() {
+template <int kBytes, Way kWay> BandFn Widest() {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") ? &ScaleAvx2<kBytes> : &ScaleBaseline<kBytes>;
+    return __builtin_cpu_supports("avx2") ? &BandAvx2<kBytes, kWay> : &BandBaseline<kBytes, kWay>;
 }
 #else
-template <int kBytes> ScaleFn Widest() {
-    return &ScaleBaseline<kBytes>;
+template <int kBytes, Way kWay> BandFn Widest() {
+    return &BandBaseline<kBytes, kWay>;
 }
 #endif
+
+template <int kBytes, Way kWay> BandFn BandOf() {
+    static const BandFn widest = Widest<kBytes, kWay>();
+    return baselineOnly.load(std::memory_order_relaxed) ? &BandBaseline<kBytes, kWay> : widest;
+}
+
+// A second thread that scales bands of a frame beside the one presenting it. The bands are
+// handed out one at a time from a counter tagged with the frame's number, so whichever
+// thread is free takes the next; the presenting thread returns once every band is done.
+// A frame is scaled by one caller at a time; another caller meanwhile scales alone.
+constexpr int kBands = 8, kBandRows = kHeight / kBands;
+static_assert(kBands * kBandRows == kHeight && kBands < 256);
+
+class BandWorker {
+  public:
+    // The worker, or null where there is only one processor to run on.
+    static BandWorker* Instance() {
+        static BandWorker* const worker =
+            std::thread::hardware_concurrency() > 1 ? new BandWorker : nullptr;
+        return worker;
+    }
+
+    void Run(const Job& job, BandFn band) {
+        std::unique_lock<std::mutex> busy(busy_, std::try_to_lock);
+        if (!busy.owns_lock()) {
+            band(job, 0, kHeight);
+            return;
+        }
+        std::uint64_t frame;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            frame = ++frame_;
+            job_ = &job;
+            band_ = band;
+            done_ = 0;
+            next_.store(frame << 8, std::memory_order_release);
+        }
+        wake_.notify_one();
+        const int mine = ScaleClaimed(job, band, frame);
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_ += mine;
+        finished_.wait(lock, [&] { return done_ == kBands; });
+        job_ = nullptr;
+    }
+
+  private:
+    BandWorker() : thread_([this] { Loop(); }) {}
+
+    // Scales bands of the given frame until none is left; returns how many it scaled.
+    int ScaleClaimed(const Job& job, BandFn band, std::uint64_t frame) {
+        int count = 0;
+        std::uint64_t next = next_.load(std::memory_order_acquire);
+        for (;;) {
+            if ((next >> 8) != frame || (next & 0xFF) >= kBands) return count;
+            if (!next_.compare_exchange_weak(next, next + 1, std::memory_order_acq_rel)) {
+                continue;
+            }
+            const int y0 = static_cast<int>(next & 0xFF) * kBandRows;
+            band(job, y0, y0 + kBandRows);
+            ++count;
+            next = next_.load(std::memory_order_acquire);
+        }
+    }
+
+    void Loop() {
+        std::uint64_t seen = 0;
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return frame_ != seen; });
+            seen = frame_;
+            if (job_ == nullptr) continue; // finished before this thread woke
+            const Job& job = *job_;
+            const BandFn band = band_;
+            lock.unlock();
+            // The job stays valid while a band of this frame is unclaimed or unfinished.
+            const int mine = ScaleClaimed(job, band, seen);
+            lock.lock();
+            if (mine > 0) {
+                done_ += mine;
+                finished_.notify_one();
+            }
+        }
+    }
+
+    std::mutex busy_;
+    std::mutex mutex_;
+    std::condition_variable wake_, finished_;
+    std::uint64_t frame_ = 0;
+    const Job* job_ = nullptr;
+    BandFn band_ = nullptr;
+    int done_ = 0;
+    std::atomic<std::uint64_t> next_{0};
+    std::thread thread_;
+};
 
 template <int kBytes>
 void Scale(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitch,
            std::uint8_t filterEnabled) {
-    static const ScaleFn widest = Widest<kBytes>();
-    const ScaleFn scale =
-        baselineOnly.load(std::memory_order_relaxed) ? &ScaleBaseline<kBytes> : widest;
-    scale(source, dest, pitch, filterEnabled == 1, Resolved());
+    const Job job{source, dest, pitch, filterEnabled == 1, &Resolved()};
+    if (!ConsoleColoursOnly(source)) {
+        if (BandWorker* worker = BandWorker::Instance()) {
+            worker->Run(job, BandOf<kBytes, Way::Full>());
+        } else {
+            BandOf<kBytes, Way::Full>()(job, 0, kHeight);
+        }
+    } else if (job.filter) {
+        if (BandWorker* worker = BandWorker::Instance()) {
+            worker->Run(job, BandOf<kBytes, Way::Console>());
+        } else {
+            BandOf<kBytes, Way::Console>()(job, 0, kHeight);
+        }
+    } else {
+        BandOf<kBytes, Way::Double>()(job, 0, kHeight);
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 #include <span>
+#include <thread>
 
 #include "filters/Hq2xTables.h"
 #include "filters/Hq2xTestSupport.h"
@@ -122,6 +123,22 @@ TEST(Hq2xPinned, EveryPatternInEveryDepthKeepsItsOutput) {
         }
     }
     hq2x::UseBaselineCode(false);
+
+    // Two threads scaling at the same time each get their own picture's output.
+    constexpr std::size_t kRounds = 6;
+    std::array<std::uint64_t, 2 * kRounds> got{};
+    const auto scaleRepeatedly = [&](std::size_t t, const Case& c) {
+        for (std::size_t k = 0; k < kRounds; ++k) {
+            got[t * kRounds + k] = Fnv1a(Render(c.bits, pictures[c.picture], c.filter));
+        }
+    };
+    std::thread other(scaleRepeatedly, 1, kCases[14]);
+    scaleRepeatedly(0, kCases[2]);
+    other.join();
+    for (std::size_t k = 0; k < kRounds; ++k) {
+        EXPECT_EQ(got[k], kCases[2].checksum);
+        EXPECT_EQ(got[kRounds + k], kCases[14].checksum);
+    }
 }
 
 } // namespace
