@@ -241,15 +241,18 @@ struct alignas(32) Row {
 // bits (red and blue 0, 10, 21, 31; green 0, 21, 42, 63): within each channel, bits two
 // apart agree.
 constexpr unsigned kConsoleBitPairs = 0x39E7;
+VELMAR_HQ2X_INLINE V16 StrayBits(V16 p) {
+    return (p ^ (p >> 2)) & Splat(kConsoleBitPairs);
+}
+VELMAR_HQ2X_INLINE bool AllZero(V16 v) {
+    std::uint64_t words[4];
+    std::memcpy(words, &v, sizeof words);
+    return (words[0] | words[1] | words[2] | words[3]) == 0;
+}
 VELMAR_HQ2X_INLINE bool ConsoleColoursOnly(const std::uint16_t* source) {
     V16 stray{};
-    for (int k = 0; k < kWidth * kHeight; k += kLanes) {
-        const V16 p = Load(source + k);
-        stray |= (p ^ (p >> 2)) & Splat(kConsoleBitPairs);
-    }
-    std::uint64_t words[4];
-    std::memcpy(words, &stray, sizeof words);
-    return (words[0] | words[1] | words[2] | words[3]) == 0;
+    for (int k = 0; k < kWidth * kHeight; k += kLanes) stray |= StrayBits(Load(source + k));
+    return AllZero(stray);
 }
 
 // Any two unequal console colours are Different (each step of a channel moves U or V past
@@ -621,16 +624,19 @@ VELMAR_HQ2X_INLINE void ScaleRows(const Job& job, int y0, int y1) {
 }
 
 // Without the filter a picture of console colours has no similar neighbours to blend, so
-// every block is plain: each pixel doubled across and down.
+// every block is plain: each pixel doubled across and down. The pixels are checked on the
+// way; false when one is not a console colour (the frame must then be scaled in full).
 template <int kBytes>
-VELMAR_HQ2X_INLINE void DoubleFrame(const std::uint16_t* source, std::uint8_t* dest,
+VELMAR_HQ2X_INLINE bool DoubleFrame(const std::uint16_t* source, std::uint8_t* dest,
                                     std::ptrdiff_t pitch) {
+    V16 stray{};
     for (int y = 0; y < kHeight; ++y) {
         std::uint8_t* upper = dest + 2 * y * pitch;
         std::uint8_t* lower = upper + pitch;
         const std::uint16_t* row = source + y * kWidth;
         for (int x = 0; x < kWidth; x += kLanes) {
             const V16 p = Load(row + x);
+            stray |= StrayBits(p);
             std::uint8_t* u = upper + 2 * x * kBytes;
             std::uint8_t* l = lower + 2 * x * kBytes;
             if constexpr (kBytes == 2) {
@@ -649,24 +655,30 @@ VELMAR_HQ2X_INLINE void DoubleFrame(const std::uint16_t* source, std::uint8_t* d
             }
         }
     }
+    return AllZero(stray);
 }
 
 // How a frame is scaled: in full, comparing pixels by equality (console colours only), or
-// doubled (console colours only, filter off).
-enum class Way : std::uint8_t { Full, Console, Double };
+// doubled (console colours only, filter off); or only checked for console colours.
+enum class Way : std::uint8_t { Full, Console, Double, Check };
 
-template <int kBytes, Way kWay> VELMAR_HQ2X_INLINE void ScaleBand(const Job& job, int y0, int y1) {
+// Scales rows y0 to y1 - 1 the given way; doubling does the whole frame and checking
+// writes nothing. False when doubling or checking finds a colour that is not the console's.
+template <int kBytes, Way kWay> VELMAR_HQ2X_INLINE bool ScaleBand(const Job& job, int y0, int y1) {
     if constexpr (kWay == Way::Double) {
-        DoubleFrame<kBytes>(job.source, job.dest, job.pitch);
+        return DoubleFrame<kBytes>(job.source, job.dest, job.pitch);
+    } else if constexpr (kWay == Way::Check) {
+        return ConsoleColoursOnly(job.source);
     } else {
         ScaleRows<kBytes, kWay == Way::Console>(job, y0, y1);
+        return true;
     }
 }
 
-using BandFn = void (*)(const Job&, int, int);
+using BandFn = bool (*)(const Job&, int, int);
 
-template <int kBytes, Way kWay> void BandBaseline(const Job& job, int y0, int y1) {
-    ScaleBand<kBytes, kWay>(job, y0, y1);
+template <int kBytes, Way kWay> bool BandBaseline(const Job& job, int y0, int y1) {
+    return ScaleBand<kBytes, kWay>(job, y0, y1);
 }
 
 std::atomic<bool> baselineOnly{false};
@@ -674,8 +686,8 @@ std::atomic<bool> baselineOnly{false};
 #if defined(__x86_64__) || defined(__i386__)
 // The same code built for processors with 256-bit integer vectors, chosen at run time.
 template <int kBytes, Way kWay>
-[[gnu::target("avx2")]] void BandAvx2(const Job& job, int y0, int y1) {
-    ScaleBand<kBytes, kWay>(job, y0, y1);
+[[gnu::target("avx2")]] bool BandAvx2(const Job& job, int y0, int y1) {
+    return ScaleBand<kBytes, kWay>(job, y0, y1);
 }
 
 template <int kBytes, Way kWay> BandFn Widest() {
@@ -786,20 +798,14 @@ template <int kBytes>
 void Scale(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitch,
            std::uint8_t filterEnabled) {
     const Job job{source, dest, pitch, filterEnabled == 1, &Resolved()};
-    if (!ConsoleColoursOnly(source)) {
-        if (BandWorker* worker = BandWorker::Instance()) {
-            worker->Run(job, BandOf<kBytes, Way::Full>());
-        } else {
-            BandOf<kBytes, Way::Full>()(job, 0, kHeight);
-        }
-    } else if (job.filter) {
-        if (BandWorker* worker = BandWorker::Instance()) {
-            worker->Run(job, BandOf<kBytes, Way::Console>());
-        } else {
-            BandOf<kBytes, Way::Console>()(job, 0, kHeight);
-        }
+    // Machine pictures hold only console colours, so the cheaper ways are tried first.
+    if (!job.filter && BandOf<kBytes, Way::Double>()(job, 0, kHeight)) return;
+    const bool console = job.filter && BandOf<kBytes, Way::Check>()(job, 0, kHeight);
+    const BandFn band = console ? BandOf<kBytes, Way::Console>() : BandOf<kBytes, Way::Full>();
+    if (BandWorker* worker = BandWorker::Instance()) {
+        worker->Run(job, band);
     } else {
-        BandOf<kBytes, Way::Double>()(job, 0, kHeight);
+        band(job, 0, kHeight);
     }
 }
 
