@@ -126,15 +126,15 @@ const PlanTable& Plans() {
 struct Weights {
     std::uint16_t c = 16, d = 0, v = 0, h = 0;
 };
-// A resolved step packed in 16 bits: the diagonal, vertical and horizontal weights in bits
-// 0-3, 4-7 and 8-11 (the centre takes the rest of 16), bit 12 set for the 16-bit output's
-// halving blends. A pixel's four corners sit in one 64-bit word, upper left lowest, looked up
-// by plan and the four Different tests between orthogonal neighbours.
-using StepCode = std::uint16_t;
-constexpr StepCode kHalvesCode = 0x1000;
-constexpr std::uint64_t kHalvesCodes = 0x1000100010001000ull;
+// A resolved step packed in 8 bits: the diagonal weight (0 or 4) as bit 0, the vertical and
+// horizontal weights (0 to 7) in bits 1-3 and 4-6 (the centre takes the rest of 16), bit 7
+// set for the 16-bit output's halving blends. A pixel's four corners sit in one 32-bit word,
+// upper left lowest, looked up by plan and the four Different tests between orthogonal
+// neighbours.
+using StepCode = std::uint8_t;
+constexpr unsigned kHalvesCode = 0x80;
 constexpr int kTestShift = 8; // the four tests in info bits 8-11
-using ResolvedTable = std::array<std::uint64_t, (256 + 16) * 16>;
+using ResolvedTable = std::array<std::uint32_t, (256 + 16) * 16>;
 
 constexpr std::uint8_t kDiagonal[hq2x::kCorners] = {kW1, kW3, kW7, kW9};
 constexpr std::uint8_t kVertical[hq2x::kCorners] = {kW2, kW2, kW8, kW8};
@@ -158,9 +158,10 @@ Weights WeightsOf(const Step& step, int corner) {
     return w;
 }
 
+// Every rule's weights fit the packing (the pinned outputs cover them all).
 StepCode CodeOf(const Step& step, int corner) {
     const Weights w = WeightsOf(step, corner);
-    return static_cast<StepCode>(w.d | w.v << 4 | w.h << 8 |
+    return static_cast<StepCode>(w.d >> 2 | w.v << 1 | w.h << 4 |
                                  (step.kind != Kind::Wide ? kHalvesCode : 0));
 }
 
@@ -169,12 +170,12 @@ ResolvedTable BuildResolved() {
     const PlanTable& plans = Plans();
     for (std::size_t p = 0; p < plans.size(); ++p) {
         for (unsigned tests = 0; tests < 16; ++tests) {
-            std::uint64_t codes = 0;
+            std::uint32_t codes = 0;
             for (int k = 0; k < hq2x::kCorners; ++k) {
                 const CornerPlan& plan = plans[p][static_cast<std::size_t>(k)];
                 const bool different = ((tests << kTestShift) & plan.pairBit) != 0;
                 const StepCode code = CodeOf(different ? plan.ifDifferent : plan.otherwise, k);
-                codes |= static_cast<std::uint64_t>(code) << (16 * k);
+                codes |= static_cast<std::uint32_t>(code) << (8 * k);
             }
             table[p * 16 + tests] = codes;
         }
@@ -389,26 +390,23 @@ constexpr V16 kZipHigh = {8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 
 constexpr V32 kZipLow32 = {0, 8, 1, 9, 2, 10, 3, 11};
 constexpr V32 kZipHigh32 = {4, 12, 5, 13, 6, 14, 7, 15};
 
-// The four corners' step codes of 16 pixels, from their packed 64-bit words.
+// The four corners' step codes of 16 pixels, from their packed 32-bit words.
 struct Corners {
     V16 code[hq2x::kCorners];
 };
-VELMAR_HQ2X_INLINE Corners Unpack(const std::uint64_t* codes) {
-    V16 q[4];
+VELMAR_HQ2X_INLINE Corners Unpack(const std::uint32_t* codes) {
+    V16 q[2];
     std::memcpy(q, codes, sizeof q);
-    const V16 e0 = __builtin_shuffle(q[0], q[1], kEvenLanes);
-    const V16 o0 = __builtin_shuffle(q[0], q[1], kOddLanes);
-    const V16 e1 = __builtin_shuffle(q[2], q[3], kEvenLanes);
-    const V16 o1 = __builtin_shuffle(q[2], q[3], kOddLanes);
-    return {{__builtin_shuffle(e0, e1, kEvenLanes), __builtin_shuffle(o0, o1, kEvenLanes),
-             __builtin_shuffle(e0, e1, kOddLanes), __builtin_shuffle(o0, o1, kOddLanes)}};
+    const V16 upper = __builtin_shuffle(q[0], q[1], kEvenLanes); // corners 0 and 1
+    const V16 lower = __builtin_shuffle(q[0], q[1], kOddLanes);  // corners 2 and 3
+    return {{upper & Splat(0xFF), upper >> 8, lower & Splat(0xFF), lower >> 8}};
 }
 
 struct LaneWeights {
     V16 c, d, v, h;
 };
 VELMAR_HQ2X_INLINE LaneWeights LaneWeightsOf(V16 code) {
-    const V16 d = code & Splat(15), v = (code >> 4) & Splat(15), h = (code >> 8) & Splat(15);
+    const V16 d = (code & Splat(1)) << 2, v = (code >> 1) & Splat(7), h = (code >> 4) & Splat(7);
     return {Splat(16) - d - v - h, d, v, h};
 }
 
@@ -506,7 +504,7 @@ VELMAR_HQ2X_INLINE void BlendLine(const Row& c, const Row& n, int i, V16 leftCod
             Halves(leftCode, wl, centre, Load(n.raw + i - 1), vertical, Load(c.raw + i - 1));
         const V16 hr =
             Halves(rightCode, wr, centre, Load(n.raw + i + 1), vertical, Load(c.raw + i + 1));
-        const V16 halvesBit = Splat(0x1000);
+        const V16 halvesBit = Splat(kHalvesCode);
         const V16 left = Select(Mask((leftCode & halvesBit) != 0), hl, Narrow(rl, gl, bl));
         const V16 right = Select(Mask((rightCode & halvesBit) != 0), hr, Narrow(rr, gr, br));
         Store(out, __builtin_shuffle(left, right, kZipLow));
@@ -557,7 +555,7 @@ VELMAR_HQ2X_INLINE void ScaleRows(const Job& job, int y0, int y1) {
     Pairs pairs[2];
     alignas(32) std::uint16_t across[kPairLength];
     alignas(32) std::uint16_t index[kWidth];
-    alignas(32) std::uint64_t codes[kWidth];
+    alignas(32) std::uint32_t codes[kWidth];
 
     // Rows are read-only once loaded, so a row equal to the one before it, or the frame's
     // edge rows seen beyond the edge, are the same Row; the comparisons within a row are
