@@ -1,11 +1,13 @@
 #include "filters/Hq2x.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "filters/Hq2xTables.h"
 
@@ -703,19 +705,22 @@ template <int kBytes, Way kWay> BandFn BandOf() {
     return baselineOnly.load(std::memory_order_relaxed) ? &BandBaseline<kBytes, kWay> : widest;
 }
 
-// A second thread that scales bands of a frame beside the one presenting it. The bands are
+// Threads that scale bands of a frame beside the one presenting it. The bands are
 // handed out one at a time from a counter tagged with the frame's number, so whichever
 // thread is free takes the next; the presenting thread returns once every band is done.
 // A frame is scaled by one caller at a time; another caller meanwhile scales alone.
 constexpr int kBands = 8, kBandRows = kHeight / kBands;
 static_assert(kBands * kBandRows == kHeight && kBands < 256);
 
-class BandWorker {
+class BandWorkers {
   public:
-    // The worker, or null where there is only one processor to run on.
-    static BandWorker* Instance() {
-        static BandWorker* const worker =
-            std::thread::hardware_concurrency() > 1 ? new BandWorker : nullptr;
+    // The workers, or null where there is only one processor to run on. Up to three threads
+    // help the presenting one; more would have less than two bands each.
+    static BandWorkers* Instance() {
+        static BandWorkers* const worker = [] {
+            const unsigned processors = std::thread::hardware_concurrency();
+            return processors > 1 ? new BandWorkers(std::min(processors - 1, 3u)) : nullptr;
+        }();
         return worker;
     }
 
@@ -734,7 +739,7 @@ class BandWorker {
             done_ = 0;
             next_.store(frame << 8, std::memory_order_release);
         }
-        wake_.notify_one();
+        wake_.notify_all();
         const int mine = ScaleClaimed(job, band, frame);
         std::unique_lock<std::mutex> lock(mutex_);
         done_ += mine;
@@ -743,7 +748,9 @@ class BandWorker {
     }
 
   private:
-    BandWorker() : thread_([this] { Loop(); }) {}
+    explicit BandWorkers(unsigned threads) {
+        for (unsigned k = 0; k < threads; ++k) threads_.emplace_back([this] { Loop(); });
+    }
 
     // Scales bands of the given frame until none is left; returns how many it scaled.
     int ScaleClaimed(const Job& job, BandFn band, std::uint64_t frame) {
@@ -789,7 +796,7 @@ class BandWorker {
     BandFn band_ = nullptr;
     int done_ = 0;
     std::atomic<std::uint64_t> next_{0};
-    std::thread thread_;
+    std::vector<std::thread> threads_;
 };
 
 template <int kBytes>
@@ -800,7 +807,7 @@ void Scale(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitch
     if (!job.filter && BandOf<kBytes, Way::Double>()(job, 0, kHeight)) return;
     const bool console = job.filter && BandOf<kBytes, Way::Check>()(job, 0, kHeight);
     const BandFn band = console ? BandOf<kBytes, Way::Console>() : BandOf<kBytes, Way::Full>();
-    if (BandWorker* worker = BandWorker::Instance()) {
+    if (BandWorkers* worker = BandWorkers::Instance()) {
         worker->Run(job, band);
     } else {
         band(job, 0, kHeight);
