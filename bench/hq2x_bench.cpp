@@ -3,15 +3,11 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <memory>
 #include <vector>
 
 #include "../tests/filters/Hq2xTestSupport.h"
+#include "HeadlessMachine.h"
 #include "filters/Hq2x.h"
-#include "machine/TSMS.h"
-#include "platform/null/NullClock.h"
-#include "platform/null/NullStreamBuffer.h"
 
 namespace {
 
@@ -49,19 +45,12 @@ const Picture& Game() {
 const Picture& Captured() {
     static const Picture picture = [] {
         Picture p;
-        velmar::NullStreamBuffer sound;
-        velmar::NullClock clock;
-        velmar::MachineServices services;
-        services.Sound = &sound;
-        services.Timer = &clock;
-        auto machine = std::make_unique<velmar::TSMS>(services);
-        machine->Reset();
-        if (!machine->LoadCartridge(std::filesystem::path(VELMAR_TEST_ROM_DIR) /
-                                    "game_scene.sms")) {
+        velmar::bench::HeadlessMachine machine("game_scene.sms");
+        if (!machine.Loaded()) {
             p.pixels.clear();
             return p;
         }
-        for (int i = 0; i < 200; ++i) machine->RunFrame();
+        machine.RunFrames(200);
         std::copy(machine->GetConsole().Vdp.FrameBuffer.begin(),
                   machine->GetConsole().Vdp.FrameBuffer.end(), p.pixels.begin());
         return p;

@@ -1,14 +1,8 @@
 // Whole frames per second, headless: no picture scaling, no pacing, sound generated into
 // the sample buffer (the stream buffer is a null one).
-#include "machine/TSMS.h"
-#include "platform/null/NullClock.h"
-#include "platform/null/NullStreamBuffer.h"
+#include "HeadlessMachine.h"
 
 #include <benchmark/benchmark.h>
-
-#include <filesystem>
-#include <memory>
-#include <string>
 
 namespace {
 
@@ -16,24 +10,13 @@ using namespace velmar;
 
 // The firmware's own screen, or a test program when one is named and present.
 void FramesPerSecond(benchmark::State& state, const char* rom, bool fm) {
-    NullStreamBuffer sound;
-    NullClock clock;
-    MachineServices services;
-    services.Sound = &sound;
-    services.Timer = &clock;
-    auto machine = std::make_unique<TSMS>(services);
-    machine->Reset();
-    if (rom != nullptr) {
-        const std::filesystem::path file = std::filesystem::path(VELMAR_TEST_ROM_DIR) / rom;
-        if (!machine->LoadCartridge(file)) {
-            state.SkipWithError(("cannot load " + file.string()).c_str());
-            return;
-        }
-    } else {
-        machine->RunBios();
+    bench::HeadlessMachine machine(rom);
+    if (!machine.Loaded()) {
+        state.SkipWithError(machine.Error().c_str());
+        return;
     }
     machine->SetFmOutput(fm ? 1 : 0);
-    for (int i = 0; i < 120; ++i) machine->RunFrame(); // past the splash
+    machine.RunFrames(120); // past the splash
     for (auto _ : state) machine->RunFrame();
     state.counters["fps"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
