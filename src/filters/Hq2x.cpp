@@ -220,7 +220,7 @@ template <typename V> VELMAR_HQ2X_INLINE void Store(void* p, V v) {
 }
 // All ones where mask is set, else zero: the lanes of a where mask is all ones, else of b.
 VELMAR_HQ2X_INLINE V16 Select(V16 mask, V16 a, V16 b) {
-    return (a & mask) | (b & ~mask);
+    return mask != 0 ? a : b;
 }
 VELMAR_HQ2X_INLINE V16 Mask(V16 condition) {
     return condition;
