@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -748,8 +749,13 @@ class BandWorkers {
     }
 
   private:
+    // Fewer threads than asked for, or none, where the system refuses more: the presenting
+    // thread takes whatever bands are left.
     explicit BandWorkers(unsigned threads) {
-        for (unsigned k = 0; k < threads; ++k) threads_.emplace_back([this] { Loop(); });
+        try {
+            for (unsigned k = 0; k < threads; ++k) threads_.emplace_back([this] { Loop(); });
+        } catch (const std::system_error&) {
+        }
     }
 
     // Scales bands of the given frame until none is left; returns how many it scaled.
