@@ -157,8 +157,7 @@ constexpr Bytes16 kInterleave = {0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22
 }
 
 // Eight pixels written where bit k of mask is set (for pixel k).
-[[gnu::always_inline]] inline void StoreMasked(std::uint16_t* out, Bytes16 colours,
-                                               unsigned mask) {
+[[gnu::always_inline]] inline void StoreMasked(std::uint16_t* out, Bytes16 colours, unsigned mask) {
     constexpr Bytes16 kBits = {1, 1, 2, 2, 4, 4, 8, 8, 16, 16, 32, 32, 64, 64, 128, 128};
     const Bytes16 spread = (Bytes16{} + static_cast<std::uint8_t>(mask)) & kBits;
     const Bytes16 keep = std::bit_cast<Bytes16>(spread == kBits);
@@ -225,7 +224,8 @@ template <bool Shuffled>
     // Columns 24-31 are not scrolled vertically when the right side is locked.
     const int split = (Registers[0] & kR0VScrollLock) ? 24 : 32;
     DrawTiles<Shuffled>(0, split, coarse, fine, fineRow & 7, scrolledTileRow, pixels);
-    if (split < 32) DrawTiles<Shuffled>(split, 32, coarse, fine, line & 7, FoldTileRow(line >> 3), pixels);
+    if (split < 32)
+        DrawTiles<Shuffled>(split, 32, coarse, fine, line & 7, FoldTileRow(line >> 3), pixels);
 
     // Column 31's overhang fills the gap that fine scrolling leaves at the left.
     for (int x = 0; x < fine; ++x) pixels[x] = pixels[kScreenWidth + x];
@@ -262,8 +262,7 @@ template <bool Shuffled>
         } else
 #endif
         {
-            StorePixels(pixels + x0, packed,
-                        PairRgb[(entry & kEntrySpritePalette) ? 1 : 0].data());
+            StorePixels(pixels + x0, packed, PairRgb[(entry & kEntrySpritePalette) ? 1 : 0].data());
         }
         if (entry & kEntryPriority) {
             unsigned opaque;
