@@ -130,6 +130,8 @@ void SetMapBits(std::uint8_t* map, int pos, unsigned bits) {
 using Bytes16 = std::uint8_t __attribute__((vector_size(16)));
 using Chars16 = char __attribute__((vector_size(16)));
 using Words4 = std::uint32_t __attribute__((vector_size(16)));
+// What comparing two Bytes16 gives: -1 where true, 0 where false.
+using Lanes16 = signed char __attribute__((vector_size(16)));
 
 constexpr Bytes16 kInterleave = {0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23};
 
@@ -149,11 +151,14 @@ constexpr Bytes16 kInterleave = {0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22
                              kInterleave);
 }
 
+// Bit k set where byte k of a comparison's result is set.
+[[gnu::always_inline]] inline unsigned ByteMask(Lanes16 lanes) {
+    return static_cast<unsigned>(__builtin_ia32_pmovmskb128(std::bit_cast<Chars16>(lanes)));
+}
+
 // Bit k set where index k is not 0.
 [[gnu::always_inline]] inline unsigned NonZeroIndices(Bytes16 indices) {
-    return ~static_cast<unsigned>(
-               __builtin_ia32_pmovmskb128(std::bit_cast<Chars16>(indices == Bytes16{}))) &
-           0xFFu;
+    return ~ByteMask(indices == Bytes16{}) & 0xFFu;
 }
 
 // Eight pixels written where bit k of mask is set (for pixel k).
@@ -350,6 +355,30 @@ template <bool Shuffled>
     const std::uint64_t above = Repeat(static_cast<std::uint8_t>(line - 1));
     const std::uint64_t tall = Repeat(static_cast<std::uint8_t>(~(height - 1)));
     int drawn = 0;
+#ifdef VELMAR_VDP_SHUFFLE
+    if constexpr (Shuffled) {
+        // All 64 at once: a bit per sprite on this line, and one per end mark.
+        const Bytes16 above16 = Bytes16{} + static_cast<std::uint8_t>(line - 1);
+        const Bytes16 tall16 = Bytes16{} + static_cast<std::uint8_t>(~(height - 1));
+        std::uint64_t covered = 0, end = 0;
+        for (int first = 0; first < kSpriteCount; first += 16) {
+            Bytes16 y;
+            std::memcpy(&y, ys + first, sizeof y);
+            covered |= std::uint64_t{ByteMask((((above16 - y) & tall16) == Bytes16{}))} << first;
+            end |= std::uint64_t{ByteMask(y == kSpriteListEnd)} << first;
+        }
+        covered &= (end & (0 - end)) - 1; // only the sprites before the end mark
+        for (; covered != 0; covered &= covered - 1) {
+            const int s = std::countr_zero(covered);
+            draw(s, static_cast<std::uint8_t>(line - 1 - ys[s]));
+            if (++drawn == kSpritesPerLine) {
+                SpriteOverflow = 1;
+                return;
+            }
+        }
+        return;
+    }
+#endif
     for (int first = 0; first < kSpriteCount; first += 8) {
         const std::uint64_t y = Load64(ys + first);
         const std::uint64_t rows = SubtractBytes(above, y);
