@@ -189,9 +189,9 @@ class T_VDP_CORE {
     std::array<std::uint32_t, 4 * vdp::kTileRowCount> PackedRows{};
     std::array<std::uint16_t, vdp::kCramSize> PaletteRgb{};
     std::array<std::array<std::uint32_t, 256>, 2> PairRgb{};
-    // The same colours split into byte tables for shuffles: [2 x palette] the low bytes of its
-    // 16 colours, [2 x palette + 1] the high bytes.
-    alignas(16) std::array<std::array<std::uint8_t, 16>, 4> PaletteBytes{};
+    // The same colours split into byte tables for shuffles, 32 bytes a palette: the low bytes
+    // of its 16 colours, then the high bytes.
+    alignas(16) std::array<std::uint8_t, 64> PaletteBytes{};
     bool ShuffleRenderer = ShuffleSupported();
 
     static bool ShuffleSupported();

@@ -171,8 +171,8 @@ void T_VDP_CORE::RefreshColour(std::size_t index) {
         pairs[j | (k << 4)] = own | (other << 16);
         pairs[k | (j << 4)] = other | (own << 16);
     }
-    PaletteBytes[base >> 3][j] = static_cast<std::uint8_t>(PaletteRgb[index]);
-    PaletteBytes[(base >> 3) + 1][j] = static_cast<std::uint8_t>(PaletteRgb[index] >> 8);
+    PaletteBytes[2 * base + j] = static_cast<std::uint8_t>(PaletteRgb[index]);
+    PaletteBytes[2 * base + 16 + j] = static_cast<std::uint8_t>(PaletteRgb[index] >> 8);
 }
 
 // The tile cache loaded from a state need not match VRAM (nor hold only four bits per

@@ -141,14 +141,20 @@ constexpr Bytes16 kInterleave = {0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22
     return __builtin_shuffle(bytes & 0x0F, bytes >> 4, kInterleave);
 }
 
-// The eight pixels of spread indices in RGB565, through a palette's two byte tables.
-[[gnu::always_inline]] inline Bytes16 RowColours(Bytes16 indices,
-                                                 const std::array<std::uint8_t, 16>* tables) {
+// Bytes of table picked by indices 0..15 (the processor's byte shuffle, which a generic
+// shuffle would reach only after masking the indices again).
+[[gnu::always_inline]] inline Bytes16 Lookup(Bytes16 table, Bytes16 indices) {
+    asm("pshufb %1, %0" : "+x"(table) : "xm"(indices));
+    return table;
+}
+
+// The eight pixels of spread indices in RGB565, through a palette's two byte tables (32
+// bytes at tables: the 16 low bytes, then the 16 high bytes).
+[[gnu::always_inline]] inline Bytes16 RowColours(Bytes16 indices, const std::uint8_t* tables) {
     Bytes16 low, high;
-    std::memcpy(&low, tables[0].data(), sizeof low);
-    std::memcpy(&high, tables[1].data(), sizeof high);
-    return __builtin_shuffle(__builtin_shuffle(low, indices), __builtin_shuffle(high, indices),
-                             kInterleave);
+    std::memcpy(&low, tables, sizeof low);
+    std::memcpy(&high, tables + 16, sizeof high);
+    return __builtin_shuffle(Lookup(low, indices), Lookup(high, indices), kInterleave);
 }
 
 // Bit k set where byte k of a comparison's result is set.
@@ -262,7 +268,8 @@ template <bool Shuffled>
         if constexpr (Shuffled) {
             static_assert(kEntrySpritePalette == 0x800);
             indices = SpreadRow(packed);
-            const Bytes16 colours = RowColours(indices, PaletteBytes.data() + ((entry >> 10) & 2));
+            const Bytes16 colours =
+                RowColours(indices, PaletteBytes.data() + ((entry & kEntrySpritePalette) >> 6));
             std::memcpy(pixels + x0, &colours, sizeof colours);
         } else
 #endif
@@ -327,7 +334,7 @@ template <bool Shuffled>
             // Up to 7 pixels past the right edge land in the scratch row's spare end.
 #ifdef VELMAR_VDP_SHUFFLE
             if constexpr (Shuffled) {
-                StoreMasked(pixels + x, RowColours(indices, PaletteBytes.data() + 2), mine);
+                StoreMasked(pixels + x, RowColours(indices, PaletteBytes.data() + 32), mine);
             } else
 #endif
             {
