@@ -12,10 +12,6 @@ using namespace vdp;
 
 namespace {
 
-// Column 31 of a finely scrolled line spills up to 7 pixels past the right edge before they
-// wrap to the left.
-constexpr int kScratchWidth = kScreenWidth + 8;
-
 // Tile rows in the name table; rows beyond fold back to the top.
 constexpr int kNameTableRows = 28;
 
@@ -202,24 +198,21 @@ template <bool Shuffled> [[gnu::always_inline]] inline void T_VDP_CORE::DrawLine
         return;
     }
 
-    std::array<std::uint16_t, kScratchWidth> pixels;
-    std::fill(pixels.begin() + kScreenWidth, pixels.end(), std::uint16_t{0}); // never shown
     if (BackgroundOn == 1) {
-        DrawBackground<Shuffled>(line, pixels.data());
+        DrawBackground<Shuffled>(line, row);
     } else {
-        std::fill(pixels.begin(), pixels.end(), std::uint16_t{0});
+        std::fill_n(row, kScreenWidth, std::uint16_t{0});
     }
-    if (SpritesOn == 1) DrawSprites<Shuffled>(line, pixels.data());
+    if (SpritesOn == 1) DrawSprites<Shuffled>(line, row);
 
     if (Registers[0] & kR0LeftColumnBlank) {
         // Every background pixel and every sprite pixel drawn in x 0..7 shows the backdrop.
         const std::uint16_t backdrop = PaletteRgb[16 + (Registers[7] & kR7BackdropBits)];
         const unsigned drawn = BackgroundOn == 1 ? 0xFF : MapBits(SpriteMap.data(), kMapOrigin);
         for (int x = 0; x < 8; ++x) {
-            if ((drawn >> x) & 1) pixels[x] = backdrop;
+            if ((drawn >> x) & 1) row[x] = backdrop;
         }
     }
-    std::memcpy(row, pixels.data(), kScreenWidth * sizeof(std::uint16_t));
 }
 
 template <bool Shuffled>
@@ -237,9 +230,6 @@ template <bool Shuffled>
     DrawTiles<Shuffled>(0, split, coarse, fine, fineRow & 7, scrolledTileRow, pixels);
     if (split < 32)
         DrawTiles<Shuffled>(split, 32, coarse, fine, line & 7, FoldTileRow(line >> 3), pixels);
-
-    // Column 31's overhang fills the gap that fine scrolling leaves at the left.
-    for (int x = 0; x < fine; ++x) pixels[x] = pixels[kScreenWidth + x];
 }
 
 template <bool Shuffled>
@@ -258,11 +248,10 @@ template <bool Shuffled>
     // The packed rows are laid out by the entry's tile and flip bits.
     static_assert(kEntryTileBits == 0x1FF && kEntryHFlip == 0x200 && kEntryVFlip == 0x400);
     const std::uint32_t* rows = PackedRows.data() + tileLine;
-    for (int i = first; i < end; ++i) {
+    const auto draw = [&](int i, std::uint16_t* out) [[gnu::always_inline]] {
         const int column = (i - coarse) & 31;
         const unsigned entry = Load16(names + column * 2);
         const std::uint32_t packed = rows[(entry & 0x7FF) * 8];
-        const int x0 = i * 8 + fine;
 #ifdef VELMAR_VDP_SHUFFLE
         Bytes16 indices{};
         if constexpr (Shuffled) {
@@ -270,11 +259,11 @@ template <bool Shuffled>
             indices = SpreadRow(packed);
             const Bytes16 colours =
                 RowColours(indices, PaletteBytes.data() + ((entry & kEntrySpritePalette) >> 6));
-            std::memcpy(pixels + x0, &colours, sizeof colours);
+            std::memcpy(out, &colours, sizeof colours);
         } else
 #endif
         {
-            StorePixels(pixels + x0, packed, PairRgb[(entry & kEntrySpritePalette) ? 1 : 0].data());
+            StorePixels(out, packed, PairRgb[(entry & kEntrySpritePalette) ? 1 : 0].data());
         }
         if (entry & kEntryPriority) {
             unsigned opaque;
@@ -287,8 +276,18 @@ template <bool Shuffled>
                 opaque = OpaqueMask(packed);
             }
             if (i == 31) opaque &= 0xFFu >> fine; // pixels that wrap to the left do not
-            SetMapBits(PriorityMap.data(), x0 + kMapOrigin, opaque);
+            SetMapBits(PriorityMap.data(), i * 8 + fine + kMapOrigin, opaque);
         }
+    };
+    // A finely scrolled column 31 runs past the right edge; those pixels show at the left.
+    const int whole = (end == 32 && fine != 0) ? 31 : end;
+    for (int i = first; i < whole; ++i) draw(i, pixels + i * 8 + fine);
+    if (whole != end) {
+        std::array<std::uint16_t, 8> spill;
+        draw(31, spill.data());
+        const std::size_t shown = static_cast<std::size_t>(8 - fine);
+        std::memcpy(pixels + kScreenWidth - shown, spill.data(), shown * sizeof spill[0]);
+        std::memcpy(pixels, spill.data() + shown, (8 - shown) * sizeof spill[0]);
     }
 }
 
@@ -330,8 +329,7 @@ template <bool Shuffled>
         unsigned mine = open & ~taken;
         if (mine == 0) return;
         SetMapBits(SpriteMap.data(), pos, mine);
-        if (x >= 0) {
-            // Up to 7 pixels past the right edge land in the scratch row's spare end.
+        if (x >= 0 && x <= kScreenWidth - 8) {
 #ifdef VELMAR_VDP_SHUFFLE
             if constexpr (Shuffled) {
                 StoreMasked(pixels + x, RowColours(indices, PaletteBytes.data() + 32), mine);
