@@ -126,6 +126,7 @@ void SetMapBits(std::uint8_t* map, int pos, unsigned bits) {
 using Bytes16 = std::uint8_t __attribute__((vector_size(16)));
 using Chars16 = char __attribute__((vector_size(16)));
 using Words4 = std::uint32_t __attribute__((vector_size(16)));
+using Halves8 = std::uint16_t __attribute__((vector_size(16)));
 // What comparing two Bytes16 gives: -1 where true, 0 where false.
 using Lanes16 = signed char __attribute__((vector_size(16)));
 
@@ -133,8 +134,11 @@ constexpr Bytes16 kInterleave = {0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22
 
 // The eight indices of a packed row, pixel k in byte k (bytes 8-15 are 0).
 [[gnu::always_inline]] inline Bytes16 SpreadRow(std::uint32_t packed) {
-    const Bytes16 bytes = std::bit_cast<Bytes16>(Words4{packed, 0, 0, 0});
-    return __builtin_shuffle(bytes & 0x0F, bytes >> 4, kInterleave);
+    const Words4 words = {packed, 0, 0, 0};
+    // Shifting whole words leaves the next byte's low nibble above each high nibble; one mask
+    // after the interleave clears both halves.
+    const Bytes16 shifted = std::bit_cast<Bytes16>(std::bit_cast<Halves8>(words) >> 4);
+    return __builtin_shuffle(std::bit_cast<Bytes16>(words), shifted, kInterleave) & 0x0F;
 }
 
 // Bytes of table picked by indices 0..15 (the processor's byte shuffle, which a generic
@@ -208,9 +212,13 @@ template <bool Shuffled> [[gnu::always_inline]] inline void T_VDP_CORE::DrawLine
     if (Registers[0] & kR0LeftColumnBlank) {
         // Every background pixel and every sprite pixel drawn in x 0..7 shows the backdrop.
         const std::uint16_t backdrop = PaletteRgb[16 + (Registers[7] & kR7BackdropBits)];
-        const unsigned drawn = BackgroundOn == 1 ? 0xFF : MapBits(SpriteMap.data(), kMapOrigin);
-        for (int x = 0; x < 8; ++x) {
-            if ((drawn >> x) & 1) row[x] = backdrop;
+        if (BackgroundOn == 1) {
+            std::fill_n(row, 8, backdrop);
+        } else {
+            const unsigned drawn = MapBits(SpriteMap.data(), kMapOrigin);
+            for (int x = 0; x < 8; ++x) {
+                if ((drawn >> x) & 1) row[x] = backdrop;
+            }
         }
     }
 }
@@ -248,10 +256,12 @@ template <bool Shuffled>
     // The packed rows are laid out by the entry's tile and flip bits.
     static_assert(kEntryTileBits == 0x1FF && kEntryHFlip == 0x200 && kEntryVFlip == 0x400);
     const std::uint32_t* rows = PackedRows.data() + tileLine;
-    const auto draw = [&](int i, std::uint16_t* out) [[gnu::always_inline]] {
+    // Priority bits of tile i go to map bits i * 8 + fine + kMapOrigin on.
+    static_assert(kMapOrigin == 8);
+    const auto draw = [&](int i, std::uint16_t* out, unsigned shown) [[gnu::always_inline]] {
         const int column = (i - coarse) & 31;
         const unsigned entry = Load16(names + column * 2);
-        const std::uint32_t packed = rows[(entry & 0x7FF) * 8];
+        const std::uint32_t packed = rows[std::size_t{entry & 0x7FF} * 8];
 #ifdef VELMAR_VDP_SHUFFLE
         Bytes16 indices{};
         if constexpr (Shuffled) {
@@ -275,16 +285,17 @@ template <bool Shuffled>
             {
                 opaque = OpaqueMask(packed);
             }
-            if (i == 31) opaque &= 0xFFu >> fine; // pixels that wrap to the left do not
-            SetMapBits(PriorityMap.data(), i * 8 + fine + kMapOrigin, opaque);
+            const unsigned shifted = (opaque & shown) << fine;
+            PriorityMap[static_cast<std::size_t>(i) + 1] |= static_cast<std::uint8_t>(shifted);
+            PriorityMap[static_cast<std::size_t>(i) + 2] |= static_cast<std::uint8_t>(shifted >> 8);
         }
     };
     // A finely scrolled column 31 runs past the right edge; those pixels show at the left.
     const int whole = (end == 32 && fine != 0) ? 31 : end;
-    for (int i = first; i < whole; ++i) draw(i, pixels + i * 8 + fine);
+    for (int i = first; i < whole; ++i) draw(i, pixels + i * 8 + fine, 0xFF);
     if (whole != end) {
         std::array<std::uint16_t, 8> spill;
-        draw(31, spill.data());
+        draw(31, spill.data(), 0xFFu >> fine); // pixels that wrap to the left have no priority
         const std::size_t shown = static_cast<std::size_t>(8 - fine);
         std::memcpy(pixels + kScreenWidth - shown, spill.data(), shown * sizeof spill[0]);
         std::memcpy(pixels, spill.data() + shown, (8 - shown) * sizeof spill[0]);
