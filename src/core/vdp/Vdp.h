@@ -102,6 +102,10 @@ class T_VDP_CORE {
     // when render is set, zeroed when only clear is set, or left as it was.
     void RunLine(int line, bool render, bool clear);
 
+    // Draws lines with the plain code even where the processor offers byte shuffles (the
+    // picture is the same either way).
+    void UseBaselineRenderer(bool baseline) { ShuffleRenderer = !baseline && ShuffleSupported(); }
+
     void SetBackgroundEnabled(std::uint8_t value) { BackgroundOn = value; }
     void SetSpritesEnabled(std::uint8_t value) { SpritesOn = value; }
 
@@ -177,22 +181,35 @@ class T_VDP_CORE {
   private:
     // Kept in step with TileCache and Cram by every write to them, and rebuilt after a reset
     // or a loaded state: each tile row as eight 4-bit indices (nibble k the k-th pixel from
-    // the left), at 2 x row unflipped and 2 x row + 1 mirrored; the 32 colours as RGB565;
+    // the left), for every tile in each of its four flips, at (flips x 512 + tile) x 8 + line
+    // (flips as the name-table entry holds them: 1 mirrored, 2 upside down, so that line 0 is
+    // the tile's row 7); the 32 colours as RGB565;
     // and for each palette the two pixels of every pair of indices (low nibble, the left
     // pixel, in the low half).
-    std::array<std::uint32_t, 2 * vdp::kTileRowCount> PackedRows{};
+    std::array<std::uint32_t, 4 * vdp::kTileRowCount> PackedRows{};
     std::array<std::uint16_t, vdp::kCramSize> PaletteRgb{};
     std::array<std::array<std::uint32_t, 256>, 2> PairRgb{};
+    // The same colours split into byte tables for shuffles, 32 bytes a palette: the low bytes
+    // of its 16 colours, then the high bytes.
+    alignas(16) std::array<std::uint8_t, 64> PaletteBytes{};
+    bool ShuffleRenderer = ShuffleSupported();
+
+    static bool ShuffleSupported();
 
     void RebuildDerived();
+    void StorePackedRow(std::size_t row, std::uint32_t plain, std::uint32_t mirrored);
     void RefreshColour(std::size_t index);
     void RecomputeTableBases();
     void UpdateCounters(int line);
     void DrawLine(int line);
-    void DrawBackground(int line, std::uint16_t* pixels);
+    void DrawLineBaseline(int line);
+    void DrawLineShuffled(int line);
+    template <bool Shuffled> void DrawLineWith(int line);
+    template <bool Shuffled> void DrawBackground(int line, std::uint16_t* pixels);
+    template <bool Shuffled>
     void DrawTiles(int first, int end, int coarse, int fine, int tileLine, int tileRow,
                    std::uint16_t* pixels);
-    void DrawSprites(int line, std::uint16_t* pixels);
+    template <bool Shuffled> void DrawSprites(int line, std::uint16_t* pixels);
 };
 
 // From a 6-bit colour (bits 0-1 red, 2-3 green, 4-5 blue) to RGB565: each 2-bit component

@@ -147,11 +147,19 @@ void T_VDP_CORE::DecodeTileRow(std::uint16_t address) {
                                   (kPlaneToBytes[p2] << 2) | (kPlaneToBytes[p3] << 3);
     std::uint8_t* out = &TileCache[rowStart * 2];
     for (int k = 0; k < 8; ++k) out[k] = static_cast<std::uint8_t>(indices >> (8 * k));
-    std::uint32_t* packed = &PackedRows[rowStart / 2];
-    packed[0] = kPlaneToNibbles[p0] | (kPlaneToNibbles[p1] << 1) | (kPlaneToNibbles[p2] << 2) |
-                (kPlaneToNibbles[p3] << 3);
-    packed[1] = kPlaneToMirrored[p0] | (kPlaneToMirrored[p1] << 1) | (kPlaneToMirrored[p2] << 2) |
-                (kPlaneToMirrored[p3] << 3);
+    const std::uint32_t plain = kPlaneToNibbles[p0] | (kPlaneToNibbles[p1] << 1) |
+                                (kPlaneToNibbles[p2] << 2) | (kPlaneToNibbles[p3] << 3);
+    const std::uint32_t mirrored = kPlaneToMirrored[p0] | (kPlaneToMirrored[p1] << 1) |
+                                   (kPlaneToMirrored[p2] << 2) | (kPlaneToMirrored[p3] << 3);
+    StorePackedRow(rowStart / 4, plain, mirrored);
+}
+
+void T_VDP_CORE::StorePackedRow(std::size_t row, std::uint32_t plain, std::uint32_t mirrored) {
+    // Row r of a tile is line 7 - r of its upside-down copies.
+    PackedRows[row] = plain;
+    PackedRows[kTileRowCount + row] = mirrored;
+    PackedRows[2 * kTileRowCount + (row ^ 7)] = plain;
+    PackedRows[3 * kTileRowCount + (row ^ 7)] = mirrored;
 }
 
 void T_VDP_CORE::RefreshColour(std::size_t index) {
@@ -163,6 +171,8 @@ void T_VDP_CORE::RefreshColour(std::size_t index) {
         pairs[j | (k << 4)] = own | (other << 16);
         pairs[k | (j << 4)] = other | (own << 16);
     }
+    PaletteBytes[2 * base + j] = static_cast<std::uint8_t>(PaletteRgb[index]);
+    PaletteBytes[2 * base + 16 + j] = static_cast<std::uint8_t>(PaletteRgb[index] >> 8);
 }
 
 // The tile cache loaded from a state need not match VRAM (nor hold only four bits per
@@ -174,8 +184,7 @@ void T_VDP_CORE::RebuildDerived() {
             packed |= static_cast<std::uint32_t>(TileCache[row * 8 + 7 - k] & 0x0F) << (4 * k);
             mirrored |= static_cast<std::uint32_t>(TileCache[row * 8 + k] & 0x0F) << (4 * k);
         }
-        PackedRows[row * 2] = packed;
-        PackedRows[row * 2 + 1] = mirrored;
+        StorePackedRow(row, packed, mirrored);
     }
     for (std::size_t i = 0; i < kCramSize; ++i)
         PaletteRgb[i] = kVdpColourTable[Cram[i] & kCramColourMask];

@@ -12,10 +12,6 @@ using namespace vdp;
 
 namespace {
 
-// Column 31 of a finely scrolled line spills up to 7 pixels past the right edge before they
-// wrap to the left.
-constexpr int kScratchWidth = kScreenWidth + 8;
-
 // Tile rows in the name table; rows beyond fold back to the top.
 constexpr int kNameTableRows = 28;
 
@@ -123,9 +119,81 @@ void SetMapBits(std::uint8_t* map, int pos, unsigned bits) {
     map[(pos >> 3) + 1] |= static_cast<std::uint8_t>(shifted >> 8);
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+#define VELMAR_VDP_SHUFFLE 1
+
+// Sixteen bytes at once, for processors with a byte shuffle.
+using Bytes16 = std::uint8_t __attribute__((vector_size(16)));
+using Chars16 = char __attribute__((vector_size(16)));
+using Words4 = std::uint32_t __attribute__((vector_size(16)));
+using Halves8 = std::uint16_t __attribute__((vector_size(16)));
+// What comparing two Bytes16 gives: -1 where true, 0 where false.
+using Lanes16 = signed char __attribute__((vector_size(16)));
+
+constexpr Bytes16 kInterleave = {0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23};
+
+// The eight indices of a packed row, pixel k in byte k (bytes 8-15 are 0).
+[[gnu::always_inline]] inline Bytes16 SpreadRow(std::uint32_t packed) {
+    const Words4 words = {packed, 0, 0, 0};
+    // Shifting whole words leaves the next byte's low nibble above each high nibble; one mask
+    // after the interleave clears both halves.
+    const Bytes16 shifted = std::bit_cast<Bytes16>(std::bit_cast<Halves8>(words) >> 4);
+    return __builtin_shuffle(std::bit_cast<Bytes16>(words), shifted, kInterleave) & 0x0F;
+}
+
+// Bytes of table picked by indices 0..15 (the processor's byte shuffle, which a generic
+// shuffle would reach only after masking the indices again).
+[[gnu::always_inline]] inline Bytes16 Lookup(Bytes16 table, Bytes16 indices) {
+    asm("pshufb %1, %0" : "+x"(table) : "xm"(indices));
+    return table;
+}
+
+// The eight pixels of spread indices in RGB565, through a palette's two byte tables (32
+// bytes at tables: the 16 low bytes, then the 16 high bytes).
+[[gnu::always_inline]] inline Bytes16 RowColours(Bytes16 indices, const std::uint8_t* tables) {
+    Bytes16 low, high;
+    std::memcpy(&low, tables, sizeof low);
+    std::memcpy(&high, tables + 16, sizeof high);
+    return __builtin_shuffle(Lookup(low, indices), Lookup(high, indices), kInterleave);
+}
+
+// Bit k set where byte k of a comparison's result is set.
+[[gnu::always_inline]] inline unsigned ByteMask(Lanes16 lanes) {
+    return static_cast<unsigned>(__builtin_ia32_pmovmskb128(std::bit_cast<Chars16>(lanes)));
+}
+
+// Bit k set where index k is not 0.
+[[gnu::always_inline]] inline unsigned NonZeroIndices(Bytes16 indices) {
+    return ~ByteMask(indices == Bytes16{}) & 0xFFu;
+}
+
+// Eight pixels written where bit k of mask is set (for pixel k).
+[[gnu::always_inline]] inline void StoreMasked(std::uint16_t* out, Bytes16 colours, unsigned mask) {
+    constexpr Bytes16 kBits = {1, 1, 2, 2, 4, 4, 8, 8, 16, 16, 32, 32, 64, 64, 128, 128};
+    const Bytes16 spread = (Bytes16{} + static_cast<std::uint8_t>(mask)) & kBits;
+    const Bytes16 keep = std::bit_cast<Bytes16>(spread == kBits);
+    Bytes16 old;
+    std::memcpy(&old, out, sizeof old);
+    old = (old & ~keep) | (colours & keep);
+    std::memcpy(out, &old, sizeof old);
+}
+#endif
+
 } // namespace
 
-void T_VDP_CORE::DrawLine(int line) {
+bool T_VDP_CORE::ShuffleSupported() {
+#ifdef VELMAR_VDP_SHUFFLE
+    static const bool supported = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("ssse3") != 0;
+    }();
+    return supported;
+#else
+    return false;
+#endif
+}
+
+template <bool Shuffled> [[gnu::always_inline]] inline void T_VDP_CORE::DrawLineWith(int line) {
     PriorityMap.fill(0);
     SpriteMap.fill(0);
     std::uint16_t* row = &FrameBuffer[static_cast<std::size_t>(line) * kScreenWidth];
@@ -134,27 +202,29 @@ void T_VDP_CORE::DrawLine(int line) {
         return;
     }
 
-    std::array<std::uint16_t, kScratchWidth> pixels;
-    std::fill(pixels.begin() + kScreenWidth, pixels.end(), std::uint16_t{0}); // never shown
     if (BackgroundOn == 1) {
-        DrawBackground(line, pixels.data());
+        DrawBackground<Shuffled>(line, row);
     } else {
-        std::fill(pixels.begin(), pixels.end(), std::uint16_t{0});
+        std::fill_n(row, kScreenWidth, std::uint16_t{0});
     }
-    if (SpritesOn == 1) DrawSprites(line, pixels.data());
+    if (SpritesOn == 1) DrawSprites<Shuffled>(line, row);
 
     if (Registers[0] & kR0LeftColumnBlank) {
         // Every background pixel and every sprite pixel drawn in x 0..7 shows the backdrop.
         const std::uint16_t backdrop = PaletteRgb[16 + (Registers[7] & kR7BackdropBits)];
-        const unsigned drawn = BackgroundOn == 1 ? 0xFF : MapBits(SpriteMap.data(), kMapOrigin);
-        for (int x = 0; x < 8; ++x) {
-            if ((drawn >> x) & 1) pixels[x] = backdrop;
+        if (BackgroundOn == 1) {
+            std::fill_n(row, 8, backdrop);
+        } else {
+            const unsigned drawn = MapBits(SpriteMap.data(), kMapOrigin);
+            for (int x = 0; x < 8; ++x) {
+                if ((drawn >> x) & 1) row[x] = backdrop;
+            }
         }
     }
-    std::memcpy(row, pixels.data(), kScreenWidth * sizeof(std::uint16_t));
 }
 
-void T_VDP_CORE::DrawBackground(int line, std::uint16_t* pixels) {
+template <bool Shuffled>
+[[gnu::always_inline]] inline void T_VDP_CORE::DrawBackground(int line, std::uint16_t* pixels) {
     if (line == 0) VScrollLatch = Registers[9];
 
     int coarse = Registers[8] >> 3;
@@ -165,15 +235,15 @@ void T_VDP_CORE::DrawBackground(int line, std::uint16_t* pixels) {
     const int scrolledTileRow = FoldTileRow((VScrollLatch >> 3) + (fineRow >> 3));
     // Columns 24-31 are not scrolled vertically when the right side is locked.
     const int split = (Registers[0] & kR0VScrollLock) ? 24 : 32;
-    DrawTiles(0, split, coarse, fine, fineRow & 7, scrolledTileRow, pixels);
-    if (split < 32) DrawTiles(split, 32, coarse, fine, line & 7, FoldTileRow(line >> 3), pixels);
-
-    // Column 31's overhang fills the gap that fine scrolling leaves at the left.
-    for (int x = 0; x < fine; ++x) pixels[x] = pixels[kScreenWidth + x];
+    DrawTiles<Shuffled>(0, split, coarse, fine, fineRow & 7, scrolledTileRow, pixels);
+    if (split < 32)
+        DrawTiles<Shuffled>(split, 32, coarse, fine, line & 7, FoldTileRow(line >> 3), pixels);
 }
 
-void T_VDP_CORE::DrawTiles(int first, int end, int coarse, int fine, int tileLine, int tileRow,
-                           std::uint16_t* pixels) {
+template <bool Shuffled>
+[[gnu::always_inline]] inline void T_VDP_CORE::DrawTiles(int first, int end, int coarse, int fine,
+                                                         int tileLine, int tileRow,
+                                                         std::uint16_t* pixels) {
     // The name-table row, read straight from VRAM unless it runs past the end (a table base
     // from a loaded state may lie anywhere).
     const std::size_t base = static_cast<std::size_t>((NameTableBase + tileRow * 64) & kVramMask);
@@ -183,43 +253,84 @@ void T_VDP_CORE::DrawTiles(int first, int end, int coarse, int fine, int tileLin
         for (std::size_t k = 0; k < 64; ++k) wrapped[k] = Vram[(base + k) & kVramMask];
         names = wrapped.data();
     }
-    // Where in a tile's 16 packed rows this line's row lies, by the entry's two flip bits.
-    static_assert(kEntryHFlip == 0x200 && kEntryVFlip == 0x400);
-    const unsigned line2 = static_cast<unsigned>(tileLine) * 2, flipped2 = (7 - tileLine) * 2u;
-    const unsigned rowOffset[4] = {line2, line2 + 1, flipped2, flipped2 + 1};
-    for (int i = first; i < end; ++i) {
+    // The packed rows are laid out by the entry's tile and flip bits.
+    static_assert(kEntryTileBits == 0x1FF && kEntryHFlip == 0x200 && kEntryVFlip == 0x400);
+    const std::uint32_t* rows = PackedRows.data() + tileLine;
+    // Priority bits of tile i go to map bits i * 8 + fine + kMapOrigin on.
+    static_assert(kMapOrigin == 8);
+    const auto draw = [&](int i, std::uint16_t* out, unsigned shown) [[gnu::always_inline]] {
         const int column = (i - coarse) & 31;
         const unsigned entry = Load16(names + column * 2);
-        const std::uint32_t packed =
-            PackedRows[(entry & kEntryTileBits) * 16 + rowOffset[(entry >> 9) & 3]];
-        const int x0 = i * 8 + fine;
-        StorePixels(pixels + x0, packed, PairRgb[(entry & kEntrySpritePalette) ? 1 : 0].data());
-        if (entry & kEntryPriority) {
-            unsigned opaque = OpaqueMask(packed);
-            if (i == 31) opaque &= 0xFFu >> fine; // pixels that wrap to the left do not
-            SetMapBits(PriorityMap.data(), x0 + kMapOrigin, opaque);
+        const std::uint32_t packed = rows[std::size_t{entry & 0x7FF} * 8];
+#ifdef VELMAR_VDP_SHUFFLE
+        Bytes16 indices{};
+        if constexpr (Shuffled) {
+            static_assert(kEntrySpritePalette == 0x800);
+            indices = SpreadRow(packed);
+            const Bytes16 colours =
+                RowColours(indices, PaletteBytes.data() + ((entry & kEntrySpritePalette) >> 6));
+            std::memcpy(out, &colours, sizeof colours);
+        } else
+#endif
+        {
+            StorePixels(out, packed, PairRgb[(entry & kEntrySpritePalette) ? 1 : 0].data());
         }
+        if (entry & kEntryPriority) {
+            unsigned opaque;
+#ifdef VELMAR_VDP_SHUFFLE
+            if constexpr (Shuffled) {
+                opaque = NonZeroIndices(indices);
+            } else
+#endif
+            {
+                opaque = OpaqueMask(packed);
+            }
+            const unsigned shifted = (opaque & shown) << fine;
+            PriorityMap[static_cast<std::size_t>(i) + 1] |= static_cast<std::uint8_t>(shifted);
+            PriorityMap[static_cast<std::size_t>(i) + 2] |= static_cast<std::uint8_t>(shifted >> 8);
+        }
+    };
+    // A finely scrolled column 31 runs past the right edge; those pixels show at the left.
+    const int whole = (end == 32 && fine != 0) ? 31 : end;
+    for (int i = first; i < whole; ++i) draw(i, pixels + i * 8 + fine, 0xFF);
+    if (whole != end) {
+        std::array<std::uint16_t, 8> spill;
+        draw(31, spill.data(), 0xFFu >> fine); // pixels that wrap to the left have no priority
+        const std::size_t shown = static_cast<std::size_t>(8 - fine);
+        std::memcpy(pixels + kScreenWidth - shown, spill.data(), shown * sizeof spill[0]);
+        std::memcpy(pixels, spill.data() + shown, (8 - shown) * sizeof spill[0]);
     }
 }
 
-void T_VDP_CORE::DrawSprites(int line, std::uint16_t* pixels) {
+template <bool Shuffled>
+[[gnu::always_inline]] inline void T_VDP_CORE::DrawSprites(int line, std::uint16_t* pixels) {
     const unsigned height = (Registers[1] & kR1TallSprites) ? 16 : 8;
     const int xShift = (Registers[0] & kR0SpriteShift) ? 8 : 0;
     const int tileBase = (Registers[6] & kR6SpriteTilesHigh) ? 256 : 0;
     const std::uint32_t* pairs = PairRgb[1].data();
     const std::uint16_t* spritePalette = PaletteRgb.data() + 16;
 
-    const auto draw = [&](int s, unsigned spriteRow) {
+    const auto draw = [&](int s, unsigned spriteRow) [[gnu::always_inline]] {
         const int attr = SatBase + kSpriteXTileOffset + 2 * s;
         const int x = Vram[attr & kVramMask] - xShift;
         int tile = Vram[(attr + 1) & kVramMask];
         if (height == 16) tile &= 0xFE;
         tile += tileBase + static_cast<int>(spriteRow >> 3);
         const std::uint32_t packed =
-            PackedRows[(static_cast<std::size_t>(tile) * 8 + (spriteRow & 7)) * 2];
+            PackedRows[static_cast<std::size_t>(tile) * 8 + (spriteRow & 7)];
 
         // Index 0 is transparent, and pixels off either edge are not drawn.
-        unsigned visible = OpaqueMask(packed);
+#ifdef VELMAR_VDP_SHUFFLE
+        Bytes16 indices{};
+        unsigned visible;
+        if constexpr (Shuffled) {
+            indices = SpreadRow(packed);
+            visible = NonZeroIndices(indices);
+        } else
+#endif
+        {
+            visible = OpaqueMask(packed);
+        }
         if (x < 0) visible &= 0xFFu << -x;
         if (x > kScreenWidth - 8) visible &= 0xFFu >> (x - (kScreenWidth - 8));
         const int pos = x + kMapOrigin;
@@ -229,9 +340,15 @@ void T_VDP_CORE::DrawSprites(int line, std::uint16_t* pixels) {
         unsigned mine = open & ~taken;
         if (mine == 0) return;
         SetMapBits(SpriteMap.data(), pos, mine);
-        if (x >= 0) {
-            // Up to 7 pixels past the right edge land in the scratch row's spare end.
-            StorePixels(pixels + x, packed, pairs, mine);
+        if (x >= 0 && x <= kScreenWidth - 8) {
+#ifdef VELMAR_VDP_SHUFFLE
+            if constexpr (Shuffled) {
+                StoreMasked(pixels + x, RowColours(indices, PaletteBytes.data() + 32), mine);
+            } else
+#endif
+            {
+                StorePixels(pixels + x, packed, pairs, mine);
+            }
         } else {
             for (; mine != 0; mine &= mine - 1) {
                 const int k = std::countr_zero(mine);
@@ -254,6 +371,30 @@ void T_VDP_CORE::DrawSprites(int line, std::uint16_t* pixels) {
     const std::uint64_t above = Repeat(static_cast<std::uint8_t>(line - 1));
     const std::uint64_t tall = Repeat(static_cast<std::uint8_t>(~(height - 1)));
     int drawn = 0;
+#ifdef VELMAR_VDP_SHUFFLE
+    if constexpr (Shuffled) {
+        // All 64 at once: a bit per sprite on this line, and one per end mark.
+        const Bytes16 above16 = Bytes16{} + static_cast<std::uint8_t>(line - 1);
+        const Bytes16 tall16 = Bytes16{} + static_cast<std::uint8_t>(~(height - 1));
+        std::uint64_t covered = 0, end = 0;
+        for (int first = 0; first < kSpriteCount; first += 16) {
+            Bytes16 y;
+            std::memcpy(&y, ys + first, sizeof y);
+            covered |= std::uint64_t{ByteMask((((above16 - y) & tall16) == Bytes16{}))} << first;
+            end |= std::uint64_t{ByteMask(y == kSpriteListEnd)} << first;
+        }
+        covered &= (end & (0 - end)) - 1; // only the sprites before the end mark
+        for (; covered != 0; covered &= covered - 1) {
+            const int s = std::countr_zero(covered);
+            draw(s, static_cast<std::uint8_t>(line - 1 - ys[s]));
+            if (++drawn == kSpritesPerLine) {
+                SpriteOverflow = 1;
+                return;
+            }
+        }
+        return;
+    }
+#endif
     for (int first = 0; first < kSpriteCount; first += 8) {
         const std::uint64_t y = Load64(ys + first);
         const std::uint64_t rows = SubtractBytes(above, y);
@@ -271,5 +412,28 @@ void T_VDP_CORE::DrawSprites(int line, std::uint16_t* pixels) {
         if (end != 0) return;
     }
 }
+
+void T_VDP_CORE::DrawLine(int line) {
+    if (ShuffleRenderer) {
+        DrawLineShuffled(line);
+    } else {
+        DrawLineBaseline(line);
+    }
+}
+
+void T_VDP_CORE::DrawLineBaseline(int line) {
+    DrawLineWith<false>(line);
+}
+
+#ifdef VELMAR_VDP_SHUFFLE
+// The same line drawing built with byte shuffles, chosen at run time.
+[[gnu::target("ssse3")]] void T_VDP_CORE::DrawLineShuffled(int line) {
+    DrawLineWith<true>(line);
+}
+#else
+void T_VDP_CORE::DrawLineShuffled(int line) {
+    DrawLineWith<false>(line);
+}
+#endif
 
 } // namespace velmar

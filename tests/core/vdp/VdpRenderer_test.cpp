@@ -58,15 +58,14 @@ TEST(VdpRenderer, RandomScenesMatchModel) {
     std::mt19937 rng(2026);
     auto byte = [&] { return static_cast<std::uint8_t>(rng() & 0xFF); };
     for (int scene = 0; scene < 60; ++scene) {
-        T_VDP_CORE vdp;
-        LineModel model;
+        LineModel start;
         std::vector<std::uint8_t> vram(16384);
         for (auto& b : vram) b = byte();
-        for (int r = 0; r < 11; ++r) model.reg[r] = byte();
-        if (rng() % 8) model.reg[1] |= 0x40;
+        for (int r = 0; r < 11; ++r) start.reg[r] = byte();
+        if (rng() % 8) start.reg[1] |= 0x40;
         // Make the sprite table crowded: Y in a narrow band, sometimes wrapping, sometimes
         // ended early.
-        const std::uint16_t sat = static_cast<std::uint16_t>((model.reg[5] & 0x7E) << 7);
+        const std::uint16_t sat = static_cast<std::uint16_t>((start.reg[5] & 0x7E) << 7);
         const int band = 40 + static_cast<int>(rng() % 200);
         for (int s = 0; s < 64; ++s) {
             std::uint8_t y = static_cast<std::uint8_t>(rng() % band);
@@ -74,36 +73,44 @@ TEST(VdpRenderer, RandomScenesMatchModel) {
             if (y == 0xD0 || rng() % 200 == 0) y = 0xD0;
             vram[(sat + s) & 0x3FFF] = y;
         }
-        for (auto& c : model.cram) c = byte();
-
-        WriteVram(vdp, 0, vram);
-        for (int i = 0; i < 32; ++i) WriteCram(vdp, static_cast<std::uint8_t>(i), model.cram[i]);
-        for (int r = 0; r < 11; ++r) SetRegister(vdp, r, model.reg[r]);
+        for (auto& c : start.cram) c = byte();
         const std::uint8_t layers[3] = {1, 0, 2};
         const std::uint8_t bg = (scene % 5 == 4) ? layers[rng() % 3] : 1;
         const std::uint8_t sp = (scene % 7 == 6) ? layers[rng() % 3] : 1;
-        vdp.SetBackgroundEnabled(bg);
-        vdp.SetSpritesEnabled(sp);
 
-        std::copy(vram.begin(), vram.end(), model.vram.begin());
-        for (auto& c : model.cram) c &= 0x3F;
-        model.vscroll = model.reg[9];
-        model.backgroundOn = bg == 1;
-        model.spritesOn = sp == 1;
+        // Both the shuffling renderer (where the processor has one) and the plain one.
+        for (const bool baseline : {false, true}) {
+            T_VDP_CORE vdp;
+            vdp.UseBaselineRenderer(baseline);
+            LineModel model = start;
+            WriteVram(vdp, 0, vram);
+            for (int i = 0; i < 32; ++i)
+                WriteCram(vdp, static_cast<std::uint8_t>(i), model.cram[i]);
+            for (int r = 0; r < 11; ++r) SetRegister(vdp, r, model.reg[r]);
+            vdp.SetBackgroundEnabled(bg);
+            vdp.SetSpritesEnabled(sp);
 
-        for (int line = 0; line < 262; ++line) {
-            vdp.ReadStatus();
-            vdp.RunLine(line, true, false);
-            if (line >= 192) continue;
-            model.Draw(line);
-            for (int x = 0; x < 256; ++x) {
-                ASSERT_EQ(Pixel(vdp, x, line), model.pixels[x])
-                    << "scene " << scene << " line " << line << " x " << x;
+            std::copy(vram.begin(), vram.end(), model.vram.begin());
+            for (auto& c : model.cram) c &= 0x3F;
+            model.vscroll = model.reg[9];
+            model.backgroundOn = bg == 1;
+            model.spritesOn = sp == 1;
+
+            for (int line = 0; line < 262; ++line) {
+                vdp.ReadStatus();
+                vdp.RunLine(line, true, false);
+                if (line >= 192) continue;
+                model.Draw(line);
+                for (int x = 0; x < 256; ++x) {
+                    ASSERT_EQ(Pixel(vdp, x, line), model.pixels[x])
+                        << "scene " << scene << " baseline " << baseline << " line " << line
+                        << " x " << x;
+                }
+                ASSERT_EQ(vdp.SpriteOverflow == 1, model.overflow)
+                    << "scene " << scene << " line " << line;
+                ASSERT_EQ(vdp.SpriteCollision == 1, model.collision)
+                    << "scene " << scene << " line " << line;
             }
-            ASSERT_EQ(vdp.SpriteOverflow == 1, model.overflow)
-                << "scene " << scene << " line " << line;
-            ASSERT_EQ(vdp.SpriteCollision == 1, model.collision)
-                << "scene " << scene << " line " << line;
         }
     }
 }
