@@ -2,14 +2,11 @@
 // busy scene (random tiles, scrolling, a crowded sprite table).
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 #include <memory>
 #include <random>
 
+#include "HeadlessMachine.h"
 #include "core/vdp/Vdp.h"
-#include "machine/TSMS.h"
-#include "platform/null/NullClock.h"
-#include "platform/null/NullStreamBuffer.h"
 
 namespace {
 
@@ -52,20 +49,12 @@ BENCHMARK(BM_VdpFrame)->Arg(0)->Arg(1);
 // background with flips, palettes and priority tiles, and 64 sprites.
 void BM_VdpGameScene(benchmark::State& state) {
     using namespace velmar;
-    NullStreamBuffer sound;
-    NullClock clock;
-    MachineServices services;
-    services.Sound = &sound;
-    services.Timer = &clock;
-    auto machine = std::make_unique<TSMS>(services);
-    machine->Reset();
-    const std::filesystem::path file =
-        std::filesystem::path(VELMAR_TEST_ROM_DIR) / "game_scene.sms";
-    if (!machine->LoadCartridge(file)) {
-        state.SkipWithError(("cannot load " + file.string()).c_str());
+    bench::HeadlessMachine machine("game_scene.sms");
+    if (!machine.Loaded()) {
+        state.SkipWithError(machine.Error().c_str());
         return;
     }
-    for (int i = 0; i < 300; ++i) machine->RunFrame();
+    machine.RunFrames(300);
     auto vdp = std::make_unique<T_VDP_CORE>(machine->GetConsole().Vdp);
     for (auto _ : state) {
         for (int line = 0; line < 262; ++line) vdp->RunLine(line, true, false);
