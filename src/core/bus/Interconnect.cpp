@@ -11,6 +11,7 @@ void T_INTERCONNECT_CORE::Connect(T_VDP_CORE& vdp, T_PSG_CORE& psg, T_YM2413_OPL
     VDP = &vdp;
     PSG = &psg;
     FM = &fm;
+    RenderDueSamples(); // with the chips these samples were due from
     PortA = kPadReleased;
     PortB = kPadReleased;
     IoControl = kIoControlPowerOn;
@@ -37,6 +38,13 @@ std::uint8_t T_INTERCONNECT_CORE::PortBValue() {
     }
     Release(PortB, kPortBResetButton);
     return value;
+}
+
+void T_INTERCONNECT_CORE::RenderBatch() {
+    const std::int32_t count = DueSamples;
+    DueSamples = 0;
+    if (PSG != nullptr) PSG->RenderSamples(SampleBuffer, SampleLastIndex, count);
+    if (FM != nullptr) FM->RenderSamples(SampleBuffer, SampleLastIndex, count);
 }
 
 std::uint8_t T_INTERCONNECT_CORE::ReadPort(std::uint8_t port) {
@@ -68,7 +76,9 @@ void T_INTERCONNECT_CORE::WritePort(std::uint8_t port, std::uint8_t value) {
             MemoryControlCopy = value;
         return;
     case kGroupCounters:
-        if (PSG != nullptr) PSG->WriteData(value);
+        if (PSG == nullptr) return;
+        RenderDueSamples();
+        PSG->WriteData(value);
         return;
     case kGroupVdp:
         if (VDP == nullptr) return;
@@ -81,9 +91,10 @@ void T_INTERCONNECT_CORE::WritePort(std::uint8_t port, std::uint8_t value) {
         if (FM == nullptr) return;
         if (port == kFmAddressPort)
             FM->WriteAddress(value);
-        else if (port == kFmDataPort)
+        else if (port == kFmDataPort) {
+            RenderDueSamples();
             FM->WriteData(value);
-        else if (port == kFmControlPort)
+        } else if (port == kFmControlPort)
             FM->WriteControl(value);
         return;
     }

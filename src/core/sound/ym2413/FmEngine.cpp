@@ -258,43 +258,59 @@ std::int32_t T_YM2413_OPLL_CORE::RhythmChannel(int channel, std::uint32_t noise)
     return out;
 }
 
+// One sample of a usable line with the unit switched on.
+[[gnu::always_inline]] inline void T_YM2413_OPLL_CORE::MixSample(std::int16_t* buffer,
+                                                                 std::int32_t lastIndex) {
+    const FmTables& t = *Tables_;
+    PitchLfoPhase = (PitchLfoPhase + PitchLfoStep) & kLfoPhaseMask;
+    AmLfoPhase = (AmLfoPhase + AmLfoStep) & kLfoPhaseMask;
+    PitchLfoValue = t.PmTable[PitchLfoPhase >> kLfoIndexShift];
+    AmLfoValue = t.AmTable[AmLfoPhase >> kLfoIndexShift];
+
+    if ((NoiseSeed & 1) != 0) NoiseSeed ^= kNoiseFeedback;
+    NoiseSeed >>= 1;
+    const std::uint32_t noise = NoiseSeed & 1;
+
+    // Each channel's slots advance before its outputs are taken; no channel reads
+    // another's slots, so the order across channels does not matter. Summed wide and brought
+    // into range once at the end: clipping a loud chord is far less audible than letting it
+    // wrap.
+    std::int32_t sum = 0;
+    // One copy of the channel code, kept small for the instruction cache.
+#pragma GCC unroll 1
+    for (int c = 0; c < kFmChannels; ++c) {
+        if (c < kFirstRhythmChannel || PatchNumber[c] <= kMaxMelodicInstrument)
+            sum += MelodicChannel(c);
+        else
+            sum += RhythmChannel(c, noise);
+    }
+
+    if (buffer != nullptr && SampleIndex >= 0 && SampleIndex <= lastIndex) {
+        std::int16_t& entry = buffer[SampleIndex];
+        entry = Saturate(entry + sum * kOutputScale);
+    }
+}
+
 void T_YM2413_OPLL_CORE::RenderSample(std::int16_t* buffer, std::int32_t lastIndex,
                                       std::uint32_t line) {
     if (line >= UsableLines) {
         SampleIndex = 0;
         return;
     }
-    if (FmEnabled == 1) {
-        const FmTables& t = *Tables_;
-        PitchLfoPhase = (PitchLfoPhase + PitchLfoStep) & kLfoPhaseMask;
-        AmLfoPhase = (AmLfoPhase + AmLfoStep) & kLfoPhaseMask;
-        PitchLfoValue = t.PmTable[PitchLfoPhase >> kLfoIndexShift];
-        AmLfoValue = t.AmTable[AmLfoPhase >> kLfoIndexShift];
-
-        if ((NoiseSeed & 1) != 0) NoiseSeed ^= kNoiseFeedback;
-        NoiseSeed >>= 1;
-        const std::uint32_t noise = NoiseSeed & 1;
-
-        // Each channel's slots advance before its outputs are taken; no channel reads
-        // another's slots, so the order across channels does not matter. Summed wide and brought
-        // into range once at the end: clipping a loud chord is far less audible than letting it
-        // wrap.
-        std::int32_t sum = 0;
-        // One copy of the channel code, kept small for the instruction cache.
-#pragma GCC unroll 1
-        for (int c = 0; c < kFmChannels; ++c) {
-            if (c < kFirstRhythmChannel || PatchNumber[c] <= kMaxMelodicInstrument)
-                sum += MelodicChannel(c);
-            else
-                sum += RhythmChannel(c, noise);
-        }
-
-        if (buffer != nullptr && SampleIndex >= 0 && SampleIndex <= lastIndex) {
-            std::int16_t& entry = buffer[SampleIndex];
-            entry = Saturate(entry + sum * kOutputScale);
-        }
-    }
+    if (FmEnabled == 1) MixSample(buffer, lastIndex);
     ++SampleIndex;
+}
+
+void T_YM2413_OPLL_CORE::RenderSamples(std::int16_t* buffer, std::int32_t lastIndex,
+                                       std::int32_t count) {
+    if (FmEnabled != 1) {
+        SampleIndex += count;
+        return;
+    }
+    for (std::int32_t n = 0; n < count; ++n) {
+        MixSample(buffer, lastIndex);
+        ++SampleIndex;
+    }
 }
 
 } // namespace velmar

@@ -79,6 +79,8 @@ class T_YM2413_OPLL_CORE {
     // Adds one FM sample to buffer[SampleIndex] (entries past lastIndex are not touched)
     // and moves to the next entry; a line at or past UsableLines restarts the frame.
     void RenderSample(std::int16_t* buffer, std::int32_t lastIndex, std::uint32_t line);
+    // count samples of usable lines in a row, exactly as count calls of RenderSample would.
+    void RenderSamples(std::int16_t* buffer, std::int32_t lastIndex, std::int32_t count);
     void RenderSample(std::span<std::int16_t> buffer, std::uint32_t line) {
         RenderSample(buffer.data(), static_cast<std::int32_t>(buffer.size()) - 1, line);
     }
@@ -138,6 +140,7 @@ class T_YM2413_OPLL_CORE {
     void RhythmKey(int slot, bool on);
 
     // Per-sample engine.
+    void MixSample(std::int16_t* buffer, std::int32_t lastIndex);
     void AdvanceSlot(FmSlot& s);
     std::int32_t ModulatorOutput(FmSlot& s);
     std::int32_t CarrierOutput(FmSlot& s, std::int32_t modulation);
