@@ -286,7 +286,9 @@ void T_YM2413_OPLL_CORE::RenderRun(std::int16_t* buffer, std::int32_t lastIndex,
 #pragma GCC unroll 1
     for (int c = 0; c < kFmChannels; ++c) {
         if (c < kFirstRhythmChannel || PatchNumber[c] <= kMaxMelodicInstrument) {
-            for (std::int32_t n = 0; n < count; ++n) sum[n] += MelodicChannel(c, lfo[n]);
+            std::int32_t n = 0;
+            for (; n < count && Settled_[c] == 0; ++n) sum[n] += MelodicChannel(c, lfo[n]);
+            for (const std::int32_t out = SettledOutput_[c]; n < count; ++n) sum[n] += out;
         } else {
             for (std::int32_t n = 0; n < count; ++n) sum[n] += RhythmChannel(c, lfo[n]);
         }
