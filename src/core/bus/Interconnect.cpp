@@ -8,10 +8,10 @@ namespace velmar {
 using namespace bus;
 
 void T_INTERCONNECT_CORE::Connect(T_VDP_CORE& vdp, T_PSG_CORE& psg, T_YM2413_OPLL_CORE& fm) {
+    RenderDueSamples(); // on the chips these samples fell due on
     VDP = &vdp;
     PSG = &psg;
     FM = &fm;
-    RenderDueSamples(); // with the chips these samples were due from
     PortA = kPadReleased;
     PortB = kPadReleased;
     IoControl = kIoControlPowerOn;

@@ -85,7 +85,6 @@ class T_INTERCONNECT_CORE {
         SampleLastIndex = lastIndex;
     }
     void SampleDue() { ++DueSamples; }
-    std::int32_t DueSampleCount() const { return DueSamples; }
     void RenderDueSamples() {
         if (DueSamples != 0) RenderBatch();
     }
