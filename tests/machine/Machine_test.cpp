@@ -103,6 +103,49 @@ TEST(Console, EachLineSeesItsVideoStepBeforeItsCpuTime) {
     EXPECT_EQ(c->Cpu.PC, 4);
 }
 
+// Sound is rendered in batches; writes must still land between the same two samples as when
+// every sample was rendered right after its slice. A loop of 61 T-states writes the PSG and
+// the FM unit at every offset within the 76-T-state slices, and each frame's samples must
+// equal those of a console driven slice by slice.
+TEST(Console, BatchedSoundMatchesSampleBySample) {
+    const std::uint8_t program[] = {0xF3,              // DI
+                                    0xD3, 0x7F,        // loop: OUT (0x7F),A
+                                    0xD3, 0xF0,        // OUT (0xF0),A
+                                    0xEE, 0x3F,        // XOR 0x3F (key on, audible volumes)
+                                    0xD3, 0xF1,        // OUT (0xF1),A
+                                    0xEE, 0x3F,        // XOR 0x3F
+                                    0x3C,              // INC A
+                                    0xC3, 0x01, 0x00}; // JP loop
+    std::array<std::unique_ptr<Console>, 2> c;
+    for (auto& console : c) {
+        console = std::make_unique<Console>();
+        console->Cpu.MemoryControl = kCartridgeMapped;
+        std::copy(std::begin(program), std::end(program), console->Cpu.RomImage.begin());
+        console->Fm.SetFmEnabled(1);
+    }
+    Console& ref = *c[1];
+    constexpr auto kLast = static_cast<std::int32_t>(console::kSampleBufferSize - 1);
+    for (int frame = 0; frame < 3; ++frame) {
+        c[0]->EmulateFrame();
+        for (int line = 0; line < console::kLinesPerFrame; ++line) {
+            ref.Vdp.RunLine(line, true, false);
+            for (std::uint32_t slice = 0; slice < console::kSlicesPerLine; ++slice) {
+                ref.Cpu.RunCycles(console::kCyclesPerSlice);
+                ref.Psg.RenderSample(ref.SampleBuffer.data(), kLast,
+                                     static_cast<std::uint32_t>(line));
+                ref.Fm.RenderSample(ref.SampleBuffer.data(), kLast,
+                                    static_cast<std::uint32_t>(line));
+            }
+        }
+        ASSERT_EQ(c[0]->SampleBuffer, ref.SampleBuffer) << "frame " << frame;
+        ASSERT_EQ(c[0]->Psg.GetSampleIndex(), ref.Psg.GetSampleIndex());
+    }
+    EXPECT_GT(std::count_if(ref.SampleBuffer.begin(), ref.SampleBuffer.begin() + 735,
+                            [](std::int16_t s) { return s != 0; }),
+              100)
+        << "the program makes sound";
+}
+
 TEST(Machine, PacingHoldsOneFramePeriodAndEndsAtOnceWhenTheCounterGoesBack) {
     HeadlessMachine m;
     // First frame: nothing to wait for.

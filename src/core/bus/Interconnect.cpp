@@ -8,6 +8,7 @@ namespace velmar {
 using namespace bus;
 
 void T_INTERCONNECT_CORE::Connect(T_VDP_CORE& vdp, T_PSG_CORE& psg, T_YM2413_OPLL_CORE& fm) {
+    RenderDueSamples(); // on the chips these samples fell due on
     VDP = &vdp;
     PSG = &psg;
     FM = &fm;
@@ -39,6 +40,13 @@ std::uint8_t T_INTERCONNECT_CORE::PortBValue() {
     return value;
 }
 
+void T_INTERCONNECT_CORE::RenderBatch() {
+    const std::int32_t count = DueSamples;
+    DueSamples = 0;
+    if (PSG != nullptr) PSG->RenderSamples(SampleBuffer, SampleLastIndex, count);
+    if (FM != nullptr) FM->RenderSamples(SampleBuffer, SampleLastIndex, count);
+}
+
 std::uint8_t T_INTERCONNECT_CORE::ReadPort(std::uint8_t port) {
     const bool odd = (port & 1) != 0;
     switch (port & kPortGroupMask) {
@@ -68,7 +76,9 @@ void T_INTERCONNECT_CORE::WritePort(std::uint8_t port, std::uint8_t value) {
             MemoryControlCopy = value;
         return;
     case kGroupCounters:
-        if (PSG != nullptr) PSG->WriteData(value);
+        if (PSG == nullptr) return;
+        RenderDueSamples();
+        PSG->WriteData(value);
         return;
     case kGroupVdp:
         if (VDP == nullptr) return;
@@ -81,9 +91,10 @@ void T_INTERCONNECT_CORE::WritePort(std::uint8_t port, std::uint8_t value) {
         if (FM == nullptr) return;
         if (port == kFmAddressPort)
             FM->WriteAddress(value);
-        else if (port == kFmDataPort)
+        else if (port == kFmDataPort) {
+            RenderDueSamples();
             FM->WriteData(value);
-        else if (port == kFmControlPort)
+        } else if (port == kFmControlPort)
             FM->WriteControl(value);
         return;
     }

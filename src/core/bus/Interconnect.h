@@ -75,6 +75,20 @@ class T_INTERCONNECT_CORE {
     std::uint8_t ReadPort(std::uint8_t port);
     void WritePort(std::uint8_t port, std::uint8_t value);
 
+    // Sound samples are rendered in batches. The frame loop counts each sample as it falls
+    // due (after a CPU slice) instead of rendering it; the batch is rendered, PSG first and
+    // then FM, before any write that changes what the chips play and at the end of the
+    // frame, so every write still lands between the same two samples. The buffer is the
+    // machine's sample buffer, valid entries 0..lastIndex.
+    void SetSampleBuffer(std::int16_t* buffer, std::int32_t lastIndex) {
+        SampleBuffer = buffer;
+        SampleLastIndex = lastIndex;
+    }
+    void SampleDue() { ++DueSamples; }
+    void RenderDueSamples() {
+        if (DueSamples != 0) RenderBatch();
+    }
+
     // 1 while the video chip asserts its interrupt output. The CPU samples it when a run
     // starts and after each port access, the only times it can change.
     std::uint8_t IrqPending() const { return VDP != nullptr ? VDP->IrqPending() : 0; }
@@ -120,10 +134,14 @@ class T_INTERCONNECT_CORE {
     }
     std::uint8_t PortAValue() const;
     std::uint8_t PortBValue();
+    void RenderBatch();
 
     T_VDP_CORE* VDP = nullptr;
     T_PSG_CORE* PSG = nullptr;
     T_YM2413_OPLL_CORE* FM = nullptr;
+    std::int16_t* SampleBuffer = nullptr;
+    std::int32_t SampleLastIndex = -1;
+    std::int32_t DueSamples = 0;
 };
 
 } // namespace velmar

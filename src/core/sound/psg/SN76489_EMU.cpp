@@ -141,32 +141,49 @@ void T_PSG_CORE::WriteData(std::uint8_t Data) {
     return Step + 1;
 }
 
-[[gnu::always_inline]] inline std::int32_t T_PSG_CORE::ToneOutput(ToneChannel& Channel,
-                                                                  std::int32_t Amount) {
+// One tone channel through a run of samples, its outputs added to Sum. An expiry reloads the
+// counter, flips the output and restores the full amplitude; the square wave then shrinks
+// one step per sample, while the sine wave keeps its amplitude factor until the next flip.
+void T_PSG_CORE::RunTone(ToneChannel& Channel, const std::int32_t* Amount, std::int32_t* Sum,
+                         std::int32_t Count) {
     const std::int32_t Volume = Level(Channel.Attenuation);
-    if (Channel.Period < kMinimumPeriod) return Volume;
-
-    // An expiry reloads the counter, flips the output and restores the full amplitude;
-    // written as selections, which the compiler may turn into conditional moves.
-    const std::int32_t Counter = CountDown(Channel.Counter, Amount);
-    const bool Expired = Counter < 0;
-    Channel.Counter = Expired ? Counter + Channel.Period : Counter;
-    Channel.Polarity ^= static_cast<std::uint8_t>(Expired);
-    const std::uint8_t Step = Expired ? kFullDecay : Channel.DecayStep;
-
-    if (Channel.SquareWave == 1) {
-        const std::int32_t Amplitude = 2 * kDecay.Amplitude[Step][Volume];
-        Channel.DecayStep = kDecay.Next[Step];
-        Channel.Decay = kDecay.Value[Channel.DecayStep];
-        return Channel.Polarity == 1 ? Amplitude : -Amplitude;
+    if (Channel.Period < kMinimumPeriod) {
+        for (std::int32_t Index = 0; Index < Count; ++Index) Sum[Index] += Volume;
+        return;
     }
+    const std::int32_t Period = Channel.Period;
+    std::int32_t Counter = Channel.Counter;
+    std::uint8_t Polarity = Channel.Polarity;
+    std::uint8_t Step = Channel.DecayStep;
+    if (Channel.SquareWave == 1) {
+        // Written as selections, which the compiler may turn into conditional moves.
+        for (std::int32_t Index = 0; Index < Count; ++Index) {
+            Counter = CountDown(Counter, Amount[Index]);
+            const bool Expired = Counter < 0;
+            Counter = Expired ? Counter + Period : Counter;
+            Polarity ^= static_cast<std::uint8_t>(Expired);
+            Step = Expired ? kFullDecay : Step;
+            const std::int32_t Amplitude = 2 * kDecay.Amplitude[Step][Volume];
+            Step = kDecay.Next[Step];
+            Sum[Index] += Polarity == 1 ? Amplitude : -Amplitude;
+        }
+    } else {
+        for (std::int32_t Index = 0; Index < Count; ++Index) {
+            Counter = CountDown(Counter, Amount[Index]);
+            const bool Expired = Counter < 0;
+            Counter = Expired ? Counter + Period : Counter;
+            Polarity ^= static_cast<std::uint8_t>(Expired);
+            Step = Expired ? kFullDecay : Step;
+            const double Angle = static_cast<double>(Counter) / (2.0 * Period) * kTwoPi;
+            const std::int32_t Sine = static_cast<std::int32_t>(std::sin(Angle) * kSineAmplitude);
+            const std::int32_t Value = (Volume * Sine) / kSineDivisor;
+            Sum[Index] += Polarity == 1 ? Value : -Value;
+        }
+    }
+    Channel.Counter = Counter;
+    Channel.Polarity = Polarity;
     Channel.DecayStep = Step;
     Channel.Decay = kDecay.Value[Step];
-
-    const double Angle = static_cast<double>(Channel.Counter) / (2.0 * Channel.Period) * kTwoPi;
-    const std::int32_t Sine = static_cast<std::int32_t>(std::sin(Angle) * kSineAmplitude);
-    const std::int32_t Value = (Volume * Sine) / kSineDivisor;
-    return Channel.Polarity == 1 ? Value : -Value;
 }
 
 std::int32_t T_PSG_CORE::NoiseReload() const {
@@ -175,44 +192,86 @@ std::int32_t T_PSG_CORE::NoiseReload() const {
     return kNoiseReloads[Rate];
 }
 
-[[gnu::always_inline]] inline std::int32_t T_PSG_CORE::NoiseOutput(std::int32_t Amount) {
-    // Expiries and the register's output bit come at no steady pattern; both are written
-    // as selections, which the compiler may turn into conditional moves.
-    const std::int32_t Counter = CountDown(Noise.Counter, Amount);
-    const bool Expired = Counter < 0;
-    // A reload shorter than a sample's step (noise following tone 3 at a period below the
-    // step) expires on every sample; it must not run up a debt meanwhile, or a later,
-    // longer period would stay stuck at expiring every sample.
-    Noise.Counter = Expired ? std::max(Counter + NoiseReload(), 0) : Counter;
-    Noise.Polarity ^= static_cast<std::uint8_t>(Expired);
-    // The register advances on every second expiry.
-    const std::uint16_t Register = Noise.ShiftRegister;
-    const std::uint16_t Feedback = ParityTable[Register & Noise.TapMask & kLowNibbleMask];
-    const auto Shifted = static_cast<std::uint16_t>((Register >> 1) | (Feedback << kFeedbackShift));
-    Noise.ShiftRegister = Expired && Noise.Polarity == 1 ? Shifted : Register;
-    const std::uint8_t Step = Expired ? kFullDecay : Noise.DecayStep;
-
-    const bool On = (Noise.ShiftRegister & 1) != 0;
-    const std::int32_t Amplitude = kDecay.Amplitude[Step][Level(Noise.Attenuation)];
-    Noise.DecayStep = On ? kDecay.Next[Step] : Step;
-    Noise.Decay = kDecay.Value[Noise.DecayStep];
-    return On ? Amplitude : 0;
+// The noise channel through a run of samples. Expiries and the register's output bit come at
+// no steady pattern; both are written as selections, which the compiler may turn into
+// conditional moves.
+void T_PSG_CORE::RunNoise(const std::int32_t* Amount, std::int32_t* Sum, std::int32_t Count) {
+    const std::int32_t Reload = NoiseReload();
+    const std::int32_t Volume = Level(Noise.Attenuation);
+    const std::uint16_t TapMask = Noise.TapMask & kLowNibbleMask;
+    std::int32_t Counter = Noise.Counter;
+    std::uint8_t Polarity = Noise.Polarity;
+    std::uint16_t Register = Noise.ShiftRegister;
+    std::uint8_t Step = Noise.DecayStep;
+    for (std::int32_t Index = 0; Index < Count; ++Index) {
+        Counter = CountDown(Counter, Amount[Index]);
+        const bool Expired = Counter < 0;
+        // A reload shorter than a sample's step (noise following tone 3 at a period below
+        // the step) expires on every sample; it must not run up a debt meanwhile, or a later,
+        // longer period would stay stuck at expiring every sample.
+        Counter = Expired ? std::max(Counter + Reload, 0) : Counter;
+        Polarity ^= static_cast<std::uint8_t>(Expired);
+        // The register advances on every second expiry.
+        const std::uint16_t Feedback = ParityTable[Register & TapMask];
+        const auto Shifted =
+            static_cast<std::uint16_t>((Register >> 1) | (Feedback << kFeedbackShift));
+        Register = Expired && Polarity == 1 ? Shifted : Register;
+        Step = Expired ? kFullDecay : Step;
+        const bool On = (Register & 1) != 0;
+        const std::int32_t Amplitude = kDecay.Amplitude[Step][Volume];
+        Step = On ? kDecay.Next[Step] : Step;
+        Sum[Index] += On ? kNoiseMixFactor * Amplitude : 0;
+    }
+    Noise.Counter = Counter;
+    Noise.Polarity = Polarity;
+    Noise.ShiftRegister = Register;
+    Noise.DecayStep = Step;
+    Noise.Decay = kDecay.Value[Step];
 }
 
-[[gnu::always_inline]] inline std::int32_t T_PSG_CORE::MixSample() {
-    std::int32_t Sum = 0;
-    const std::int32_t Amount = NextStep();
-    // A switched-off channel is not computed: its counter, polarity and decay stand still.
-    for (ToneChannel& Channel : Tone)
-        if (Channel.Enabled == 1) Sum += ToneOutput(Channel, Amount);
-    if (Noise.Enabled == 1) Sum += kNoiseMixFactor * NoiseOutput(Amount);
+// At most kRunLength samples. A switched-off channel is not computed: its counter, polarity
+// and decay stand still; with the output off nothing moves and the samples are silent.
+void T_PSG_CORE::RenderRun(std::int16_t* SampleBuffer, std::int32_t LastIndex, std::int32_t Count) {
+    std::array<std::int32_t, kRunLength> Sum;
+    std::fill_n(Sum.begin(), Count, 0);
+    if (OutputEnabled == 1) {
+        std::array<std::int32_t, kRunLength> Amount;
+        for (std::int32_t Index = 0; Index < Count; ++Index) Amount[Index] = NextStep();
+        for (ToneChannel& Channel : Tone)
+            if (Channel.Enabled == 1) RunTone(Channel, Amount.data(), Sum.data(), Count);
+        if (Noise.Enabled == 1) RunNoise(Amount.data(), Sum.data(), Count);
+    }
     // At most 150 x 128: inside the 16-bit range; the clamp only guards it.
-    const std::int32_t Scaled = Sum * kOutputScale;
-    if (Scaled > std::numeric_limits<std::int16_t>::max())
-        return std::numeric_limits<std::int16_t>::max();
-    if (Scaled < std::numeric_limits<std::int16_t>::min())
-        return std::numeric_limits<std::int16_t>::min();
-    return Scaled;
+    constexpr std::int32_t kHigh = std::numeric_limits<std::int16_t>::max();
+    constexpr std::int32_t kLow = std::numeric_limits<std::int16_t>::min();
+    const bool InRange = SampleBuffer != nullptr && SampleIndex >= 0 &&
+                         LastIndex < std::numeric_limits<std::int32_t>::max() &&
+                         SampleIndex <= LastIndex - (Count - 1);
+    if (InRange) {
+        std::int16_t* Out = SampleBuffer + SampleIndex;
+        for (std::int32_t Index = 0; Index < Count; ++Index)
+            Out[Index] =
+                static_cast<std::int16_t>(std::clamp(Sum[Index] * kOutputScale, kLow, kHigh));
+        SampleIndex += Count;
+        return;
+    }
+    // The machine's calling pattern keeps the index inside the buffer; anything else is
+    // dropped rather than written past its end.
+    for (std::int32_t Index = 0; Index < Count; ++Index) {
+        if (SampleBuffer != nullptr && SampleIndex >= 0 && SampleIndex <= LastIndex)
+            SampleBuffer[SampleIndex] =
+                static_cast<std::int16_t>(std::clamp(Sum[Index] * kOutputScale, kLow, kHigh));
+        if (SampleIndex < std::numeric_limits<std::int32_t>::max()) ++SampleIndex;
+    }
+}
+
+void T_PSG_CORE::RenderSamples(std::int16_t* SampleBuffer, std::int32_t LastIndex,
+                               std::int32_t Count) {
+    while (Count > 0) {
+        const std::int32_t Run = std::min(Count, kRunLength);
+        RenderRun(SampleBuffer, LastIndex, Run);
+        Count -= Run;
+    }
 }
 
 void T_PSG_CORE::RenderSample(std::int16_t* SampleBuffer, std::int32_t LastIndex,
@@ -221,12 +280,7 @@ void T_PSG_CORE::RenderSample(std::int16_t* SampleBuffer, std::int32_t LastIndex
         SampleIndex = 0;
         return;
     }
-    const std::int32_t Sample = OutputEnabled == 1 ? MixSample() : 0;
-    // The machine's calling pattern keeps the index inside the buffer; anything else is
-    // dropped rather than written past its end.
-    if (SampleBuffer != nullptr && SampleIndex >= 0 && SampleIndex <= LastIndex)
-        SampleBuffer[SampleIndex] = static_cast<std::int16_t>(Sample);
-    if (SampleIndex < std::numeric_limits<std::int32_t>::max()) ++SampleIndex;
+    RenderRun(SampleBuffer, LastIndex, 1);
 }
 
 void T_PSG_CORE::SetSquareWave(std::uint8_t Value) {

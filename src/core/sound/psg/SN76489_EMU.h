@@ -82,6 +82,9 @@ class T_PSG_CORE {
     // Computes one sample and stores it at the next entry of SampleBuffer (valid entries
     // 0..LastIndex). Lines at or beyond `UsableLines` restart the frame's entries at 0.
     void RenderSample(std::int16_t* SampleBuffer, std::int32_t LastIndex, std::uint32_t Line);
+    // Count samples of usable lines in a row, exactly as Count calls of RenderSample would
+    // store them, each channel worked through the whole run at once.
+    void RenderSamples(std::int16_t* SampleBuffer, std::int32_t LastIndex, std::int32_t Count);
 
     void SetSquareWave(std::uint8_t Value);
     void SetToneEnabled1(std::uint8_t Value) { Tone[0].Enabled = Value; }
@@ -102,10 +105,12 @@ class T_PSG_CORE {
 
   private:
     std::int32_t NextStep();
-    std::int32_t ToneOutput(ToneChannel& Channel, std::int32_t Amount);
-    std::int32_t NoiseOutput(std::int32_t Amount);
+    static constexpr std::int32_t kRunLength = 256;
+    void RunTone(ToneChannel& Channel, const std::int32_t* Amount, std::int32_t* Sum,
+                 std::int32_t Count);
+    void RunNoise(const std::int32_t* Amount, std::int32_t* Sum, std::int32_t Count);
     std::int32_t NoiseReload() const;
-    std::int32_t MixSample();
+    void RenderRun(std::int16_t* SampleBuffer, std::int32_t LastIndex, std::int32_t Count);
 
     std::array<ToneChannel, 3> Tone{};
     NoiseChannel Noise{};

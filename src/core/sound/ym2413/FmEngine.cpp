@@ -45,14 +45,13 @@ std::int16_t Saturate(std::int32_t v) {
 
 } // namespace
 
-[[gnu::always_inline]] inline void T_YM2413_OPLL_CORE::AdvanceSlot(FmSlot& s) {
+[[gnu::always_inline]] inline void T_YM2413_OPLL_CORE::AdvanceSlot(FmSlot& s, const Lfo& lfo) {
     const FmPatch& p = s.Patch;
 
     std::uint32_t phase = s.Phase;
     if (p.PM != 0) {
         phase += static_cast<std::uint32_t>(
-            (static_cast<std::uint64_t>(s.PhaseStep) * static_cast<std::uint32_t>(PitchLfoValue)) >>
-            8);
+            (static_cast<std::uint64_t>(s.PhaseStep) * static_cast<std::uint32_t>(lfo.Pitch)) >> 8);
     } else {
         phase += s.PhaseStep;
     }
@@ -102,7 +101,7 @@ std::int16_t Saturate(std::int32_t v) {
     }
 
     std::uint32_t out = 2 * (level + s.Level);
-    if (p.AM != 0) out += static_cast<std::uint32_t>(AmLfoValue);
+    if (p.AM != 0) out += static_cast<std::uint32_t>(lfo.Am);
     s.EnvelopeOut = out >= 256 ? kSilentDb : out;
 }
 
@@ -200,13 +199,13 @@ struct SlotMotion {
 
 } // namespace
 
-std::int32_t T_YM2413_OPLL_CORE::SettlingChannel(int channel) {
+std::int32_t T_YM2413_OPLL_CORE::SettlingChannel(int channel, const Lfo& lfo) {
     FmSlot& mod = Slots[2 * channel];
     FmSlot& car = Slots[2 * channel + 1];
     const SlotMotion modBefore(mod);
     const SlotMotion carBefore(car);
-    AdvanceSlot(mod);
-    AdvanceSlot(car);
+    AdvanceSlot(mod, lfo);
+    AdvanceSlot(car, lfo);
     const std::int32_t out = ChannelOutput(channel);
     if (SlotMotion(mod) == modBefore && SlotMotion(car) == carBefore) {
         Settled_[channel] = 1;
@@ -215,7 +214,8 @@ std::int32_t T_YM2413_OPLL_CORE::SettlingChannel(int channel) {
     return out;
 }
 
-[[gnu::always_inline]] inline std::int32_t T_YM2413_OPLL_CORE::MelodicChannel(int channel) {
+[[gnu::always_inline]] inline std::int32_t T_YM2413_OPLL_CORE::MelodicChannel(int channel,
+                                                                              const Lfo& lfo) {
     if (Settled_[channel] != 0) return SettledOutput_[channel];
     FmSlot& mod = Slots[2 * channel];
     FmSlot& car = Slots[2 * channel + 1];
@@ -224,16 +224,18 @@ std::int32_t T_YM2413_OPLL_CORE::SettlingChannel(int channel) {
     if (mod.PhaseStep == 0 && car.PhaseStep == 0 &&
         (mod.EnvelopeStep | car.EnvelopeStep |
          static_cast<std::uint32_t>(mod.Patch.AM | car.Patch.AM)) == 0)
-        return SettlingChannel(channel);
-    AdvanceSlot(mod);
-    AdvanceSlot(car);
+        return SettlingChannel(channel, lfo);
+    AdvanceSlot(mod, lfo);
+    AdvanceSlot(car, lfo);
     return ChannelOutput(channel);
 }
 
-std::int32_t T_YM2413_OPLL_CORE::RhythmChannel(int channel, std::uint32_t noise) {
+[[gnu::always_inline]] inline std::int32_t T_YM2413_OPLL_CORE::RhythmChannel(int channel,
+                                                                             const Lfo& lfo) {
+    const std::uint32_t noise = lfo.Noise;
     if (channel == kFirstRhythmChannel) {
-        AdvanceSlot(Slots[kBassDrumModSlot]);
-        AdvanceSlot(Slots[kBassDrumSlot]);
+        AdvanceSlot(Slots[kBassDrumModSlot], lfo);
+        AdvanceSlot(Slots[kBassDrumSlot], lfo);
         if (ChannelEnabled[6] != 1 || Slots[kBassDrumSlot].EnvelopeState == fmenv::Finished)
             return 0;
         return CarrierOutput(Slots[kBassDrumSlot], ModulatorOutput(Slots[kBassDrumModSlot]));
@@ -243,8 +245,8 @@ std::int32_t T_YM2413_OPLL_CORE::RhythmChannel(int channel, std::uint32_t noise)
     const bool hats = channel == kFirstRhythmChannel + 1;
     FmSlot& first = Slots[hats ? kHighHatSlot : kTomTomSlot];
     FmSlot& second = Slots[hats ? kSnareDrumSlot : kTopCymbalSlot];
-    AdvanceSlot(first);
-    AdvanceSlot(second);
+    AdvanceSlot(first, lfo);
+    AdvanceSlot(second, lfo);
     if (ChannelEnabled[channel] != 1) return 0;
     std::int32_t out = 0;
     if (hats) {
@@ -258,43 +260,71 @@ std::int32_t T_YM2413_OPLL_CORE::RhythmChannel(int channel, std::uint32_t noise)
     return out;
 }
 
+// A run of at most kRunLength samples of usable lines with the unit switched on. The LFOs
+// and the noise are stepped for the whole run first; then each channel is worked through
+// the run on its own (its slots advance before its outputs are taken, and no channel reads
+// another's slots, so the order across channels does not matter). Summed wide and brought
+// into range once at the end: clipping a loud chord is far less audible than letting it
+// wrap.
+void T_YM2413_OPLL_CORE::RenderRun(std::int16_t* buffer, std::int32_t lastIndex,
+                                   std::int32_t count) {
+    const FmTables& t = *Tables_;
+    std::array<Lfo, kRunLength> lfo;
+    for (std::int32_t n = 0; n < count; ++n) {
+        PitchLfoPhase = (PitchLfoPhase + PitchLfoStep) & kLfoPhaseMask;
+        AmLfoPhase = (AmLfoPhase + AmLfoStep) & kLfoPhaseMask;
+        PitchLfoValue = t.PmTable[PitchLfoPhase >> kLfoIndexShift];
+        AmLfoValue = t.AmTable[AmLfoPhase >> kLfoIndexShift];
+        if ((NoiseSeed & 1) != 0) NoiseSeed ^= kNoiseFeedback;
+        NoiseSeed >>= 1;
+        lfo[n] = {PitchLfoValue, AmLfoValue, NoiseSeed & 1};
+    }
+
+    std::array<std::int32_t, kRunLength> sum;
+    std::fill_n(sum.begin(), count, 0);
+    // One copy of the channel code, kept small for the instruction cache.
+#pragma GCC unroll 1
+    for (int c = 0; c < kFmChannels; ++c) {
+        if (c < kFirstRhythmChannel || PatchNumber[c] <= kMaxMelodicInstrument) {
+            std::int32_t n = 0;
+            for (; n < count && Settled_[c] == 0; ++n) sum[n] += MelodicChannel(c, lfo[n]);
+            for (const std::int32_t out = SettledOutput_[c]; n < count; ++n) sum[n] += out;
+        } else {
+            for (std::int32_t n = 0; n < count; ++n) sum[n] += RhythmChannel(c, lfo[n]);
+        }
+    }
+
+    for (std::int32_t n = 0; n < count; ++n, ++SampleIndex) {
+        if (buffer != nullptr && SampleIndex >= 0 && SampleIndex <= lastIndex) {
+            std::int16_t& entry = buffer[SampleIndex];
+            entry = Saturate(entry + sum[n] * kOutputScale);
+        }
+    }
+}
+
 void T_YM2413_OPLL_CORE::RenderSample(std::int16_t* buffer, std::int32_t lastIndex,
                                       std::uint32_t line) {
     if (line >= UsableLines) {
         SampleIndex = 0;
         return;
     }
-    if (FmEnabled == 1) {
-        const FmTables& t = *Tables_;
-        PitchLfoPhase = (PitchLfoPhase + PitchLfoStep) & kLfoPhaseMask;
-        AmLfoPhase = (AmLfoPhase + AmLfoStep) & kLfoPhaseMask;
-        PitchLfoValue = t.PmTable[PitchLfoPhase >> kLfoIndexShift];
-        AmLfoValue = t.AmTable[AmLfoPhase >> kLfoIndexShift];
+    if (FmEnabled == 1)
+        RenderRun(buffer, lastIndex, 1);
+    else
+        ++SampleIndex;
+}
 
-        if ((NoiseSeed & 1) != 0) NoiseSeed ^= kNoiseFeedback;
-        NoiseSeed >>= 1;
-        const std::uint32_t noise = NoiseSeed & 1;
-
-        // Each channel's slots advance before its outputs are taken; no channel reads
-        // another's slots, so the order across channels does not matter. Summed wide and brought
-        // into range once at the end: clipping a loud chord is far less audible than letting it
-        // wrap.
-        std::int32_t sum = 0;
-        // One copy of the channel code, kept small for the instruction cache.
-#pragma GCC unroll 1
-        for (int c = 0; c < kFmChannels; ++c) {
-            if (c < kFirstRhythmChannel || PatchNumber[c] <= kMaxMelodicInstrument)
-                sum += MelodicChannel(c);
-            else
-                sum += RhythmChannel(c, noise);
-        }
-
-        if (buffer != nullptr && SampleIndex >= 0 && SampleIndex <= lastIndex) {
-            std::int16_t& entry = buffer[SampleIndex];
-            entry = Saturate(entry + sum * kOutputScale);
-        }
+void T_YM2413_OPLL_CORE::RenderSamples(std::int16_t* buffer, std::int32_t lastIndex,
+                                       std::int32_t count) {
+    if (FmEnabled != 1) {
+        SampleIndex += count;
+        return;
     }
-    ++SampleIndex;
+    while (count > 0) {
+        const std::int32_t run = std::min(count, kRunLength);
+        RenderRun(buffer, lastIndex, run);
+        count -= run;
+    }
 }
 
 } // namespace velmar

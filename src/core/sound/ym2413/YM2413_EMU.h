@@ -79,6 +79,8 @@ class T_YM2413_OPLL_CORE {
     // Adds one FM sample to buffer[SampleIndex] (entries past lastIndex are not touched)
     // and moves to the next entry; a line at or past UsableLines restarts the frame.
     void RenderSample(std::int16_t* buffer, std::int32_t lastIndex, std::uint32_t line);
+    // count samples of usable lines in a row, exactly as count calls of RenderSample would.
+    void RenderSamples(std::int16_t* buffer, std::int32_t lastIndex, std::int32_t count);
     void RenderSample(std::span<std::int16_t> buffer, std::uint32_t line) {
         RenderSample(buffer.data(), static_cast<std::int32_t>(buffer.size()) - 1, line);
     }
@@ -137,14 +139,21 @@ class T_YM2413_OPLL_CORE {
     void WriteUserInstrument(int reg, std::uint8_t value);
     void RhythmKey(int slot, bool on);
 
-    // Per-sample engine.
-    void AdvanceSlot(FmSlot& s);
+    // Per-sample engine. A sample's LFO values and noise bit, shared by all channels.
+    struct Lfo {
+        std::int32_t Pitch;
+        std::int32_t Am;
+        std::uint32_t Noise;
+    };
+    static constexpr std::int32_t kRunLength = 256;
+    void RenderRun(std::int16_t* buffer, std::int32_t lastIndex, std::int32_t count);
+    void AdvanceSlot(FmSlot& s, const Lfo& lfo);
     std::int32_t ModulatorOutput(FmSlot& s);
     std::int32_t CarrierOutput(FmSlot& s, std::int32_t modulation);
     std::int32_t ChannelOutput(int channel);
-    std::int32_t MelodicChannel(int channel);
-    std::int32_t SettlingChannel(int channel);
-    std::int32_t RhythmChannel(int channel, std::uint32_t noise);
+    std::int32_t MelodicChannel(int channel, const Lfo& lfo);
+    std::int32_t SettlingChannel(int channel, const Lfo& lfo);
+    std::int32_t RhythmChannel(int channel, const Lfo& lfo);
     // Forgets every settled channel; called by anything that changes a channel's inputs.
     void Unsettle() { Settled_.fill(0); }
     std::int32_t TomTomOutput(const FmSlot& s) const;
