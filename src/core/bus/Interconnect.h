@@ -72,8 +72,23 @@ class T_INTERCONNECT_CORE {
     // Stores the chips and returns the pad lines and the control bytes to power-on values.
     void Connect(T_VDP_CORE& vdp, T_PSG_CORE& psg, T_YM2413_OPLL_CORE& fm);
 
-    std::uint8_t ReadPort(std::uint8_t port);
-    void WritePort(std::uint8_t port, std::uint8_t value);
+    // The video chip's ports are decoded here, inline in the CPU's port path; the rest goes
+    // through ReadOtherPort and WriteOtherPort.
+    std::uint8_t ReadPort(std::uint8_t port) {
+        if ((port & bus::kPortGroupMask) == bus::kGroupVdp && VDP != nullptr) [[likely]]
+            return (port & 1) != 0 ? VDP->ReadStatus() : VDP->ReadData();
+        return ReadOtherPort(port);
+    }
+    void WritePort(std::uint8_t port, std::uint8_t value) {
+        if ((port & bus::kPortGroupMask) == bus::kGroupVdp && VDP != nullptr) [[likely]] {
+            if ((port & 1) != 0)
+                VDP->WriteControl(value);
+            else
+                VDP->WriteData(value);
+            return;
+        }
+        WriteOtherPort(port, value);
+    }
 
     // 1 while the video chip asserts its interrupt output. The CPU samples it when a run
     // starts and after each port access, the only times it can change.
@@ -118,6 +133,8 @@ class T_INTERCONNECT_CORE {
     static void Release(std::uint8_t& port, std::uint8_t bit) {
         port = static_cast<std::uint8_t>(port | bit);
     }
+    std::uint8_t ReadOtherPort(std::uint8_t port);
+    void WriteOtherPort(std::uint8_t port, std::uint8_t value);
     std::uint8_t PortAValue() const;
     std::uint8_t PortBValue();
 
