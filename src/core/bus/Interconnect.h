@@ -72,11 +72,15 @@ class T_INTERCONNECT_CORE {
     // Stores the chips and returns the pad lines and the control bytes to power-on values.
     void Connect(T_VDP_CORE& vdp, T_PSG_CORE& psg, T_YM2413_OPLL_CORE& fm);
 
-    // The video chip's ports are decoded here, inline in the CPU's port path; the rest goes
-    // through ReadOtherPort and WriteOtherPort.
+    // The video chip's ports and counters are decoded here, inline in the CPU's port path;
+    // the rest goes through ReadOtherPort and WriteOtherPort.
     std::uint8_t ReadPort(std::uint8_t port) {
-        if ((port & bus::kPortGroupMask) == bus::kGroupVdp && VDP != nullptr) [[likely]]
-            return (port & 1) != 0 ? VDP->ReadStatus() : VDP->ReadData();
+        if (VDP != nullptr) [[likely]] {
+            const unsigned group = port & bus::kPortGroupMask;
+            const bool odd = (port & 1) != 0;
+            if (group == bus::kGroupVdp) return odd ? VDP->ReadStatus() : VDP->ReadData();
+            if (group == bus::kGroupCounters) return odd ? 0x00 : VDP->ReadVCounter();
+        }
         return ReadOtherPort(port);
     }
     void WritePort(std::uint8_t port, std::uint8_t value) {
