@@ -47,7 +47,7 @@ void T_INTERCONNECT_CORE::RenderBatch() {
     if (FM != nullptr) FM->RenderSamples(SampleBuffer, SampleLastIndex, count);
 }
 
-std::uint8_t T_INTERCONNECT_CORE::ReadPort(std::uint8_t port) {
+std::uint8_t T_INTERCONNECT_CORE::ReadOtherPort(std::uint8_t port) {
     const bool odd = (port & 1) != 0;
     switch (port & kPortGroupMask) {
     case kGroupControl: return 0xFF;
@@ -66,7 +66,7 @@ std::uint8_t T_INTERCONNECT_CORE::ReadPort(std::uint8_t port) {
     }
 }
 
-void T_INTERCONNECT_CORE::WritePort(std::uint8_t port, std::uint8_t value) {
+void T_INTERCONNECT_CORE::WriteOtherPort(std::uint8_t port, std::uint8_t value) {
     const bool odd = (port & 1) != 0;
     switch (port & kPortGroupMask) {
     case kGroupControl:

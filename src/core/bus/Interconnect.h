@@ -72,8 +72,27 @@ class T_INTERCONNECT_CORE {
     // Stores the chips and returns the pad lines and the control bytes to power-on values.
     void Connect(T_VDP_CORE& vdp, T_PSG_CORE& psg, T_YM2413_OPLL_CORE& fm);
 
-    std::uint8_t ReadPort(std::uint8_t port);
-    void WritePort(std::uint8_t port, std::uint8_t value);
+    // The video chip's ports and counters are decoded here, inline in the CPU's port path;
+    // the rest goes through ReadOtherPort and WriteOtherPort.
+    std::uint8_t ReadPort(std::uint8_t port) {
+        if (VDP != nullptr) [[likely]] {
+            const unsigned group = port & bus::kPortGroupMask;
+            const bool odd = (port & 1) != 0;
+            if (group == bus::kGroupVdp) return odd ? VDP->ReadStatus() : VDP->ReadData();
+            if (group == bus::kGroupCounters) return odd ? 0x00 : VDP->ReadVCounter();
+        }
+        return ReadOtherPort(port);
+    }
+    void WritePort(std::uint8_t port, std::uint8_t value) {
+        if ((port & bus::kPortGroupMask) == bus::kGroupVdp && VDP != nullptr) [[likely]] {
+            if ((port & 1) != 0)
+                VDP->WriteControl(value);
+            else
+                VDP->WriteData(value);
+            return;
+        }
+        WriteOtherPort(port, value);
+    }
 
     // Sound samples are rendered in batches. The frame loop counts each sample as it falls
     // due (after a CPU slice) instead of rendering it; the batch is rendered, PSG first and
@@ -132,6 +151,8 @@ class T_INTERCONNECT_CORE {
     static void Release(std::uint8_t& port, std::uint8_t bit) {
         port = static_cast<std::uint8_t>(port | bit);
     }
+    std::uint8_t ReadOtherPort(std::uint8_t port);
+    void WriteOtherPort(std::uint8_t port, std::uint8_t value);
     std::uint8_t PortAValue() const;
     std::uint8_t PortBValue();
     void RenderBatch();

@@ -107,7 +107,8 @@ void ConsoleMemory::RebuildMemoryMap() {
         else
             read = std::visit([&](const auto& mapper) { return mapper.ReadPage(*this, start); },
                               Mapper);
-        pages_.Read[page] = read;
+        // Unsigned arithmetic: the biased address lies outside the page's source.
+        pages_.Read[page] = read != nullptr ? reinterpret_cast<std::uintptr_t>(read) - start : 0;
     }
     pages_.Key = MapKey();
 }

@@ -48,6 +48,7 @@ class ConsoleMemory {
     std::array<std::uint8_t, kRomImageSize> RomImage{};
     std::array<std::uint8_t, kWorkRamStoredSize> WorkRam{};
     std::array<std::uint8_t, kCartridgeRamSize> CartridgeRam{};
+    // These eight bytes stay together in this order (MapKey reads them as one word).
     std::array<std::uint8_t, 3> PageRegisters{};
     std::uint8_t RamControl = 0;
     std::uint8_t BankCount = 0;
@@ -75,9 +76,9 @@ class ConsoleMemory {
     // used) have no entry and take the full path. A write below 0xFFFC is plain work RAM;
     // everything else goes to the mapper.
     std::uint8_t ReadMapped(std::uint16_t address) {
-        const std::uint8_t* page = pages_.Read[address >> kPageShift];
-        if (page != nullptr) [[likely]]
-            return page[address & kPageOffsetMask];
+        const std::uintptr_t page = pages_.Read[unsigned{address} >> kPageShift];
+        if (page != 0) [[likely]]
+            return *reinterpret_cast<const std::uint8_t*>(page + address);
         return ReadUnpaged(address);
     }
     void WriteMapped(std::uint16_t address, std::uint8_t value) {
@@ -90,12 +91,13 @@ class ConsoleMemory {
     // The bytes at pc, pc+1 and pc+3, read before every instruction: three loads from one
     // page when they share it.
     void ReadOpcodeBytes(std::uint16_t pc, std::uint8_t& op, std::uint8_t& op1, std::uint8_t& op3) {
-        const std::uint8_t* page = pages_.Read[pc >> kPageShift];
-        const unsigned offset = pc & kPageOffsetMask;
-        if (page != nullptr && offset <= kPageOffsetMask - 3u) [[likely]] {
-            op = page[offset];
-            op1 = page[offset + 1];
-            op3 = page[offset + 3];
+        const unsigned at = pc;
+        const std::uintptr_t page = pages_.Read[at >> kPageShift];
+        if (page != 0 && (at & kPageOffsetMask) <= kPageOffsetMask - 3u) [[likely]] {
+            const auto* bytes = reinterpret_cast<const std::uint8_t*>(page + at);
+            op = bytes[0];
+            op1 = bytes[1];
+            op3 = bytes[3];
             return;
         }
         op = ReadMapped(pc);
@@ -132,26 +134,32 @@ class ConsoleMemory {
     ConsoleMemory() { RebuildMemoryMap(); }
 
   private:
-    // Read pointers per 1 KB page and the mapping they were built for. A copy starts empty
+    // Per 1 KB page, the address of the byte that CPU address 0 would have if the page's
+    // source continued both ways (the page's first byte minus the page's start address), so
+    // that a read adds the whole CPU address; 0 = no entry. A copy starts empty
     // (every read takes the full path) until the next sync, so it never points into the
     // memory it was copied from.
     struct PageTable {
-        std::array<const std::uint8_t*, kPageCount> Read{};
+        std::array<std::uintptr_t, kPageCount> Read{};
         std::uint64_t Key = 0;
         PageTable() = default;
         PageTable(const PageTable&) {}
         PageTable& operator=(const PageTable&) {
-            Read.fill(nullptr);
+            Read.fill(0);
             Key = 0;
             return *this;
         }
     };
 
-    // Never 0, so that an empty table is always stale.
+    // The mapping fields (with BankCount and CartridgeRamUsed, which sit between them) in
+    // their declared order, one byte each: the compiler reads them as one 8-byte load. An
+    // empty table is never wrong, only slow, so a key that happens to equal an empty
+    // table's 0 is harmless.
     std::uint64_t MapKey() const {
-        return (std::uint64_t{1} << 48) | (std::uint64_t{PageRegisters[0]} << 40) |
-               (std::uint64_t{PageRegisters[1]} << 32) | (std::uint64_t{PageRegisters[2]} << 24) |
-               (std::uint64_t{RamControl} << 16) | (std::uint64_t{MemoryControl} << 8) | BiosType;
+        return std::uint64_t{PageRegisters[0]} | (std::uint64_t{PageRegisters[1]} << 8) |
+               (std::uint64_t{PageRegisters[2]} << 16) | (std::uint64_t{RamControl} << 24) |
+               (std::uint64_t{BankCount} << 32) | (std::uint64_t{BiosType} << 40) |
+               (std::uint64_t{CartridgeRamUsed} << 48) | (std::uint64_t{MemoryControl} << 56);
     }
     std::uint8_t ReadUnpaged(std::uint16_t address);
     void WriteUnpaged(std::uint16_t address, std::uint8_t value);

@@ -107,3 +107,30 @@ TEST(CpuCoreProgram, OutToPort3EFromWorkRamMapsTheCartridge) {
     EXPECT_EQ(bus.lastValue, 0xAB);
     EXPECT_EQ(cpu->WorkRam[0x100], 0xC4);
 }
+
+// Instructions whose bytes straddle a 1 KB page boundary where the next page comes from
+// elsewhere: the fixed kilobyte into bank 3, bank 3 into bank 1, bank 2 into work RAM.
+TEST(CpuCoreProgram, InstructionsAcrossPageBoundariesReadEachByteFromItsOwnPage) {
+    QuietBus bus;
+    auto cpu = MakeConsole(bus);
+    cpu->MemoryControl = Cpu::kMemoryControlCartridge;
+    cpu->PageRegisters[0] = 3; // set directly: the run picks it up
+    constexpr std::uint16_t kBank1 = 16384, kBank2 = 2 * 16384, kBank3 = 3 * 16384;
+    Put(*cpu, 0x0000, {0xC3, 0xFF, 0x03}); // jp 0x03ff
+    Put(*cpu, 0x03FF, {0x3E});             // ld a,0xb3 (the operand is bank 3's)
+    Put(*cpu, kBank3 + 0x0401,
+        {
+            0x32, 0x00, 0xC1, // ld (0xc100),a
+            0xC3, 0xFE, 0x3F, // jp 0x3ffe
+        });
+    Put(*cpu, kBank3 + 0x3FFE, {0xDD, 0xCB});          // set 0,(ix+0): d and op in bank 1
+    Put(*cpu, kBank1, {0x00, 0xC6, 0xC3, 0xFF, 0xBF}); // ... jp 0xbfff
+    Put(*cpu, kBank2 + 0x3FFF, {0x3E});                // ld a,n with n at 0xc000
+    cpu->IX = 0xC101;
+    const std::uint8_t ram[] = {0x5C, 0x32, 0x02, 0xC1, 0x76}; // n; ld (0xc102),a; halt
+    for (std::size_t i = 0; i < sizeof ram; ++i) cpu->WorkRam[i] = ram[i];
+    RunToHalt(*cpu);
+    EXPECT_EQ(cpu->WorkRam[0x100], 0xB3);
+    EXPECT_EQ(cpu->WorkRam[0x101], 0x01);
+    EXPECT_EQ(cpu->WorkRam[0x102], 0x5C);
+}
