@@ -466,8 +466,6 @@ VELMAR_HQ2X_INLINE V16 Narrow(V16 r, V16 g, V16 b) {
     return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
 }
 
-template <int kBytes> struct LineOut;
-
 // Stores 32 output pixels made as 0x00RRGGBB words: as they are at 32 bits a pixel, or three
 // bytes a pixel at 24, four pixels a store. Each 24-bit store's last four bytes are
 // overwritten by the next one (the row is stored left to right); the line's last store

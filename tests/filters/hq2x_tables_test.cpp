@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "filters/Hq2xTables.h"
+#include "filters/Hq2xTestSupport.h"
 
 namespace velmar::hq2x {
 namespace {
@@ -42,6 +43,15 @@ TEST(Hq2xTables, DifferentUsesEachThresholdInclusively) {
     EXPECT_TRUE(Different(yuv, 0x0000, 0xF800));
     // Red and blue have equal Y but U far apart.
     EXPECT_TRUE(Different(yuv, 0xF800, 0x001F));
+
+    // The scaler compares pictures of console colours by equality alone, which holds only
+    // while every two unequal console colours are Different.
+    for (int a = 0; a < 64; ++a) {
+        for (int b = 0; b < 64; ++b) {
+            EXPECT_EQ(Different(yuv, testing::ConsoleColour(a), testing::ConsoleColour(b)), a != b)
+                << a << " " << b;
+        }
+    }
 }
 
 } // namespace
