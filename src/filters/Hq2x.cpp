@@ -467,25 +467,28 @@ VELMAR_HQ2X_INLINE V16 Narrow(V16 r, V16 g, V16 b) {
 }
 
 // Stores 32 output pixels made as 0x00RRGGBB words: as they are at 32 bits a pixel, or three
-// bytes a pixel at 24, four pixels a store. Each 24-bit store's last four bytes are
+// bytes a pixel at 24, eight pixels a store. Each 24-bit store's last eight bytes are
 // overwritten by the next one (the row is stored left to right); the line's last store
-// writes only its twelve.
-using Bytes16 = std::uint8_t __attribute__((vector_size(16)));
-constexpr Bytes16 kDropFourthBytes = {0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 15, 15, 15, 15};
+// writes only its 24.
+using Bytes32 = std::uint8_t __attribute__((vector_size(32)));
+constexpr Bytes32 kDropFourth = {0,  1,  2,  4,  5,  6,  8,  9,  10, 12, 13, 14, 15, 15, 15, 15,
+                                 16, 17, 18, 20, 21, 22, 24, 25, 26, 28, 29, 30, 31, 31, 31, 31};
+constexpr V32 kJoinHalves = {0, 1, 2, 4, 5, 6, 7, 7};
 template <int kBytes>
 VELMAR_HQ2X_INLINE void StoreWide(std::uint8_t* out, const V32 (&pixels)[4], bool lineEnd) {
     if constexpr (kBytes == 4) {
         for (int k = 0; k < 4; ++k) Store(out + k * sizeof(V32), pixels[k]);
     } else {
-        Bytes16 four[8];
-        std::memcpy(four, pixels, sizeof four);
-        for (int k = 0; k < 7; ++k)
-            Store(out + 12 * k, __builtin_shuffle(four[k], kDropFourthBytes));
-        const Bytes16 last = __builtin_shuffle(four[7], kDropFourthBytes);
-        if (lineEnd) {
-            std::memcpy(out + 12 * 7, &last, 12);
-        } else {
-            Store(out + 12 * 7, last);
+        for (int k = 0; k < 4; ++k) {
+            // Each half's fourth bytes dropped in place, then the two halves' 12 bytes joined.
+            const auto packed =
+                __builtin_shuffle(reinterpret_cast<Bytes32>(pixels[k]), kDropFourth);
+            const V32 joined = __builtin_shuffle(reinterpret_cast<V32>(packed), kJoinHalves);
+            if (k == 3 && lineEnd) {
+                std::memcpy(out + 24 * k, &joined, 24);
+            } else {
+                Store(out + 24 * k, joined);
+            }
         }
     }
 }
