@@ -155,25 +155,25 @@ void T_PSG_CORE::RunTone(ToneChannel& Channel, const std::int32_t* Amount, std::
     std::int32_t Counter = Channel.Counter;
     std::uint8_t Polarity = Channel.Polarity;
     std::uint8_t Step = Channel.DecayStep;
+    // One sample's count-down, written as selections, which the compiler may turn into
+    // conditional moves.
+    const auto advance = [&](std::int32_t amount) {
+        Counter = CountDown(Counter, amount);
+        const bool Expired = Counter < 0;
+        Counter = Expired ? Counter + Period : Counter;
+        Polarity ^= static_cast<std::uint8_t>(Expired);
+        Step = Expired ? kFullDecay : Step;
+    };
     if (Channel.SquareWave == 1) {
-        // Written as selections, which the compiler may turn into conditional moves.
         for (std::int32_t Index = 0; Index < Count; ++Index) {
-            Counter = CountDown(Counter, Amount[Index]);
-            const bool Expired = Counter < 0;
-            Counter = Expired ? Counter + Period : Counter;
-            Polarity ^= static_cast<std::uint8_t>(Expired);
-            Step = Expired ? kFullDecay : Step;
+            advance(Amount[Index]);
             const std::int32_t Amplitude = 2 * kDecay.Amplitude[Step][Volume];
             Step = kDecay.Next[Step];
             Sum[Index] += Polarity == 1 ? Amplitude : -Amplitude;
         }
     } else {
         for (std::int32_t Index = 0; Index < Count; ++Index) {
-            Counter = CountDown(Counter, Amount[Index]);
-            const bool Expired = Counter < 0;
-            Counter = Expired ? Counter + Period : Counter;
-            Polarity ^= static_cast<std::uint8_t>(Expired);
-            Step = Expired ? kFullDecay : Step;
+            advance(Amount[Index]);
             const double Angle = static_cast<double>(Counter) / (2.0 * Period) * kTwoPi;
             const std::int32_t Sine = static_cast<std::int32_t>(std::sin(Angle) * kSineAmplitude);
             const std::int32_t Value = (Volume * Sine) / kSineDivisor;
