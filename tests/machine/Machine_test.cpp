@@ -104,9 +104,9 @@ TEST(Console, EachLineSeesItsVideoStepBeforeItsCpuTime) {
 }
 
 // Sound is rendered in batches; writes must still land between the same two samples as when
-// every sample was rendered right after its slice. A loop of 61 T-states writes the PSG and
-// the FM unit at every offset within the 76-T-state slices, and each frame's samples must
-// equal those of a console driven slice by slice.
+// every sample is rendered at its own point of the frame. A loop of 61 T-states writes the
+// PSG and the FM unit at every offset between the samples, 81.27 T-states apart, and each
+// frame's samples must equal those of a console driven sample by sample.
 TEST(Console, BatchedSoundMatchesSampleBySample) {
     const std::uint8_t program[] = {0xF3,              // DI
                                     0xD3, 0x7F,        // loop: OUT (0x7F),A
@@ -124,21 +124,32 @@ TEST(Console, BatchedSoundMatchesSampleBySample) {
         console->Fm.SetFmEnabled(1);
     }
     Console& ref = *c[1];
-    constexpr auto kLast = static_cast<std::int32_t>(console::kSampleBufferSize - 1);
     for (int frame = 0; frame < 3; ++frame) {
         c[0]->EmulateFrame();
+        // The reference: sample k of the frame once the CPU has run (k + 1) x 59736 / 735
+        // T-states, rounded up, each line's video step first.
+        std::int64_t cpu = 0;
+        int sample = 0;
         for (int line = 0; line < console::kLinesPerFrame; ++line) {
             ref.Vdp.RunLine(line, true, false);
-            for (std::uint32_t slice = 0; slice < console::kSlicesPerLine; ++slice) {
-                ref.Cpu.RunCycles(console::kCyclesPerSlice);
-                ref.Psg.RenderSample(ref.SampleBuffer.data(), kLast,
-                                     static_cast<std::uint32_t>(line));
-                ref.Fm.RenderSample(ref.SampleBuffer.data(), kLast,
-                                    static_cast<std::uint32_t>(line));
+            const std::int64_t lineEnd = (line + 1) * std::int64_t{console::kCyclesPerLine};
+            for (;;) {
+                const std::int64_t due = ((sample + 1) * std::int64_t{console::kCyclesPerFrame} +
+                                          console::kSamplesPerFrame - 1) /
+                                         console::kSamplesPerFrame;
+                if (sample == static_cast<int>(console::kSamplesPerFrame) || due > lineEnd) break;
+                if (due > cpu) ref.Cpu.RunCycles(static_cast<std::uint32_t>(due - cpu));
+                cpu = due;
+                ref.Psg.RenderSamples(&ref.SampleBuffer[sample], 1);
+                ref.Fm.RenderSamples(&ref.SampleBuffer[sample], 1);
+                ++sample;
             }
+            if (lineEnd > cpu) ref.Cpu.RunCycles(static_cast<std::uint32_t>(lineEnd - cpu));
+            cpu = lineEnd;
         }
+        ASSERT_EQ(sample, 735);
         ASSERT_EQ(c[0]->SampleBuffer, ref.SampleBuffer) << "frame " << frame;
-        ASSERT_EQ(c[0]->Psg.GetSampleIndex(), ref.Psg.GetSampleIndex());
+        ASSERT_EQ(c[0]->Cpu.PC, ref.Cpu.PC) << "frame " << frame;
     }
     EXPECT_GT(std::count_if(ref.SampleBuffer.begin(), ref.SampleBuffer.begin() + 735,
                             [](std::int16_t s) { return s != 0; }),

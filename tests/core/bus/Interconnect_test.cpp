@@ -18,9 +18,9 @@ struct Chips {
     T_INTERCONNECT_CORE Bus;
     Chips() {
         Vdp.Reset();
-        Psg.Configure(60, 44100, 3546893, 262);
+        Psg.Configure(44100, 3546893);
         Psg.Reset();
-        Fm.Configure(60, 44100, 3546893, 262);
+        Fm.Configure(44100, 3546893);
         Fm.SetFmEnabled(0); // as the machine starts it
         Bus.Connect(Vdp, Psg, Fm);
     }
