@@ -157,6 +157,43 @@ TEST(Console, BatchedSoundMatchesSampleBySample) {
         << "the program makes sound";
 }
 
+// The loudest the two chips can be together: three PSG tones flipping in step and white
+// noise, all at attenuation 0, on top of nine FM channels playing the same full-level sine
+// in phase. Every sample stays inside the 16-bit range, with the chips' balance kept.
+TEST(Console, LoudestMixOfBothChipsStaysInside16Bits) {
+    auto c = std::make_unique<Console>();
+    c->Cpu.MemoryControl = kCartridgeMapped; // the ROM image is all NOP
+    c->Fm.SetFmEnabled(1);
+    for (int b : {0x90, 0xB0, 0xD0, 0xF0, 0xE4, 0x88, 0x3E, 0xA8, 0x3E, 0xC8, 0x3E})
+        c->Bus.WritePort(0x7F, static_cast<std::uint8_t>(b)); // tones at period 1000
+    const auto fm = [&](int reg, int value) {
+        c->Bus.WritePort(0xF0, static_cast<std::uint8_t>(reg));
+        c->Bus.WritePort(0xF1, static_cast<std::uint8_t>(value));
+    };
+    // A plain sine at full level: the modulator never attacks, the carrier at once.
+    for (const auto& [reg, value] : {std::pair{0x00, 0x20},
+                                     {0x01, 0x21},
+                                     {0x02, 0x3F},
+                                     {0x03, 0x00},
+                                     {0x04, 0x00},
+                                     {0x05, 0xF0},
+                                     {0x06, 0x00},
+                                     {0x07, 0x00}})
+        fm(reg, value);
+    for (int ch = 0; ch < 9; ++ch) {
+        fm(0x30 + ch, 0x00);
+        fm(0x10 + ch, 0x20);
+        fm(0x20 + ch, 0x13);
+    }
+    int peak = 0;
+    for (int frame = 0; frame < 60; ++frame) {
+        c->EmulateFrame();
+        for (int i = 0; i < 735; ++i) peak = std::max(peak, std::abs(int{c->SampleBuffer[i]}));
+    }
+    EXPECT_GT(peak, 20000);
+    EXPECT_LT(peak, 32767);
+}
+
 TEST(Machine, PacingHoldsOneFramePeriodAndEndsAtOnceWhenTheCounterGoesBack) {
     HeadlessMachine m;
     // First frame: nothing to wait for.
