@@ -21,6 +21,8 @@ static_assert(T_PSG_CORE::kPhases == 1 << kPhaseBits);
 // The amplitude shrinks by 0.5% of full scale per sample, for 120 samples, to 40%.
 constexpr std::int64_t kDecaySamples = 120;
 constexpr std::int64_t kDecayEnd = kDecaySamples << kPhaseBits;
+// One sample unit in the channels' fixed point.
+constexpr std::int64_t kOne = std::int64_t{1} << T_PSG_CORE::kFractionBits;
 constexpr std::int64_t kDecayDivisor = 200;
 // A sine tone's peak against a square tone's: 37.5 to 30.
 constexpr double kSineScale = 1.25;
@@ -174,8 +176,8 @@ void T_PSG_CORE::Step(std::int64_t At, std::int64_t Size) {
 void T_PSG_CORE::Bend(std::int64_t At, std::int64_t Size) {
     const std::int64_t Index = (At >> kPhaseBits) + kDelaySamples + 1;
     const std::int64_t Fraction = At & (kPhases - 1);
-    Slopes[static_cast<std::size_t>(Index)] += Size << kFractionBits;
-    Steps[static_cast<std::size_t>(Index)] -= (Size * Fraction) << (kFractionBits - kPhaseBits);
+    Slopes[static_cast<std::size_t>(Index)] += Size * kOne;
+    Steps[static_cast<std::size_t>(Index)] -= Size * Fraction * (kOne / kPhases);
 }
 
 // A shrinking amplitude stops at 40%: its slope ends, if that is no later than At.
@@ -254,8 +256,7 @@ void T_PSG_CORE::RunTone(ToneChannel& Channel, std::int32_t Count) {
                 std::numbers::pi * static_cast<double>(Flip - Now) / static_cast<double>(Reload);
             const double Sine = Channel.Polarity == 1 ? std::sin(Angle) : -std::sin(Angle);
             const std::int64_t Value = std::llround(Amplitude * Sine);
-            Steps[static_cast<std::size_t>(Index + kDelaySamples)] += (Value - Last)
-                                                                      << kFractionBits;
+            Steps[static_cast<std::size_t>(Index + kDelaySamples)] += (Value - Last) * kOne;
             Last = Value;
         }
         Channel.Counter = Flip - static_cast<std::int64_t>(Count) * SampleUnits;

@@ -25,6 +25,7 @@ constexpr std::int32_t kFeedbackShift = 9;
 // The output stage's high-pass: y += x - x' - y / 2^10 in 2^16 fixed point.
 constexpr int kCouplingFraction = 16;
 constexpr int kCouplingShift = 10;
+constexpr std::int64_t kCouplingOne = std::int64_t{1} << kCouplingFraction;
 constexpr std::int64_t kOutputGainNumerator = T_YM2413_OPLL_CORE::kOutputGainNumerator;
 constexpr int kOutputGainShift = T_YM2413_OPLL_CORE::kOutputGainShift;
 constexpr int kFirstRhythmChannel = 6;
@@ -316,7 +317,7 @@ void T_YM2413_OPLL_CORE::RenderSamples(std::int16_t* out, std::int32_t count) {
         const std::int32_t run = std::min(count - done, kRunLength);
         RenderRun(sum.data(), run);
         for (std::int32_t n = 0; n < run; ++n) {
-            CoupledLevel += static_cast<std::int64_t>(sum[n] - CoupledInput) << kCouplingFraction;
+            CoupledLevel += static_cast<std::int64_t>(sum[n] - CoupledInput) * kCouplingOne;
             CoupledLevel -= CoupledLevel >> kCouplingShift;
             CoupledInput = sum[n];
             const auto level = static_cast<std::int32_t>((CoupledLevel * kOutputGainNumerator) >>
