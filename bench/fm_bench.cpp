@@ -2,6 +2,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -16,28 +17,15 @@ void Write(T_YM2413_OPLL_CORE& fm, std::uint8_t reg, std::uint8_t value) {
     fm.WriteData(value);
 }
 
-// Renders whole frames as the machine does (262 lines of three slices, 735 samples) and
-// reports samples per second.
+// Renders whole frames as the machine does, in one batch of 735 samples (argument 1) or
+// in batches of 13, and reports samples per second.
 void RunFrames(benchmark::State& state, T_YM2413_OPLL_CORE& fm) {
     std::vector<std::int16_t> buffer(16384, 0);
     std::int64_t samples = 0;
+    const std::int32_t batch = state.range(0) == 1 ? 735 : 13;
     for (auto _ : state) {
-        for (std::uint32_t line = 0; line < 262; ++line)
-            for (int slice = 0; slice < 3; ++slice) fm.RenderSample(buffer.data(), 16383, line);
-        benchmark::DoNotOptimize(buffer.data());
-        samples += 735;
-    }
-    state.counters["samples/s"] =
-        benchmark::Counter(static_cast<double>(samples), benchmark::Counter::kIsRate);
-}
-
-// The same frames as the machine now renders them: one batch of 735 samples.
-void RunBatches(benchmark::State& state, T_YM2413_OPLL_CORE& fm) {
-    std::vector<std::int16_t> buffer(16384, 0);
-    std::int64_t samples = 0;
-    for (auto _ : state) {
-        fm.RenderSamples(buffer.data(), 16383, 735);
-        fm.RenderSample(buffer.data(), 16383, 261); // back to the frame's first entry
+        for (std::int32_t done = 0; done < 735; done += batch)
+            fm.RenderSamples(buffer.data() + done, std::min(batch, 735 - done));
         benchmark::DoNotOptimize(buffer.data());
         samples += 735;
     }
@@ -48,7 +36,7 @@ void RunBatches(benchmark::State& state, T_YM2413_OPLL_CORE& fm) {
 // Argument 1: rendered in batches.
 void BM_FmNineMelodicChannels(benchmark::State& state) {
     T_YM2413_OPLL_CORE fm;
-    fm.Configure(60, 44100, 3579545, 262);
+    fm.Configure(44100, 3579545);
     for (int c = 0; c < 9; ++c) {
         // Instruments 1..9 with vibrato and tremolo among them, spread over the octaves.
         Write(fm, static_cast<std::uint8_t>(0x30 + c), static_cast<std::uint8_t>((c + 1) << 4));
@@ -56,16 +44,13 @@ void BM_FmNineMelodicChannels(benchmark::State& state) {
         Write(fm, static_cast<std::uint8_t>(0x20 + c),
               static_cast<std::uint8_t>(0x30 | ((c % 7) << 1) | 1)); // key on, sustain
     }
-    if (state.range(0) == 1)
-        RunBatches(state, fm);
-    else
-        RunFrames(state, fm);
+    RunFrames(state, fm);
 }
 BENCHMARK(BM_FmNineMelodicChannels)->Arg(0)->Arg(1);
 
 void BM_FmRhythmMode(benchmark::State& state) {
     T_YM2413_OPLL_CORE fm;
-    fm.Configure(60, 44100, 3579545, 262);
+    fm.Configure(44100, 3579545);
     for (int c = 0; c < 6; ++c) {
         Write(fm, static_cast<std::uint8_t>(0x30 + c), static_cast<std::uint8_t>((c + 10) << 4));
         Write(fm, static_cast<std::uint8_t>(0x10 + c), static_cast<std::uint8_t>(0x60 + 23 * c));
@@ -78,10 +63,7 @@ void BM_FmRhythmMode(benchmark::State& state) {
     Write(fm, 0x18, 0xC0);
     Write(fm, 0x28, 0x01);
     Write(fm, 0x0E, 0x3F);
-    if (state.range(0) == 1)
-        RunBatches(state, fm);
-    else
-        RunFrames(state, fm);
+    RunFrames(state, fm);
 }
 BENCHMARK(BM_FmRhythmMode)->Arg(0)->Arg(1);
 

@@ -13,8 +13,6 @@ namespace velmar::console {
 
 inline constexpr int kLinesPerFrame = 262;
 inline constexpr std::uint32_t kCyclesPerLine = 228;
-inline constexpr std::uint32_t kSlicesPerLine = 3;
-inline constexpr std::uint32_t kCyclesPerSlice = kCyclesPerLine / kSlicesPerLine; // 76
 inline constexpr std::uint32_t kCyclesPerFrame = kCyclesPerLine * kLinesPerFrame; // 59736
 inline constexpr std::uint32_t kDefaultClockHz = 3579545;
 inline constexpr std::uint32_t kDefaultFramesPerSecond = 60;

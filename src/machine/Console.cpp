@@ -16,8 +16,8 @@ Console::Console() {
     Bus.Connect(Vdp, Psg, Fm);
     Vdp.Reset();
     Psg.Reset();
-    Psg.Configure(kDefaultFramesPerSecond, kDefaultSampleRate, ClockHz, kLinesPerFrame);
-    Fm.Configure(kDefaultFramesPerSecond, kDefaultSampleRate, ClockHz, kLinesPerFrame);
+    Psg.Configure(kDefaultSampleRate, ClockHz);
+    Fm.Configure(kDefaultSampleRate, ClockHz);
     Fm.SetFmEnabled(0);
     Cpu.SetBiosType(1);
 }

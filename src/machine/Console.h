@@ -2,6 +2,7 @@
 
 #include "core/ConsoleConstants.h"
 #include "core/bus/Interconnect.h"
+#include "core/bus/SampleClock.h"
 #include "core/sound/psg/SN76489_EMU.h"
 #include "core/sound/ym2413/YM2413_EMU.h"
 #include "core/vdp/Vdp.h"
@@ -28,8 +29,9 @@ class Console {
     // the firmware choice, the cartridge RAM and the sound chips' options stay.
     void Reset();
 
-    // One frame: 262 lines, each the video step and then the line's CPU time, with three
-    // samples per line while sound is on. Frameskip decides whether the lines are drawn.
+    // One frame: 262 lines, each the video step and then the line's CPU time, with the
+    // frame's 735 samples evenly spaced over its T-states while sound is on. Frameskip
+    // decides whether the lines are drawn.
     void EmulateFrame();
 
     // The save state: the CPU block, then the video chip's (exactly kStateFileSize bytes).
@@ -44,6 +46,8 @@ class Console {
     T_INTERCONNECT_CORE Bus;
 
     std::uint32_t ClockHz = console::kDefaultClockHz;
+    // Where the frame's samples fall due.
+    SampleClock Samples{console::kCyclesPerFrame, console::kSamplesPerFrame};
     std::array<std::int16_t, console::kSampleBufferSize> SampleBuffer{};
     std::uint8_t MixerOn = 1;
     std::uint8_t Frameskip = 0;

@@ -7,37 +7,30 @@ namespace velmar {
 using namespace console;
 
 // One frame: each line's video step runs before that line's CPU time, so interrupts raised
-// at the start of a line are seen by its first instruction. With sound on, the line's CPU
-// time is cut into three slices, each followed by one PSG sample and one FM sample. On the
-// lines that carry samples these are only counted as due and rendered in batches by the bus
-// (before a sound chip write, and here at the end of the frame); the last lines of the frame
-// carry none and restart the chips' sample positions.
+// at the start of a line are seen by its first instruction. With sound on, the frame's
+// samples fall due at evenly spaced points over all of its T-states (Samples): the CPU
+// runs to each point inside the line, and the sample is counted as due there, to be
+// rendered in a batch by the bus (before a sound chip write, and here at the end of the
+// frame). Every line still gets exactly its 228 T-states.
 void Console::EmulateFrame() {
     --FrameskipCounter;
     const bool drawn = FrameskipCounter < 0;
     LastFrameDrawn = drawn;
     const bool sound = MixerOn == 1; // options change only between frames
     constexpr auto kLastIndex = static_cast<std::int32_t>(kSampleBufferSize - 1);
-    const auto sampleLines = static_cast<int>(std::min(
-        {Psg.GetUsableLines(), Fm.UsableLines, static_cast<std::uint32_t>(kLinesPerFrame)}));
     Bus.SetSampleBuffer(SampleBuffer.data(), kLastIndex);
+    Samples.StartFrame();
+    std::uint32_t now = 0; // T-states of the frame run so far
     for (int line = 0; line < kLinesPerFrame; ++line) {
         Vdp.RunLine(line, drawn, false);
-        if (!sound) {
-            Cpu.RunCycles(kCyclesPerLine);
-        } else if (line < sampleLines) {
-            for (std::uint32_t slice = 0; slice < kSlicesPerLine; ++slice) {
-                Cpu.RunCycles(kCyclesPerSlice);
-                Bus.SampleDue();
-            }
-        } else {
-            Bus.RenderDueSamples();
-            for (std::uint32_t slice = 0; slice < kSlicesPerLine; ++slice) {
-                Cpu.RunCycles(kCyclesPerSlice);
-                Psg.RenderSample(SampleBuffer.data(), kLastIndex, static_cast<std::uint32_t>(line));
-                Fm.RenderSample(SampleBuffer.data(), kLastIndex, static_cast<std::uint32_t>(line));
-            }
+        const std::uint32_t lineEnd = now + kCyclesPerLine;
+        for (; sound && Samples.Due() <= lineEnd; Samples.Advance()) {
+            if (Samples.Due() > now) Cpu.RunCycles(Samples.Due() - now);
+            now = Samples.Due();
+            Bus.SampleDue();
         }
+        if (lineEnd > now) Cpu.RunCycles(lineEnd - now);
+        now = lineEnd;
     }
     Bus.RenderDueSamples();
     // Without sound the stream carries silence.

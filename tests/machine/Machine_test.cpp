@@ -104,9 +104,9 @@ TEST(Console, EachLineSeesItsVideoStepBeforeItsCpuTime) {
 }
 
 // Sound is rendered in batches; writes must still land between the same two samples as when
-// every sample was rendered right after its slice. A loop of 61 T-states writes the PSG and
-// the FM unit at every offset within the 76-T-state slices, and each frame's samples must
-// equal those of a console driven slice by slice.
+// every sample is rendered at its own point of the frame. A loop of 61 T-states writes the
+// PSG and the FM unit at every offset between the samples, 81.27 T-states apart, and each
+// frame's samples must equal those of a console driven sample by sample.
 TEST(Console, BatchedSoundMatchesSampleBySample) {
     const std::uint8_t program[] = {0xF3,              // DI
                                     0xD3, 0x7F,        // loop: OUT (0x7F),A
@@ -124,26 +124,74 @@ TEST(Console, BatchedSoundMatchesSampleBySample) {
         console->Fm.SetFmEnabled(1);
     }
     Console& ref = *c[1];
-    constexpr auto kLast = static_cast<std::int32_t>(console::kSampleBufferSize - 1);
     for (int frame = 0; frame < 3; ++frame) {
         c[0]->EmulateFrame();
+        // The reference: sample k of the frame once the CPU has run (k + 1) x 59736 / 735
+        // T-states, rounded up, each line's video step first.
+        std::int64_t cpu = 0;
+        int sample = 0;
         for (int line = 0; line < console::kLinesPerFrame; ++line) {
             ref.Vdp.RunLine(line, true, false);
-            for (std::uint32_t slice = 0; slice < console::kSlicesPerLine; ++slice) {
-                ref.Cpu.RunCycles(console::kCyclesPerSlice);
-                ref.Psg.RenderSample(ref.SampleBuffer.data(), kLast,
-                                     static_cast<std::uint32_t>(line));
-                ref.Fm.RenderSample(ref.SampleBuffer.data(), kLast,
-                                    static_cast<std::uint32_t>(line));
+            const std::int64_t lineEnd = (line + 1) * std::int64_t{console::kCyclesPerLine};
+            for (;;) {
+                const std::int64_t due = ((sample + 1) * std::int64_t{console::kCyclesPerFrame} +
+                                          console::kSamplesPerFrame - 1) /
+                                         console::kSamplesPerFrame;
+                if (sample == static_cast<int>(console::kSamplesPerFrame) || due > lineEnd) break;
+                if (due > cpu) ref.Cpu.RunCycles(static_cast<std::uint32_t>(due - cpu));
+                cpu = due;
+                ref.Psg.RenderSamples(&ref.SampleBuffer[sample], 1);
+                ref.Fm.RenderSamples(&ref.SampleBuffer[sample], 1);
+                ++sample;
             }
+            if (lineEnd > cpu) ref.Cpu.RunCycles(static_cast<std::uint32_t>(lineEnd - cpu));
+            cpu = lineEnd;
         }
+        ASSERT_EQ(sample, 735);
         ASSERT_EQ(c[0]->SampleBuffer, ref.SampleBuffer) << "frame " << frame;
-        ASSERT_EQ(c[0]->Psg.GetSampleIndex(), ref.Psg.GetSampleIndex());
+        ASSERT_EQ(c[0]->Cpu.PC, ref.Cpu.PC) << "frame " << frame;
     }
     EXPECT_GT(std::count_if(ref.SampleBuffer.begin(), ref.SampleBuffer.begin() + 735,
                             [](std::int16_t s) { return s != 0; }),
               100)
         << "the program makes sound";
+}
+
+// The loudest the two chips can be together: three PSG tones flipping in step and white
+// noise, all at attenuation 0, on top of nine FM channels playing the same full-level sine
+// in phase. Every sample stays inside the 16-bit range, with the chips' balance kept.
+TEST(Console, LoudestMixOfBothChipsStaysInside16Bits) {
+    auto c = std::make_unique<Console>();
+    c->Cpu.MemoryControl = kCartridgeMapped; // the ROM image is all NOP
+    c->Fm.SetFmEnabled(1);
+    for (int b : {0x90, 0xB0, 0xD0, 0xF0, 0xE4, 0x88, 0x3E, 0xA8, 0x3E, 0xC8, 0x3E})
+        c->Bus.WritePort(0x7F, static_cast<std::uint8_t>(b)); // tones at period 1000
+    const auto fm = [&](int reg, int value) {
+        c->Bus.WritePort(0xF0, static_cast<std::uint8_t>(reg));
+        c->Bus.WritePort(0xF1, static_cast<std::uint8_t>(value));
+    };
+    // A plain sine at full level: the modulator never attacks, the carrier at once.
+    for (const auto& [reg, value] : {std::pair{0x00, 0x20},
+                                     {0x01, 0x21},
+                                     {0x02, 0x3F},
+                                     {0x03, 0x00},
+                                     {0x04, 0x00},
+                                     {0x05, 0xF0},
+                                     {0x06, 0x00},
+                                     {0x07, 0x00}})
+        fm(reg, value);
+    for (int ch = 0; ch < 9; ++ch) {
+        fm(0x30 + ch, 0x00);
+        fm(0x10 + ch, 0x20);
+        fm(0x20 + ch, 0x13);
+    }
+    int peak = 0;
+    for (int frame = 0; frame < 60; ++frame) {
+        c->EmulateFrame();
+        for (int i = 0; i < 735; ++i) peak = std::max(peak, std::abs(int{c->SampleBuffer[i]}));
+    }
+    EXPECT_GT(peak, 20000);
+    EXPECT_LT(peak, 32767);
 }
 
 TEST(Machine, PacingHoldsOneFramePeriodAndEndsAtOnceWhenTheCounterGoesBack) {

@@ -3,6 +3,9 @@
 #include "core/sound/psg/SN76489_EMU.h"
 #include "core/sound/ym2413/YM2413_EMU.h"
 
+#include <algorithm>
+#include <array>
+
 namespace velmar {
 
 using namespace bus;
@@ -41,10 +44,25 @@ std::uint8_t T_INTERCONNECT_CORE::PortBValue() {
 }
 
 void T_INTERCONNECT_CORE::RenderBatch() {
-    const std::int32_t count = DueSamples;
+    std::int32_t count = DueSamples;
     DueSamples = 0;
-    if (PSG != nullptr) PSG->RenderSamples(SampleBuffer, SampleLastIndex, count);
-    if (FM != nullptr) FM->RenderSamples(SampleBuffer, SampleLastIndex, count);
+    std::array<std::int16_t, 256> spare;
+    while (count > 0) {
+        std::int16_t* out = spare.data();
+        std::int32_t run = std::min<std::int32_t>(count, static_cast<std::int32_t>(spare.size()));
+        if (SampleBuffer != nullptr && NextSample >= 0 && NextSample <= SampleLastIndex) {
+            out = SampleBuffer + NextSample;
+            run = static_cast<std::int32_t>(
+                std::min<std::int64_t>(count, SampleLastIndex - NextSample + 1));
+        }
+        if (PSG != nullptr)
+            PSG->RenderSamples(out, run);
+        else
+            std::fill_n(out, run, std::int16_t{0});
+        if (FM != nullptr) FM->RenderSamples(out, run);
+        NextSample += run;
+        count -= run;
+    }
 }
 
 std::uint8_t T_INTERCONNECT_CORE::ReadOtherPort(std::uint8_t port) {

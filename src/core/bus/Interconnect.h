@@ -95,13 +95,16 @@ class T_INTERCONNECT_CORE {
     }
 
     // Sound samples are rendered in batches. The frame loop counts each sample as it falls
-    // due (after a CPU slice) instead of rendering it; the batch is rendered, PSG first and
-    // then FM, before any write that changes what the chips play and at the end of the
-    // frame, so every write still lands between the same two samples. The buffer is the
-    // machine's sample buffer, valid entries 0..lastIndex.
+    // due (when the CPU reaches its point in the frame) instead of rendering it; the batch
+    // is rendered, PSG first and then FM, before any write that changes what the chips play
+    // and at the end of the frame, so every write lands between the same two samples. The
+    // buffer is the machine's sample buffer, valid entries 0..lastIndex; setting it starts
+    // the frame's samples at entry 0. Samples past its end are computed and dropped.
     void SetSampleBuffer(std::int16_t* buffer, std::int32_t lastIndex) {
+        RenderDueSamples();
         SampleBuffer = buffer;
         SampleLastIndex = lastIndex;
+        NextSample = 0;
     }
     void SampleDue() { ++DueSamples; }
     void RenderDueSamples() {
@@ -163,6 +166,7 @@ class T_INTERCONNECT_CORE {
     std::int16_t* SampleBuffer = nullptr;
     std::int32_t SampleLastIndex = -1;
     std::int32_t DueSamples = 0;
+    std::int64_t NextSample = 0;
 };
 
 } // namespace velmar

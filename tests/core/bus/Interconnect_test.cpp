@@ -1,10 +1,12 @@
 #include "core/bus/Interconnect.h"
+#include "core/bus/SampleClock.h"
 #include "core/sound/psg/SN76489_EMU.h"
 #include "core/sound/ym2413/YM2413_EMU.h"
 #include "core/vdp/Vdp.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 
 using namespace velmar;
@@ -18,9 +20,9 @@ struct Chips {
     T_INTERCONNECT_CORE Bus;
     Chips() {
         Vdp.Reset();
-        Psg.Configure(60, 44100, 3546893, 262);
+        Psg.Configure(44100, 3546893);
         Psg.Reset();
-        Fm.Configure(60, 44100, 3546893, 262);
+        Fm.Configure(44100, 3546893);
         Fm.SetFmEnabled(0); // as the machine starts it
         Bus.Connect(Vdp, Psg, Fm);
     }
@@ -173,6 +175,47 @@ TEST_F(InterconnectTest, PortDecodeReachesTheChipsAndMirrors) {
     EXPECT_EQ(bus.PortA, a);
     EXPECT_EQ(bus.PortB, b);
     EXPECT_EQ(bus.IoControl, io);
+}
+
+// A frame's samples fall at evenly spaced points: for the console's 59,736 T-states and
+// 735 samples, and for a 313-line region's 71,364 and 882, every sample falls inside the
+// frame, 81 or 82 (80 or 81) T-states after the one before, the last at its end; the next
+// frame starts over.
+TEST(SampleClockTest, SamplesSpreadEvenlyOverTheFrame) {
+    for (const auto& [tstates, samples] : {std::pair{59736u, 735u}, {71364u, 882u}}) {
+        SampleClock clock(tstates, samples);
+        for (int frame = 0; frame < 2; ++frame) {
+            clock.StartFrame();
+            std::uint32_t last = 0;
+            for (std::uint32_t k = 0; k < samples; ++k, clock.Advance()) {
+                const auto exact = static_cast<double>(k + 1) * tstates / samples;
+                ASSERT_GE(clock.Due(), exact) << k;
+                ASSERT_LT(clock.Due(), exact + 1) << k;
+                ASSERT_LE(clock.Due() - last, tstates / samples + 1) << k;
+                last = clock.Due();
+            }
+            EXPECT_EQ(last, tstates);
+            EXPECT_GT(clock.Due(), tstates);
+        }
+    }
+}
+
+// Due samples go to the frame's next entries; those past the buffer's end are computed
+// and dropped, and setting the buffer starts the frame at entry 0 again.
+TEST_F(InterconnectTest, DueSamplesFillTheBufferFromItsStart) {
+    bus.WritePort(0x7F, 0x90); // tone 1 at full level, period 0: a constant
+    std::array<std::int16_t, 16> buffer{};
+    buffer.fill(0x7777);
+    bus.SetSampleBuffer(buffer.data(), 9);
+    for (int i = 0; i < 40; ++i) bus.SampleDue();
+    bus.RenderDueSamples();
+    EXPECT_NE(buffer[9], 0x7777);
+    EXPECT_EQ(buffer[10], 0x7777);
+    buffer[0] = 0x7777;
+    bus.SetSampleBuffer(buffer.data(), 9);
+    bus.SampleDue();
+    bus.WritePort(0x7F, 0x9F); // a write renders what fell due before it
+    EXPECT_NE(buffer[0], 0x7777);
 }
 
 } // namespace

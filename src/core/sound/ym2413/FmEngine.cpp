@@ -21,13 +21,14 @@ constexpr std::uint32_t kEnvelopeShift = 15;
 constexpr std::uint32_t kAttackDone = 1u << 22;
 constexpr std::uint32_t kMaxLevel = 127;
 constexpr std::int32_t kMaxMelodicInstrument = 15;
+constexpr std::int32_t kFeedbackShift = 9;
+// The output stage's high-pass: y += x - x' - y / 2^10 in 2^16 fixed point.
+constexpr int kCouplingFraction = 16;
+constexpr int kCouplingShift = 10;
+constexpr std::int64_t kCouplingOne = std::int64_t{1} << kCouplingFraction;
+constexpr std::int64_t kOutputGainNumerator = T_YM2413_OPLL_CORE::kOutputGainNumerator;
+constexpr int kOutputGainShift = T_YM2413_OPLL_CORE::kOutputGainShift;
 constexpr int kFirstRhythmChannel = 6;
-// The channel sum's scale into the sample. Against the PSG's 128 per level step this keeps
-// the two chips' loudness balance of 2 to 256 at half of both, so that a busy tune fits
-// the 16-bit range: each chip alone always does (PSG at most 19200, nine FM channels at
-// most 18423), together only every channel of both at its peak at once would not.
-constexpr std::int32_t kOutputScale = 1;
-
 // Rhythm wave bases: 0, 3, 12 and 15 dB in dB steps, plus the negative half of the table.
 constexpr std::uint32_t kBase0dB = 0;
 constexpr std::uint32_t kBase3dB = 16;
@@ -105,21 +106,22 @@ std::int16_t Saturate(std::int32_t v) {
     s.EnvelopeOut = out >= 256 ? kSilentDb : out;
 }
 
+// The modulator's newest output is the carrier's phase offset, in sine entries (up to
+// +-2047, four periods). With feedback, the sum of its last two outputs shifted right by
+// 9 - FB offsets its own phase: up to 1023 entries (two periods) at FB 7, 15 at FB 1.
 [[gnu::always_inline]] inline std::int32_t T_YM2413_OPLL_CORE::ModulatorOutput(FmSlot& s) {
     const std::int16_t* d = Tables_->DbToLinTable.data();
     const std::uint16_t* w = WaveTable(s);
     s.Output1 = s.Output0;
     if (s.EnvelopeOut >= kSilentDb) {
         s.Output0 = 0;
-    } else if (s.Patch.FB != 0) {
-        const std::int32_t f = (s.Feedback >> 1) >> (7 - s.Patch.FB);
-        const std::uint32_t index = (s.PhaseOut + static_cast<std::uint32_t>(f)) & kWaveMask;
-        s.Output0 = d[w[index] + s.EnvelopeOut];
     } else {
-        s.Output0 = d[w[s.PhaseOut] + s.EnvelopeOut];
+        const std::uint32_t index =
+            (s.PhaseOut + static_cast<std::uint32_t>(s.Feedback)) & kWaveMask;
+        s.Output0 = d[w[index] + s.EnvelopeOut];
     }
-    s.Feedback = (s.Output1 + s.Output0) >> 5;
-    return s.Feedback;
+    s.Feedback = s.Patch.FB != 0 ? (s.Output1 + s.Output0) >> (kFeedbackShift - s.Patch.FB) : 0;
+    return s.Output0;
 }
 
 [[gnu::always_inline]] inline std::int32_t
@@ -260,14 +262,13 @@ std::int32_t T_YM2413_OPLL_CORE::SettlingChannel(int channel, const Lfo& lfo) {
     return out;
 }
 
-// A run of at most kRunLength samples of usable lines with the unit switched on. The LFOs
-// and the noise are stepped for the whole run first; then each channel is worked through
-// the run on its own (its slots advance before its outputs are taken, and no channel reads
-// another's slots, so the order across channels does not matter). Summed wide and brought
-// into range once at the end: clipping a loud chord is far less audible than letting it
-// wrap.
-void T_YM2413_OPLL_CORE::RenderRun(std::int16_t* buffer, std::int32_t lastIndex,
-                                   std::int32_t count) {
+// A run of at most kRunLength samples with the unit switched on, stored as the chip's
+// output sums. The LFOs and the noise are stepped for the whole run first; then each
+// channel is worked through the run on its own (its slots advance before its outputs are
+// taken, and no channel reads another's slots, so the order across channels does not
+// matter). The chip sends the rhythm section's output twice in each of its 72-clock
+// cycles, the melody channels' once: the drums count double.
+void T_YM2413_OPLL_CORE::RenderRun(std::int32_t* sum, std::int32_t count) {
     const FmTables& t = *Tables_;
     std::array<Lfo, kRunLength> lfo;
     for (std::int32_t n = 0; n < count; ++n) {
@@ -280,8 +281,7 @@ void T_YM2413_OPLL_CORE::RenderRun(std::int16_t* buffer, std::int32_t lastIndex,
         lfo[n] = {PitchLfoValue, AmLfoValue, NoiseSeed & 1};
     }
 
-    std::array<std::int32_t, kRunLength> sum;
-    std::fill_n(sum.begin(), count, 0);
+    std::fill_n(sum, count, 0);
     // One copy of the channel code, kept small for the instruction cache.
 #pragma GCC unroll 1
     for (int c = 0; c < kFmChannels; ++c) {
@@ -290,40 +290,42 @@ void T_YM2413_OPLL_CORE::RenderRun(std::int16_t* buffer, std::int32_t lastIndex,
             for (; n < count && Settled_[c] == 0; ++n) sum[n] += MelodicChannel(c, lfo[n]);
             for (const std::int32_t out = SettledOutput_[c]; n < count; ++n) sum[n] += out;
         } else {
-            for (std::int32_t n = 0; n < count; ++n) sum[n] += RhythmChannel(c, lfo[n]);
-        }
-    }
-
-    for (std::int32_t n = 0; n < count; ++n, ++SampleIndex) {
-        if (buffer != nullptr && SampleIndex >= 0 && SampleIndex <= lastIndex) {
-            std::int16_t& entry = buffer[SampleIndex];
-            entry = Saturate(entry + sum[n] * kOutputScale);
+            for (std::int32_t n = 0; n < count; ++n) sum[n] += 2 * RhythmChannel(c, lfo[n]);
         }
     }
 }
 
-void T_YM2413_OPLL_CORE::RenderSample(std::int16_t* buffer, std::int32_t lastIndex,
-                                      std::uint32_t line) {
-    if (line >= UsableLines) {
-        SampleIndex = 0;
-        return;
+void T_YM2413_OPLL_CORE::RenderSums(std::int32_t* sums, std::int32_t count) {
+    for (std::int32_t done = 0; done < count;) {
+        const std::int32_t run = std::min(count - done, kRunLength);
+        if (FmEnabled == 1)
+            RenderRun(sums + done, run);
+        else
+            std::fill_n(sums + done, run, 0);
+        done += run;
     }
-    if (FmEnabled == 1)
-        RenderRun(buffer, lastIndex, 1);
-    else
-        ++SampleIndex;
 }
 
-void T_YM2413_OPLL_CORE::RenderSamples(std::int16_t* buffer, std::int32_t lastIndex,
-                                       std::int32_t count) {
-    if (FmEnabled != 1) {
-        SampleIndex += count;
-        return;
-    }
-    while (count > 0) {
-        const std::int32_t run = std::min(count, kRunLength);
-        RenderRun(buffer, lastIndex, run);
-        count -= run;
+// The unit's output stage: the chip's sums AC-coupled (a first-order high-pass at about
+// 7 Hz, so the half sine's offset does not shift the mix) and scaled by kOutputGain, then
+// added to the PSG's samples and brought into range. Summed wide and clipped once: a
+// clipped peak is far less audible than a wrapped one.
+void T_YM2413_OPLL_CORE::RenderSamples(std::int16_t* out, std::int32_t count) {
+    if (FmEnabled != 1 || out == nullptr) return;
+    std::array<std::int32_t, kRunLength> sum;
+    for (std::int32_t done = 0; done < count;) {
+        const std::int32_t run = std::min(count - done, kRunLength);
+        RenderRun(sum.data(), run);
+        for (std::int32_t n = 0; n < run; ++n) {
+            CoupledLevel += static_cast<std::int64_t>(sum[n] - CoupledInput) * kCouplingOne;
+            CoupledLevel -= CoupledLevel >> kCouplingShift;
+            CoupledInput = sum[n];
+            const auto level = static_cast<std::int32_t>((CoupledLevel * kOutputGainNumerator) >>
+                                                         (kCouplingFraction + kOutputGainShift));
+            std::int16_t& entry = out[done + n];
+            entry = Saturate(entry + level);
+        }
+        done += run;
     }
 }
 

@@ -78,7 +78,9 @@ void FmTables::Build(std::uint32_t clock, std::uint32_t rate) {
     for (int i = 0; i < 256; ++i)
         SineTable[256 + i] = static_cast<std::uint16_t>(SineTable[i] + kNegativeHalf);
     for (int i = 0; i < 256; ++i) HalfSineTable[i] = SineTable[i];
-    for (int i = 256; i < kWaveSize; ++i) HalfSineTable[i] = SineTable[0];
+    // The half sine's second half is silence: an attenuation past the positive half's
+    // range, where DbToLinTable holds zeros whatever the envelope adds.
+    for (int i = 256; i < kWaveSize; ++i) HalfSineTable[i] = kWaveSilent;
 
     for (int n = 0; n < kInstrumentCount; ++n)
         DecodeInstrument(BuiltInPatches[n], DecodedPatches[2 * n], DecodedPatches[2 * n + 1]);

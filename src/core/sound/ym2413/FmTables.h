@@ -23,6 +23,8 @@ inline constexpr int kWaveSize = 512;
 inline constexpr int kDbToLinSize = 1024;
 inline constexpr int kNegativeHalf = 512; // offset of the negative half of DbToLinTable
 inline constexpr std::uint16_t kSilentDb = 255;
+// A wave entry that stays silent at any envelope attenuation (0..254 added).
+inline constexpr std::uint16_t kWaveSilent = 256;
 inline constexpr int kFNumbers = 512;
 inline constexpr int kBlocks = 8;
 inline constexpr int kMultipliers = 16;

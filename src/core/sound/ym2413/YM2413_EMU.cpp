@@ -13,19 +13,13 @@ constexpr std::uint32_t kEnvelopeSilent = 0x400000; // envelope phase of a silen
 constexpr std::uint32_t kNoiseSeedReset = 0xFFFF;
 constexpr std::uint32_t kEnvelopeShift = 15;
 
-constexpr std::uint32_t kDefaultFps = 60;
-constexpr std::uint32_t kDefaultLines = 262;
-
 } // namespace
 
 T_YM2413_OPLL_CORE::T_YM2413_OPLL_CORE() : Tables_(std::make_unique<FmTables>()) {}
 
-void T_YM2413_OPLL_CORE::Configure(std::uint32_t framesPerSecond, std::uint32_t sampleRate,
-                                   std::uint32_t clockHz, std::uint32_t linesPerFrame) {
-    if (framesPerSecond == 0) framesPerSecond = kDefaultFps;
+void T_YM2413_OPLL_CORE::Configure(std::uint32_t sampleRate, std::uint32_t clockHz) {
     if (sampleRate == 0) sampleRate = kFmDefaultRate;
     if (clockHz == 0) clockHz = kFmDefaultClock;
-    if (linesPerFrame == 0) linesPerFrame = kDefaultLines;
 
     ChannelEnabled.fill(1);
     ClockHz = clockHz;
@@ -39,11 +33,6 @@ void T_YM2413_OPLL_CORE::Configure(std::uint32_t framesPerSecond, std::uint32_t 
     Reset();
 
     FmEnabled = 1;
-    FramesPerSecond = framesPerSecond;
-    // The largest line count not above L that divides the samples of a frame evenly.
-    UsableLines = linesPerFrame;
-    const std::uint32_t samplesPerFrame = sampleRate / framesPerSecond;
-    while (UsableLines > 1 && samplesPerFrame % UsableLines != 0) --UsableLines;
 }
 
 void T_YM2413_OPLL_CORE::Reset() {

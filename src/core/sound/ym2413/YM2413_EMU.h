@@ -1,8 +1,8 @@
 #pragma once
 
 // The YM2413 FM sound unit: nine two-operator channels, or six channels plus five rhythm
-// instruments. It adds one sample per call to the entry of the machine's sample buffer that
-// the PSG has just stored.
+// instruments. It adds its samples to the entries of the machine's sample buffer where the
+// PSG has just stored its own.
 
 #include <array>
 #include <cstdint>
@@ -31,11 +31,11 @@ struct FmSlot {
     // 1 for carriers and for the high hat and tom-tom modulators in rhythm mode: the level
     // then comes from the slot volume instead of TL, and the sustain flag applies.
     std::uint8_t Type = 0;
-    std::int32_t Feedback = 0;
-    std::int32_t Output0 = 0; // current raw output
-    std::int32_t Output1 = 0; // previous raw output
-    std::int32_t Wave = 0;    // 0 sine, 1 half sine
-    std::uint32_t Phase = 0;  // 18-bit phase with kPhaseFractionBits of fraction below
+    std::int32_t Feedback = 0; // a modulator's own phase offset for its next output
+    std::int32_t Output0 = 0;  // current raw output
+    std::int32_t Output1 = 0;  // previous raw output
+    std::int32_t Wave = 0;     // 0 sine, 1 half sine
+    std::uint32_t Phase = 0;   // 18-bit phase with kPhaseFractionBits of fraction below
     std::uint32_t PhaseStep = 0;
     std::uint32_t PhaseOut = 0; // phase >> 9
     std::int32_t FNumber = 0;
@@ -65,10 +65,9 @@ class T_YM2413_OPLL_CORE {
     T_YM2413_OPLL_CORE();
 
     // Set-up: tables, patches, reset; switches the unit on. Zero arguments take the
-    // console's values (60, 44100, 3579545, 262).
-    void Configure(std::uint32_t framesPerSecond, std::uint32_t sampleRate, std::uint32_t clockHz,
-                   std::uint32_t linesPerFrame);
-    // Chip reset; options, the control latch and the sample position stay.
+    // console's values (44100, 3579545).
+    void Configure(std::uint32_t sampleRate, std::uint32_t clockHz);
+    // Chip reset; options, the control latch and the output stage stay.
     void Reset();
 
     void WriteAddress(std::uint8_t value) { AddressLatch = value; }
@@ -76,14 +75,18 @@ class T_YM2413_OPLL_CORE {
     void WriteControl(std::uint8_t value) { ControlLatch = value; }
     std::uint8_t ReadControl() const { return FmEnabled == 1 ? ControlLatch : 0; }
 
-    // Adds one FM sample to buffer[SampleIndex] (entries past lastIndex are not touched)
-    // and moves to the next entry; a line at or past UsableLines restarts the frame.
-    void RenderSample(std::int16_t* buffer, std::int32_t lastIndex, std::uint32_t line);
-    // count samples of usable lines in a row, exactly as count calls of RenderSample would.
-    void RenderSamples(std::int16_t* buffer, std::int32_t lastIndex, std::int32_t count);
-    void RenderSample(std::span<std::int16_t> buffer, std::uint32_t line) {
-        RenderSample(buffer.data(), static_cast<std::int32_t>(buffer.size()) - 1, line);
-    }
+    // The unit's next count samples, through its output stage, added to out[0..count)
+    // (where the PSG has stored its own). Switched off, the unit adds nothing and stands
+    // still.
+    void RenderSamples(std::int16_t* out, std::int32_t count);
+    // The chip's own next count output sums (melody plus twice the rhythm section) stored
+    // in sums[0..count), before the output stage; zeros when the unit is switched off.
+    void RenderSums(std::int32_t* sums, std::int32_t count);
+
+    // The output stage scales the chip's sums by 5/8, so that the PSG's four channels and
+    // the chip's at their loudest stay inside the 16-bit range together.
+    static constexpr std::int64_t kOutputGainNumerator = 5;
+    static constexpr int kOutputGainShift = 3;
 
     void SetFmEnabled(std::uint8_t value) { FmEnabled = value; }
     void SetChannelEnabled(std::uint8_t channel, std::uint8_t value) {
@@ -112,11 +115,11 @@ class T_YM2413_OPLL_CORE {
     std::array<FmPatch, kPatchCount> PatchTable{};
     std::uint8_t ControlLatch = 0;
     std::uint8_t FmEnabled = 0;
-    std::uint32_t UsableLines = 0;
-    std::uint32_t FramesPerSecond = 0;
     std::uint32_t ClockHz = 0;
     std::uint32_t SampleRate = 0;
-    std::int32_t SampleIndex = 0;
+    // The output stage's high-pass: the last sum and the level, in 2^16 fixed point.
+    std::int32_t CoupledInput = 0;
+    std::int64_t CoupledLevel = 0;
 
   private:
     bool RhythmMode() const { return (Registers[fmreg::kRhythm] & fmreg::kRhythmMode) != 0; }
@@ -146,7 +149,7 @@ class T_YM2413_OPLL_CORE {
         std::uint32_t Noise;
     };
     static constexpr std::int32_t kRunLength = 256;
-    void RenderRun(std::int16_t* buffer, std::int32_t lastIndex, std::int32_t count);
+    void RenderRun(std::int32_t* sum, std::int32_t count);
     void AdvanceSlot(FmSlot& s, const Lfo& lfo);
     std::int32_t ModulatorOutput(FmSlot& s);
     std::int32_t CarrierOutput(FmSlot& s, std::int32_t modulation);
