@@ -1,5 +1,6 @@
 // Runs the timing test programs: start-up code that polls the V counter, a loop timed by
-// the CPU alone, and a game's pause handler driven through the pause key.
+// the CPU alone, the frame interrupt in each interrupt mode, and a game's pause handler
+// driven through the pause key.
 
 #include "machine/MachineTestSupport.h"
 #include "scenes/SceneHarness.h"
@@ -53,6 +54,23 @@ TEST(Timing, LoopTimedByIndexHalfInstructionsRunsAtTheZ80sSpeed) {
     const int before = periods();
     for (int f = 0; f < 60; ++f) machine->RunFrame();
     EXPECT_NEAR(periods() - before, kExpected, 1.0);
+}
+
+TEST(Timing, FrameInterruptReachesItsHandlerInEachMode) {
+    // irq_modes: EI while still in mode 0, three frames through 0x0038; three more in
+    // mode 1; three in mode 2 through the vector at I x 256 + 0xFF.
+    constexpr std::size_t kHits38 = 0x13;
+    constexpr std::size_t kHitsIm2 = 0x14;
+    constexpr std::size_t kStage = 0x15;
+    constexpr std::size_t kDone = 0x16;
+    auto machine = NewMachine(kJapanese);
+    ASSERT_TRUE(static_cast<bool>(machine->LoadCartridge(TestRom("irq_modes"))));
+    ASSERT_TRUE(RunUntil(*machine, kSceneReady, 60));
+    const bool done = RunUntil(*machine, kDone, 20);
+    EXPECT_TRUE(done) << "stuck in stage " << int(Ram(*machine, kStage)) << " after "
+                      << int(Ram(*machine, kHits38)) << " frames through 0x0038";
+    EXPECT_EQ(Ram(*machine, kHits38), 6);
+    EXPECT_EQ(Ram(*machine, kHitsIm2), 3);
 }
 
 // The game after its first frames, with the pause key on input 1's button 3.

@@ -7,7 +7,8 @@ namespace velmar {
 // Register field 4 and 5 stand for the index register's high and low byte in the
 // register-to-register forms; next to (IX+d) they keep meaning H and L. These undocumented
 // forms take the 4 T-states of the prefix on top of their unprefixed forms' (8, and 11 for
-// LD IXH,n). Codes without an indexed instruction make the prefix a 4-T-state no-operation.
+// LD IXH,n). Codes without an indexed instruction make the prefix a 4-T-state step of its
+// own, after which no interrupt is taken before the opcode runs.
 template <class Sys> template <unsigned Op, bool Y> int Z80Engine<Sys>::Indexed(u8 op3) {
     constexpr unsigned x = Op >> 6;
     constexpr unsigned y = (Op >> 3) & 7;
@@ -112,6 +113,7 @@ template <class Sys> template <unsigned Op, bool Y> int Z80Engine<Sys>::Indexed(
         PC = static_cast<u16>(PC + 2);
         return 10;
     } else { // the prefix alone; the next step executes the following byte
+        prefixOnly_ = 1;
         PC = static_cast<u16>(PC + 1);
         return 4;
     }
@@ -144,6 +146,7 @@ template <class Sys> template <unsigned Op, bool Y> int Z80Engine<Sys>::IndexedC
 }
 
 template <class Sys> template <bool Y> int Z80Engine<Sys>::ExecuteIndexed(u8 op, u8 op3) {
+    prefixOnly_ = 0; // set again by a prefix alone
     switch (op) {
 #define VELMAR_Z80_OP(n)                                                                           \
     case n:                                                                                        \
