@@ -290,8 +290,9 @@ template <class Sys> class Z80Engine {
     // One instruction, with the memory map already in sync. Inlined into the run loop so
     // that the loop's state stays in registers.
     [[gnu::always_inline]] inline int Step();
-    // Takes the maskable interrupt if it is enabled; returns the T-states it cost.
-    std::uint32_t AcceptInterrupt();
+    // Takes the maskable interrupt if it is enabled; returns the T-states it cost. Kept out
+    // of the run loop, which calls it only while the line is asserted.
+    [[gnu::noinline]] std::uint32_t AcceptInterrupt();
 
     template <unsigned Op> int Base(u8 op1, u8 op3);
     template <unsigned Op> int Cb();
