@@ -2,7 +2,8 @@
 ; halts between them. The pause button's NMI handler counts the presses at PAUSES (0xC016)
 ; and, on a first press, waits inside the handler until the next press clears PAUSED
 ; (0xC017): the game stands still, frame interrupts included, until then. A press that
-; arrives while the handler waits is a nested NMI, which only clears PAUSED.
+; arrives while the handler waits is a nested NMI, which only clears PAUSED. Neither NMI
+; touches IFF2, so each RETN turns the frame interrupt back on.
         include "testrom.inc"
 
 FRAMES:         equ 0xC015
@@ -51,8 +52,7 @@ on_pause:
         jr nz, .wait
         pop hl
         pop af
-        ei                      ; the nested NMI left IFF2 clear; the game ran with
-        retn                    ; interrupts on
+        retn                    ; IFF1 from IFF2: interrupts on again
 .resume:
         xor a
         ld (PAUSED), a

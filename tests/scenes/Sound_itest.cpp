@@ -237,6 +237,7 @@ TEST(Sound, CpuTimedSquareKeepsItsPitchOverWholeFrames) {
     };
     const Case cases[] = {
         {"psg_cpu_square", 59736.0 * 60 / 2652},
+        {"ixh_square", 59736.0 * 60 / 8144},
     };
     for (const Case& c : cases) {
         auto machine = BootCartridge(TestRom(c.rom), kJapanese, 0);

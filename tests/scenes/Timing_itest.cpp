@@ -1,5 +1,6 @@
-// Runs the timing test programs: start-up code that polls the V counter, and a game's pause
-// handler driven through the pause key.
+// Runs the timing test programs: start-up code that polls the V counter, a loop timed by
+// the CPU alone, the frame interrupt in each interrupt mode, and a game's pause handler
+// driven through the pause key.
 
 #include "machine/MachineTestSupport.h"
 #include "scenes/SceneHarness.h"
@@ -38,6 +39,38 @@ TEST(Timing, VCounterFallCheckFinishesWithinTwoFramesWithAndWithoutSound) {
             ASSERT_GT(done[f], done[f - 2])
                 << "no check finished in frames " << f - 1 << "-" << f << ", mixer " << int(mixer);
     }
+}
+
+TEST(Timing, LoopTimedByIndexHalfInstructionsRunsAtTheZ80sSpeed) {
+    // ixh_square: each period of its square wave is 164 + 84 x 95 T-states, from the Z80's
+    // 8 T-states for the IXH/IXL/IYH/IYL forms and 11 for LD IXL,n; 60 frames of 59,736
+    // T-states hold 440.1 of them.
+    constexpr double kPeriodTStates = 164 + 84 * 95;
+    constexpr double kExpected = 60 * 59736 / kPeriodTStates;
+    auto machine = NewMachine(kJapanese);
+    ASSERT_TRUE(static_cast<bool>(machine->LoadCartridge(TestRom("ixh_square"))));
+    ASSERT_TRUE(RunUntil(*machine, kSceneReady, 60));
+    const auto periods = [&] { return Ram(*machine, 0x13) | (Ram(*machine, 0x14) << 8); };
+    const int before = periods();
+    for (int f = 0; f < 60; ++f) machine->RunFrame();
+    EXPECT_NEAR(periods() - before, kExpected, 1.0);
+}
+
+TEST(Timing, FrameInterruptReachesItsHandlerInEachMode) {
+    // irq_modes: EI while still in mode 0, three frames through 0x0038; three more in
+    // mode 1; three in mode 2 through the vector at I x 256 + 0xFF.
+    constexpr std::size_t kHits38 = 0x13;
+    constexpr std::size_t kHitsIm2 = 0x14;
+    constexpr std::size_t kStage = 0x15;
+    constexpr std::size_t kDone = 0x16;
+    auto machine = NewMachine(kJapanese);
+    ASSERT_TRUE(static_cast<bool>(machine->LoadCartridge(TestRom("irq_modes"))));
+    ASSERT_TRUE(RunUntil(*machine, kSceneReady, 60));
+    const bool done = RunUntil(*machine, kDone, 20);
+    EXPECT_TRUE(done) << "stuck in stage " << int(Ram(*machine, kStage)) << " after "
+                      << int(Ram(*machine, kHits38)) << " frames through 0x0038";
+    EXPECT_EQ(Ram(*machine, kHits38), 6);
+    EXPECT_EQ(Ram(*machine, kHitsIm2), 3);
 }
 
 // The game after its first frames, with the pause key on input 1's button 3.

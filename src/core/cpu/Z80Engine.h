@@ -48,9 +48,9 @@ template <class Sys> class Z80Engine {
     // budget is owed and taken from the next call's budget, so that consecutive calls add up
     // to exactly the sum of their budgets. Returns the T-states this call ran.
     std::uint32_t RunCycles(std::uint32_t budget);
-    // Non-maskable interrupt (the pause button): IFF2 = IFF1, IFF1 = 0, a halted CPU leaves
-    // HALT, the address after the current instruction is pushed, PC = 0x0066; 11 T-states,
-    // taken from the next RunCycles budget.
+    // Non-maskable interrupt (the pause button): IFF1 = 0 with IFF2 unchanged (RETN copies
+    // it back), a halted CPU leaves HALT, the address after the current instruction is
+    // pushed, PC = 0x0066; 11 T-states, taken from the next RunCycles budget.
     void RaiseNmi();
     // The CPU half of the console reset: A..L, F and all alternates = 0, PC = SP = 0,
     // Halted = 0, nothing owed; keeps I, R, IX, IY, IFF1, IFF2, IM, LastOpcode.
@@ -290,8 +290,9 @@ template <class Sys> class Z80Engine {
     // One instruction, with the memory map already in sync. Inlined into the run loop so
     // that the loop's state stays in registers.
     [[gnu::always_inline]] inline int Step();
-    // Takes the maskable interrupt if it is enabled; returns the T-states it cost.
-    std::uint32_t AcceptInterrupt();
+    // Takes the maskable interrupt if it is enabled; returns the T-states it cost. Kept out
+    // of the run loop, which calls it only while the line is asserted.
+    [[gnu::noinline]] std::uint32_t AcceptInterrupt();
 
     template <unsigned Op> int Base(u8 op1, u8 op3);
     template <unsigned Op> int Cb();
@@ -304,6 +305,10 @@ template <class Sys> class Z80Engine {
     template <bool Y> int ExecuteIndexedCb(u8 op);
     // The interrupt line as last sampled.
     u8 irqLine_ = 0;
+    // 1 when the last step was a DD or FD prefix whose opcode runs in the next step: no
+    // interrupt comes between the two. Set by every index-prefixed step, so it is only
+    // meaningful while LastOpcode is a prefix.
+    u8 prefixOnly_ = 0;
 
     template <bool Y> u16& Xr() {
         if constexpr (Y)
@@ -379,24 +384,25 @@ template <class Sys> std::uint32_t Z80Engine<Sys>::RunCycles(std::uint32_t budge
 
 template <class Sys> std::uint32_t Z80Engine<Sys>::AcceptInterrupt() {
     if (IFF1 == 0) return 0;
-    // No interrupt directly after EI or DI, nor after an index-prefixed instruction.
-    if (LastOpcode == z80::kOpcodeEi || LastOpcode == z80::kOpcodeDi ||
-        LastOpcode == z80::kPrefixIx || LastOpcode == z80::kPrefixIy)
+    // Not directly after EI, nor between a DD or FD prefix and its opcode. (DI leaves
+    // IFF1 = 0.)
+    if (LastOpcode == z80::kOpcodeEi ||
+        ((LastOpcode == z80::kPrefixIx || LastOpcode == z80::kPrefixIy) && prefixOnly_ != 0))
         return 0;
     IFF1 = 0;
     IFF2 = 0;
-    // Mode 0 consumes the interrupt without a jump; mode 2 behaves as mode 1.
-    if (IM == 1 || IM == 2) {
-        Halted = 0;
-        Push(PC);
-        PC = z80::kIrqVector;
-        return z80::kIrqAcceptTStates;
+    Halted = 0; // PC already holds the address after HALT
+    Push(PC);
+    if (IM == 2) {
+        PC = Rd16(static_cast<u16>((I << 8) | z80::kIm2VectorLow));
+        return z80::kIm2AcceptTStates;
     }
-    return 0;
+    // Mode 1, or mode 0 executing the RST 38h (0xFF) read from the bus.
+    PC = z80::kIrqVector;
+    return z80::kIrqAcceptTStates;
 }
 
 template <class Sys> void Z80Engine<Sys>::RaiseNmi() {
-    IFF2 = IFF1;
     IFF1 = 0;
     Halted = 0; // PC already holds the address after HALT
     Push(PC);

@@ -92,7 +92,7 @@ template <class Sys> template <unsigned Op> int Z80Engine<Sys>::Base(u8 op1, u8 
             PC = static_cast<u16>(PC + 3);
             if constexpr (Op == 0x22) { // LD (nn),HL: L at nn, then H at nn+1
                 Wr16(nn, HL());
-                return 20;
+                return 16;
             } else if constexpr (Op == 0x2A) { // LD HL,(nn)
                 Split(Rd16(nn), H, L);
                 return 16;
@@ -193,7 +193,7 @@ template <class Sys> template <unsigned Op> int Z80Engine<Sys>::Base(u8 op1, u8 
         } else if constexpr (Op == 0xF9) { // LD SP,HL
             SP = HL();
             PC = static_cast<u16>(PC + 1);
-            return 20;
+            return 6;
         } else if constexpr (z == 2) { // JP cc,nn
             PC = Cond<y>() ? Pair(Rd(static_cast<u16>(PC + 2)), op1) : static_cast<u16>(PC + 3);
             return 10;

@@ -42,7 +42,7 @@ template <class Sys> template <unsigned Op> int Z80Engine<Sys>::Ed(u8 op3) {
                 return 20;
             } else {
                 SetPair<p>(Rd16(nn));
-                return p == 2 ? 16 : 20;
+                return 20;
             }
         } else if constexpr (z == 4) { // NEG
             const u8 a = A;
@@ -114,11 +114,7 @@ template <class Sys> template <unsigned Op> int Z80Engine<Sys>::Ed(u8 op3) {
             Split(bc, B, C);
             F = static_cast<u8>((F & (kFlagsUndoc | kFlagC)) | kSzTable[t & 0xFF] |
                                 ((A ^ v ^ t) & kFlagH) | (bc != 0 ? kFlagPV : 0) | kFlagN);
-            if constexpr (kRepeat) {
-                if (bc != 0 && (t & 0xFF) != 0) return 21;
-                PC = static_cast<u16>(PC + 2);
-                return 18;
-            }
+            if (kRepeat && bc != 0 && (t & 0xFF) != 0) return 21;
             PC = static_cast<u16>(PC + 2);
             return 16;
         } else { // INI/IND/INIR/INDR (z == 2), OUTI/OUTD/OTIR/OTDR (z == 3)

@@ -5,8 +5,10 @@ namespace velmar {
 
 // One DD- (Y = false, IX) or FD-prefixed (Y = true, IY) opcode. op3 is the byte at PC+3.
 // Register field 4 and 5 stand for the index register's high and low byte in the
-// register-to-register forms; next to (IX+d) they keep meaning H and L. Codes without an
-// indexed instruction make the prefix a 4-T-state no-operation.
+// register-to-register forms; next to (IX+d) they keep meaning H and L. These undocumented
+// forms take the 4 T-states of the prefix on top of their unprefixed forms' (8, and 11 for
+// LD IXH,n). Codes without an indexed instruction make the prefix a 4-T-state step of its
+// own, after which no interrupt is taken before the opcode runs.
 template <class Sys> template <unsigned Op, bool Y> int Z80Engine<Sys>::Indexed(u8 op3) {
     constexpr unsigned x = Op >> 6;
     constexpr unsigned y = (Op >> 3) & 7;
@@ -29,15 +31,15 @@ template <class Sys> template <unsigned Op, bool Y> int Z80Engine<Sys>::Indexed(
     } else if constexpr (x == 1 && y != 6 && z != 6 && (kHalfY || kHalfZ)) { // LD with IXH/IXL
         SetIndexHalf<y, Y>(IndexHalf<z, Y>());
         PC = static_cast<u16>(PC + 2);
-        return 4;
+        return 8;
     } else if constexpr (x == 2 && kHalfZ) { // ALU A,IXH/IXL
         Alu<y>(IndexHalf<z, Y>());
         PC = static_cast<u16>(PC + 2);
-        return 4;
+        return 8;
     } else if constexpr (x == 2 && z == 6) { // ALU A,(IX+d)
         Alu<y>(Rd(address()));
         PC = static_cast<u16>(PC + 3);
-        return y == 0 ? 16 : 19;
+        return 19;
     } else if constexpr (Op == 0x09 || Op == 0x19 || Op == 0x29 || Op == 0x39) { // ADD IX,rr
         constexpr unsigned p = y >> 1;
         u16 v;
@@ -69,11 +71,11 @@ template <class Sys> template <unsigned Op, bool Y> int Z80Engine<Sys>::Indexed(
         const u8 v = IndexHalf<y, Y>();
         SetIndexHalf<y, Y>(z == 4 ? Inc8(v) : Dec8(v));
         PC = static_cast<u16>(PC + 2);
-        return 4;
+        return 8;
     } else if constexpr (Op == 0x26 || Op == 0x2E) { // LD IXH,n / LD IXL,n
         SetIndexHalf<y, Y>(Rd(static_cast<u16>(PC + 2)));
         PC = static_cast<u16>(PC + 3);
-        return 7;
+        return 11;
     } else if constexpr (Op == 0x34 || Op == 0x35) { // INC (IX+d) / DEC (IX+d)
         const u16 a = address();
         const u8 v = Rd(a);
@@ -111,6 +113,7 @@ template <class Sys> template <unsigned Op, bool Y> int Z80Engine<Sys>::Indexed(
         PC = static_cast<u16>(PC + 2);
         return 10;
     } else { // the prefix alone; the next step executes the following byte
+        prefixOnly_ = 1;
         PC = static_cast<u16>(PC + 1);
         return 4;
     }
@@ -143,6 +146,7 @@ template <class Sys> template <unsigned Op, bool Y> int Z80Engine<Sys>::IndexedC
 }
 
 template <class Sys> template <bool Y> int Z80Engine<Sys>::ExecuteIndexed(u8 op, u8 op3) {
+    prefixOnly_ = 0; // set again by a prefix alone
     switch (op) {
 #define VELMAR_Z80_OP(n)                                                                           \
     case n:                                                                                        \

@@ -19,15 +19,20 @@ inline constexpr std::uint8_t kFlagS = 0x80;  // sign
 // flag update keeps them.
 inline constexpr std::uint8_t kFlagsUndoc = kFlag3 | kFlag5;
 
-// Opcodes the interrupt acceptance rule looks at.
-inline constexpr std::uint8_t kOpcodeDi = 0xF3;
+// The interrupt acceptance rule waits one instruction after EI, and between an index
+// prefix and its opcode.
 inline constexpr std::uint8_t kOpcodeEi = 0xFB;
 inline constexpr std::uint8_t kPrefixIx = 0xDD;
 inline constexpr std::uint8_t kPrefixIy = 0xFD;
 
+// Mode 1, and mode 0 with the 0xFF (RST 38h) that the console's bus reads during the
+// acknowledge, go to kIrqVector in 13 T-states. Mode 2 reads the handler's address from
+// I x 256 + kIm2VectorLow (the same 0xFF) in 19.
 inline constexpr std::uint16_t kIrqVector = 0x0038;
-inline constexpr std::uint16_t kNmiVector = 0x0066;
+inline constexpr std::uint8_t kIm2VectorLow = 0xFF;
 inline constexpr std::uint32_t kIrqAcceptTStates = 13;
+inline constexpr std::uint32_t kIm2AcceptTStates = 19;
+inline constexpr std::uint16_t kNmiVector = 0x0066;
 inline constexpr std::uint32_t kNmiAcceptTStates = 11;
 // R advances by this much per executed instruction or block repetition.
 inline constexpr std::uint8_t kRefreshStep = 3;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <utility>
+#include <vector>
 
 namespace velmar::test {
 namespace {
@@ -20,7 +21,7 @@ Z80TestSystem MakeCpu(std::initializer_list<std::uint8_t> code) {
     return cpu;
 }
 
-TEST(Z80Interrupts, AcceptanceWaitsOneInstructionAfterEiDiAndIndexPrefixes) {
+TEST(Z80Interrupts, AcceptanceWaitsAfterEiAndBetweenAPrefixAndItsOpcode) {
     // EI; NOP: the NOP runs before the interrupt is taken.
     {
         Z80TestSystem cpu = MakeCpu({0xFB, 0x00, 0x00});
@@ -38,15 +39,28 @@ TEST(Z80Interrupts, AcceptanceWaitsOneInstructionAfterEiDiAndIndexPrefixes) {
         EXPECT_EQ(cpu.IFF2, 0);
         EXPECT_EQ(cpu.PC, 0x0039);
     }
-    // An index-prefixed instruction (even a lone prefix) delays acceptance too.
     for (std::uint8_t prefix : {std::uint8_t{0xDD}, std::uint8_t{0xFD}}) {
-        Z80TestSystem cpu = MakeCpu({prefix, 0x00, 0x00});
-        cpu.IrqLine = 0;
-        cpu.RunCycles(1); // the prefix alone (4 T-states, 3 of them owed)
-        cpu.IrqLine = 1;
-        cpu.RunCycles(4);
-        EXPECT_EQ(cpu.PC, 0x1002) << int(prefix);
-        EXPECT_EQ(cpu.IFF1, 1);
+        // A prefix without an indexed instruction is a step of its own; the opcode after it
+        // runs before the interrupt is taken.
+        {
+            Z80TestSystem cpu = MakeCpu({prefix, 0x00, 0x00});
+            cpu.IrqLine = 0;
+            cpu.RunCycles(1); // the prefix alone (4 T-states, 3 of them owed)
+            cpu.IrqLine = 1;
+            cpu.RunCycles(4);
+            EXPECT_EQ(cpu.PC, 0x1002) << int(prefix);
+            EXPECT_EQ(cpu.IFF1, 1);
+        }
+        // A complete index-prefixed instruction is followed by the interrupt at once.
+        {
+            Z80TestSystem cpu = MakeCpu({prefix, 0x24, 0x00}); // INC IXH / INC IYH
+            cpu.IrqLine = 0;
+            cpu.RunCycles(1); // 8 T-states, 7 owed
+            cpu.IrqLine = 1;
+            cpu.RunCycles(8); // acceptance, then the NOP at 0x38
+            EXPECT_EQ(cpu.PC, 0x0039) << int(prefix);
+            EXPECT_EQ(cpu.Memory[0x7FFE], 0x02);
+        }
     }
     // ED- and CB-prefixed instructions do not.
     {
@@ -68,9 +82,11 @@ TEST(Z80Interrupts, AcceptanceWaitsOneInstructionAfterEiDiAndIndexPrefixes) {
 }
 
 TEST(Z80Interrupts, HaltAndModes) {
-    // Mode 1 while halted: push the address after HALT, jump, clear Halted, 13 T-states.
-    {
+    // Mode 1, and mode 0 (the bus reads 0xFF, RST 38h), while halted: push the address
+    // after HALT, jump, clear Halted, 13 T-states.
+    for (std::uint8_t mode : {std::uint8_t{1}, std::uint8_t{0}}) {
         Z80TestSystem cpu = MakeCpu({0x76, 0x00});
+        cpu.IM = mode;
         cpu.IrqLine = 0;
         EXPECT_EQ(cpu.RunCycles(228), 228u);
         EXPECT_EQ(cpu.Halted, 1);
@@ -91,29 +107,30 @@ TEST(Z80Interrupts, HaltAndModes) {
         EXPECT_EQ(writes[0].address, 0x7FFF);
         EXPECT_EQ(writes[1].address, 0x7FFE);
     }
-    // Mode 2 with I = 0x12 still goes to 0x0038 and reads no vector.
-    {
-        Z80TestSystem cpu = MakeCpu({0x00});
-        cpu.IM = 2;
-        cpu.I = 0x12;
-        cpu.Memory[0x0038] = 0x76;
-        cpu.RunCycles(20);
-        EXPECT_EQ(cpu.PC, 0x0039);
-        EXPECT_EQ(cpu.Halted, 1);
-    }
-    // Mode 0 only clears IFF1 and IFF2: no push, no jump, Halted kept, no T-states charged.
+    // Mode 2 with I = 0x12, halted: the handler's address is read from 0x12FF (low byte)
+    // and 0x1300 (high byte), after the push; 19 T-states.
     {
         Z80TestSystem cpu = MakeCpu({0x76, 0x00});
-        cpu.IM = 0;
-        cpu.Halted = 1;
-        cpu.PC = 0x1001;
-        EXPECT_EQ(cpu.RunCycles(76), 76u);
+        cpu.IM = 2;
+        cpu.I = 0x12;
+        cpu.Memory[0x12FF] = 0x00;
+        cpu.Memory[0x1300] = 0x20;
+        cpu.IrqLine = 0;
+        cpu.RunCycles(76);
+        cpu.IrqLine = 1;
+        cpu.Log.clear();
+        EXPECT_EQ(cpu.RunCycles(19), 23u); // and the NOP at 0x2000
+        EXPECT_EQ(cpu.OwedTStates, 4u);
+        EXPECT_EQ(cpu.PC, 0x2001);
+        EXPECT_EQ(cpu.Halted, 0);
         EXPECT_EQ(cpu.IFF1, 0);
-        EXPECT_EQ(cpu.IFF2, 0);
-        EXPECT_EQ(cpu.Halted, 1);
-        EXPECT_EQ(cpu.PC, 0x1001);
-        EXPECT_EQ(cpu.SP, 0x8000);
-        EXPECT_TRUE(cpu.Writes().empty());
+        EXPECT_EQ(cpu.Memory[0x7FFF], 0x10);
+        EXPECT_EQ(cpu.Memory[0x7FFE], 0x01);
+        std::vector<std::uint16_t> order;
+        for (const auto& a : cpu.Log) order.push_back(a.address);
+        const std::vector<std::uint16_t> expected = {0x7FFF, 0x7FFE, 0x12FF, 0x1300};
+        ASSERT_GE(order.size(), 4u);
+        EXPECT_EQ(std::vector<std::uint16_t>(order.begin(), order.begin() + 4), expected);
     }
     // RETN (and its mirrors) restores IFF1 from IFF2; RETI leaves both.
     for (std::uint8_t second :
@@ -142,7 +159,7 @@ TEST(Z80Interrupts, HaltAndModes) {
     }
 }
 
-TEST(Z80Interrupts, NmiSavesIff1LeavesHaltAndCostsElevenTStates) {
+TEST(Z80Interrupts, NmiClearsIff1KeepsIff2LeavesHaltAndCostsElevenTStates) {
     // Halted with interrupts on: the NMI pushes the address after HALT, wakes the CPU and
     // masks interrupts until RETN.
     Z80TestSystem cpu = MakeCpu({0x76, 0x00});
@@ -159,19 +176,22 @@ TEST(Z80Interrupts, NmiSavesIff1LeavesHaltAndCostsElevenTStates) {
     EXPECT_EQ(cpu.IFF1, 0);
     EXPECT_EQ(cpu.IFF2, 1);
     EXPECT_EQ(cpu.OwedTStates, 11u);
-    // A second NMI (a nested one) pushes again; IFF2 now keeps the cleared IFF1.
+    // A second NMI (a nested one, a pause handler waiting for the next press) pushes again
+    // and leaves IFF2 as it is.
     cpu.RaiseNmi();
     EXPECT_EQ(cpu.SP, 0x7FFC);
-    EXPECT_EQ(cpu.IFF2, 0);
+    EXPECT_EQ(cpu.IFF1, 0);
+    EXPECT_EQ(cpu.IFF2, 1);
     EXPECT_EQ(cpu.OwedTStates, 22u);
     // The NMI's 11 T-states come out of the next budget: RETN (14) fits in 22 + 14 = 36.
     cpu.IrqLine = 1; // masked while IFF1 is 0
     EXPECT_EQ(cpu.RunCycles(36), 14u);
     EXPECT_EQ(cpu.PC, 0x0066);
-    EXPECT_EQ(cpu.IFF1, 0);
+    EXPECT_EQ(cpu.IFF1, 1) << "the inner RETN copies IFF2 back";
+    cpu.IrqLine = 0;
     EXPECT_EQ(cpu.RunCycles(14), 14u); // the outer RETN back to after HALT
     EXPECT_EQ(cpu.PC, 0x1001);
-    EXPECT_EQ(cpu.IFF1, 0) << "IFF2 was cleared by the nested NMI";
+    EXPECT_EQ(cpu.IFF1, 1);
 }
 
 TEST(Z80Interrupts, OverrunIsOwedSoCallsAverageTheirBudget) {
