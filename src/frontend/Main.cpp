@@ -108,11 +108,13 @@ int main(int argc, char** argv) {
     if (stats) {
         const double seconds = window.SecondsShown();
         const auto frames = static_cast<double>(window.FramesShown());
+        const auto lead = window.SoundLead();
         std::fprintf(stderr,
                      "fps: %u  frames: %.0f in %.3f s (%.4f per second)  sound device: %s  "
-                     "sound rewinds: %u\n",
+                     "sound rewinds: %u  sound lead: %.1f ms (%.1f to %.1f)\n",
                      window.LastFps(), frames, seconds, seconds > 0 ? (frames - 1) / seconds : 0.0,
-                     window.Sound().UsingDevice() ? "yes" : "no", window.Sound().Rewinds());
+                     window.Sound().UsingDevice() ? "yes" : "no", window.Sound().Rewinds(),
+                     lead.MeanMs, lead.MinMs, lead.MaxMs);
     }
     return code;
 }

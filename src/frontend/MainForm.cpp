@@ -429,6 +429,13 @@ void TMainForm::FrameHandedOver() {
         machine_->ServiceHandOver();
         lastFrame_ = std::chrono::steady_clock::now();
         if (framesShown_++ == 0) firstFrame_ = lastFrame_;
+        if (sound_.UsingDevice() && sound_.IsPlaying()) {
+            const std::uint32_t lead = machine_->GetPresenter().CursorDelta;
+            leadSum_ += lead;
+            ++leadCount_;
+            leadMin_ = std::min(leadMin_, lead);
+            leadMax_ = std::max(leadMax_, lead);
+        }
         if (sound_.DeviceLost())
             FrameFailed(
                 QStringLiteral("The sound device was lost; the game goes on without sound."));
@@ -441,6 +448,13 @@ void TMainForm::FrameHandedOver() {
 
 double TMainForm::SecondsShown() const {
     return std::chrono::duration<double>(lastFrame_ - firstFrame_).count();
+}
+
+TMainForm::StreamLead TMainForm::SoundLead() const {
+    if (leadCount_ == 0) return {};
+    const double bytesPerMs = WaveFormatRecord{}.AvgBytesPerSec / 1000.0;
+    return {static_cast<double>(leadSum_) / static_cast<double>(leadCount_) / bytesPerMs,
+            leadMin_ / bytesPerMs, leadMax_ / bytesPerMs};
 }
 
 void TMainForm::FrameFailed(const QString& what) {

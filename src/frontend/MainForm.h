@@ -79,6 +79,12 @@ class TMainForm final : public QMainWindow {
     // Frames presented since the first one, and the seconds between the first and the last.
     std::uint64_t FramesShown() const { return framesShown_; }
     double SecondsShown() const;
+    // How far the sound writer led the player after each frame while the stream played:
+    // the mean, least and most, in milliseconds (0 when it never played).
+    struct StreamLead {
+        double MeanMs = 0, MinMs = 0, MaxMs = 0;
+    };
+    StreamLead SoundLead() const;
     bool LogoShown() const;
     bool MenuBarShown() const;
     TSMS* Machine() const { return machine_.get(); }
@@ -144,6 +150,8 @@ class TMainForm final : public QMainWindow {
     std::uint64_t framesShown_ = 0;
     std::chrono::steady_clock::time_point firstFrame_{};
     std::chrono::steady_clock::time_point lastFrame_{};
+    std::uint64_t leadSum_ = 0, leadCount_ = 0;
+    std::uint32_t leadMin_ = 0xFFFFFFFFu, leadMax_ = 0;
     bool frameFailed_ = false;
     bool exited_ = false;
     TfrmController* controller_ = nullptr;
