@@ -90,10 +90,13 @@ int main(int argc, char** argv) {
     options.DataFolder = dataFolder;
     velmar::TMainForm window(options);
     window.show();
-    if (!rom.isEmpty())
-        window.LoadRomFile(rom);
-    else if (bios)
-        window.RunBiosCommand();
+    // Once the window is on the screen, so that a message about the ROM opens over it.
+    window.WhenShown([&window, rom, bios] {
+        if (!rom.isEmpty())
+            window.LoadRomFile(rom);
+        else if (bios)
+            window.RunBiosCommand();
+    });
 
     // SIGTERM and SIGINT close the window as Exit does.
     std::signal(SIGTERM, RequestStop);

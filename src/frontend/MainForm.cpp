@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTimer>
+#include <QWindow>
 
 #include <chrono>
 
@@ -55,6 +56,13 @@ bool IsRomFile(const QString& name) {
 LogoWidget::LogoWidget(std::function<void()> onClick, QWidget* parent)
     : QWidget(parent), onClick_(std::move(onClick)), logo_(MakeLogo(QSize(512, 384))) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void LogoWidget::SetHint(const QString& hint) {
+    if (hint == hint_) return;
+    hint_ = hint;
+    update();
 }
 
 QImage LogoWidget::MakeLogo(QSize size) {
@@ -95,10 +103,27 @@ QImage LogoWidget::MakeLogo(QSize size) {
 void LogoWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.drawImage(rect(), logo_);
+    if (hint_.isEmpty()) return;
+    QFont font = painter.font();
+    font.setPixelSize(std::max(10, height() / 28));
+    painter.setFont(font);
+    painter.setPen(QColor(200, 200, 220));
+    const int line = painter.fontMetrics().height();
+    painter.drawText(QRect(0, height() - 2 * line, width(), line), Qt::AlignCenter, hint_);
 }
 
 void LogoWidget::mousePressEvent(QMouseEvent*) {
     if (onClick_) onClick_();
+}
+
+void LogoWidget::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (!event->isAutoRepeat() &&
+        (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+        if (onClick_) onClick_();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 // ---- Creation and end ----------------------------------------------------------------
@@ -174,6 +199,20 @@ void TMainForm::Exit() {
     machine_.reset();
 }
 
+void TMainForm::WhenShown(std::function<void()> action) {
+    auto* poll = new QTimer(this);
+    auto waited = std::make_shared<int>(0);
+    connect(poll, &QTimer::timeout, this, [this, poll, waited, action = std::move(action)] {
+        const QWindow* window = windowHandle();
+        // Two seconds at most: a window system that never says so still gets the action.
+        if ((window == nullptr || !window->isExposed()) && ++*waited < 200) return;
+        poll->stop();
+        poll->deleteLater();
+        action();
+    });
+    poll->start(10);
+}
+
 void TMainForm::closeEvent(QCloseEvent* event) {
     Exit();
     event->accept();
@@ -182,6 +221,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 // ---- Configuration -------------------------------------------------------------------
 
 void TMainForm::LoadConfiguration() {
+    pauseOnFocusLoss_ = ReadPauseOnFocusLoss(ini_);
     const ControllerSetup setup = ReadControllerSetup(ini_);
     ConfigurePads(setup, keys1_, keys2_, pad1_, pad2_);
     const auto k = ButtonKeys(setup);
@@ -219,20 +259,57 @@ bool TMainForm::MenuBarShown() const {
 }
 
 void TMainForm::ShowLogo(bool show) {
+    if (show)
+        logo_->SetHint(machine_ && machine_->GetReady()
+                           ? QStringLiteral("Paused: press Enter or Space, or click, to go on")
+                           : QStringLiteral("File > Load Game ROM or Run BIOS to start"));
     stack_->setCurrentWidget(show ? static_cast<QWidget*>(logo_) : video_);
-    if (!show) video_->setFocus();
+    (show ? static_cast<QWidget*>(logo_) : video_)->setFocus();
 }
 
 void TMainForm::Pause() {
+    pausedByFocusLoss_ = false;
     if (!machine_) return;
     machine_->PauseEmulation();
     ShowLogo(true);
 }
 
 void TMainForm::LogoClick() {
+    pausedByFocusLoss_ = false;
     if (!machine_) return;
     machine_->ResumeEmulation();
     if (machine_->IsRunning()) ShowLogo(false);
+}
+
+void TMainForm::PauseKey() {
+    if (!machine_) return;
+    if (machine_->IsRunning())
+        Pause();
+    else if (LogoShown())
+        LogoClick();
+}
+
+// The Pause key gives way to a pad that plays on it.
+bool TMainForm::KeyPlaysAPad(std::uint32_t code) const {
+    for (const KeyboardDevice* keys : {&keys1_, &keys2_})
+        for (const auto& state : keys->Assigns)
+            for (const std::uint32_t assigned : state)
+                if (assigned == code) return true;
+    return false;
+}
+
+// With the option on (Velmar.ini), a running game pauses while the window is not in front
+// and goes on when it is again, unless the user paused or resumed it meanwhile.
+void TMainForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || !machine_ || !pauseOnFocusLoss_) return;
+    if (!isActiveWindow()) {
+        if (!machine_->IsRunning() || QApplication::activeModalWidget() != nullptr) return;
+        Pause();
+        pausedByFocusLoss_ = true;
+    } else if (pausedByFocusLoss_) {
+        LogoClick();
+    }
 }
 
 // ---- File commands -------------------------------------------------------------------
@@ -257,14 +334,16 @@ void TMainForm::LoadRomClick() {
 
 void TMainForm::LoadRomFile(const QString& fileName) {
     if (!machine_) return;
-    machine_->PauseEmulation();
     const std::string file = QFileInfo(fileName).absoluteFilePath().toStdString();
-    machine_->Reset();
-    if (FileResult loaded = machine_->LoadCartridge(file); !loaded) {
-        ShowLogo(true);
-        ShowError(QString::fromStdString(loaded.error));
+    // The file is judged first: one that is no ROM image leaves the running game alone.
+    std::vector<std::uint8_t> image;
+    if (FileResult read = TSMS::ReadCartridge(file, image); !read) {
+        ShowError(QString::fromStdString(read.error));
         return;
     }
+    machine_->PauseEmulation();
+    machine_->Reset();
+    machine_->LoadCartridgeImage(image);
     WriteDefaultPath(ini_, file);
     machine_->SetRamFileName(files_.RamFileFor(file).string());
     // A save that could not be read is kept; the run's RAM goes beside it, and the user is told.
@@ -383,6 +462,13 @@ void TMainForm::SetFullScreen() {
 // ---- Keys and drops ------------------------------------------------------------------
 
 void TMainForm::keyPressEvent(QKeyEvent* event) {
+    constexpr std::uint32_t kPauseKey = 'P';
+    if (!event->isAutoRepeat() && machine_ && QtKeyState::KeysOf(*event).Code == kPauseKey &&
+        !KeyPlaysAPad(kPauseKey)) {
+        PauseKey();
+        event->accept();
+        return;
+    }
     if (LogoShown() || event->isAutoRepeat() || !machine_) {
         QMainWindow::keyPressEvent(event);
         return;

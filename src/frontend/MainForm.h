@@ -37,14 +37,20 @@ class LogoWidget final : public QWidget {
     explicit LogoWidget(std::function<void()> onClick, QWidget* parent = nullptr);
     // Our own logo: drawn here at the given size.
     static QImage MakeLogo(QSize size);
+    // The line shown under the logo (what resumes the game, or how to start one).
+    void SetHint(const QString& hint);
+    const QString& Hint() const { return hint_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    // Enter and Space act as a click.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     std::function<void()> onClick_;
     QImage logo_;
+    QString hint_;
 };
 
 // The main window: owns the machine and the services handed to it, and turns the menu
@@ -73,6 +79,8 @@ class TMainForm final : public QMainWindow {
     static std::unique_ptr<QFileDialog> MakeRomDialog(QWidget* parent, const QString& folder);
     // Stops a capture, writes the battery RAM, closes the sound and ends the machine.
     void Exit();
+    // Runs action once the window is on the screen (at once, from the event loop, when it is).
+    void WhenShown(std::function<void()> action);
 
     // The frame rate measured last before Exit.
     std::uint32_t LastFps() const { return lastFps_; }
@@ -100,6 +108,7 @@ class TMainForm final : public QMainWindow {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -111,6 +120,9 @@ class TMainForm final : public QMainWindow {
     void ShowLogo(bool show);
     void Pause();
     void LogoClick();
+    // The Pause key (P): pauses a running game, resumes a paused one.
+    void PauseKey();
+    bool KeyPlaysAPad(std::uint32_t code) const;
     void LoadRomClick();
     void EnableGameItems();
     void ResumeWithMachinePriority();
@@ -154,6 +166,8 @@ class TMainForm final : public QMainWindow {
     std::uint32_t leadMin_ = 0xFFFFFFFFu, leadMax_ = 0;
     bool frameFailed_ = false;
     bool exited_ = false;
+    bool pauseOnFocusLoss_ = true;
+    bool pausedByFocusLoss_ = false; // resumed when the window is in front again
     TfrmController* controller_ = nullptr;
 };
 

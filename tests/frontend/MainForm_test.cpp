@@ -150,6 +150,17 @@ TEST(MainForm, PausingResumingKeysAndFileCommands) {
     EXPECT_GT(form->Video().Flips(), 5);
     EXPECT_TRUE(PictureHasDetail(form->Video().Front()));
 
+    // A file that is no ROM image is judged before the game is given up: it plays on, and
+    // the reason is put plainly.
+    std::ofstream(dir / "notes.sms") << "a note to self, not a game at all";
+    form->LoadRomFile(QString::fromStdString((dir / "notes.sms").string()));
+    ASSERT_EQ(errors.size(), 2);
+    EXPECT_TRUE(errors.back().endsWith("too small to be a ROM image (33 bytes)"))
+        << errors.back().toStdString();
+    EXPECT_TRUE(form->Machine()->IsRunning());
+    EXPECT_FALSE(form->LogoShown());
+    EXPECT_EQ(form->Machine()->GetRamFileName(), form->Files().RamFileFor(rom).string());
+
     // Opening a top-level menu pauses under the logo; other commands keep it paused.
     emit form->Menu("mGraphics")->aboutToShow();
     EXPECT_FALSE(form->Machine()->IsRunning());
@@ -205,9 +216,44 @@ TEST(MainForm, PausingResumingKeysAndFileCommands) {
     char head[4] = {};
     ram.read(head, 4);
     EXPECT_EQ(std::string(head, 4), "VLMR");
-    EXPECT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors.size(), 2);
     form.reset();
     std::filesystem::remove_all(dir);
+}
+
+// P pauses and resumes; under the logo a line says how to go on, and Enter or Space does;
+// another window in front pauses the game until the window is back, unless Velmar.ini
+// turns that off.
+TEST(MainForm, KeysPauseAndResumeAndLosingFocusPauses) {
+    for (const bool onFocusLoss : {true, false}) {
+        const auto dir = TestDir(onFocusLoss ? "keys" : "keys-stay");
+        if (!onFocusLoss)
+            std::ofstream(dir / "Velmar.ini") << "[GENERAL_OPTIONS]\nPAUSE_ON_FOCUS_LOSS=0\n";
+        auto form = MakeForm(dir);
+        EXPECT_TRUE(form->Logo().Hint().contains("Load Game ROM"));
+        form->LoadRomFile(QString::fromLatin1(VELMAR_TEST_ROM_DIR "/battery.sms"));
+        ASSERT_TRUE(form->Machine()->IsRunning());
+        for (const Qt::Key resume : {Qt::Key_Return, Qt::Key_Space, Qt::Key_P}) {
+            QTest::keyClick(&form->Video(), Qt::Key_P);
+            EXPECT_FALSE(form->Machine()->IsRunning());
+            EXPECT_TRUE(form->LogoShown());
+            EXPECT_TRUE(form->Logo().Hint().contains("Enter or Space"));
+            QTest::keyClick(&form->Logo(), resume);
+            EXPECT_TRUE(form->Machine()->IsRunning()) << resume;
+            EXPECT_FALSE(form->LogoShown());
+        }
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+        EXPECT_EQ(form->Machine()->IsRunning(), !onFocusLoss);
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        EXPECT_TRUE(form->Machine()->IsRunning());
+        form.reset();
+        std::filesystem::remove_all(dir);
+    }
 }
 
 TEST(MainForm, RomDialogListsSmsFilesInAnyCase) {
