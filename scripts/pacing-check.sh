@@ -44,6 +44,7 @@ trap cleanup EXIT
 # A private sound server: its own runtime, state and socket, no configuration read, no
 # autospawn, never exiting while idle. As root PulseAudio warns but runs in this mode.
 mkdir -p "$work/home" "$work/run"
+chmod 700 "$work/run"
 export HOME="$work/home" XDG_RUNTIME_DIR="$work/run" PULSE_SERVER="unix:$work/pulse.sock"
 pulseaudio --daemonize=no -n --exit-idle-time=-1 --use-pid-file=no --realtime=no \
     --high-priority=no --log-target=file:"$work/pulse.log" \

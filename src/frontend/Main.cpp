@@ -52,7 +52,6 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmar"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Velmar"));
     if (!velmar::HasRequiredCpuFeatures()) {
         QMessageBox::critical(nullptr, QStringLiteral("Velmar"),
                               QString::fromLatin1(velmar::kCpuFeaturesMissingMessage));

@@ -21,16 +21,16 @@
 
 #include <chrono>
 
+#include <unistd.h>
 #if defined(__linux__)
 #include <sys/resource.h>
-#include <unistd.h>
 #endif
 
 namespace velmar {
 
 namespace {
 constexpr const char* kRomFilter = "Sega Master System ROM File (*.SMS)";
-constexpr int kNoticeMilliseconds = 3000;
+constexpr int kNoticeMilliseconds = 5000;
 
 // Thread priorities, best effort: a failure (no permission) leaves the thread as it was.
 // The window thread runs well above normal; the emulation thread, which inherits the
@@ -48,6 +48,29 @@ void SetThisThreadNice(int nice) {
 
 bool IsRomFile(const QString& name) {
     return name.endsWith(QStringLiteral(".sms"), Qt::CaseInsensitive);
+}
+
+constexpr int kDoneNoticeMilliseconds = 1500;
+constexpr int kNoticeMargin = 8;
+
+// The data folder asked for, created; when it cannot be written, the per-user one, and
+// notice says where the files go instead.
+std::filesystem::path UsableDataFolder(const std::filesystem::path& wanted, std::string& notice) {
+    const auto writable = [](const std::filesystem::path& folder) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        return !folder.empty() && std::filesystem::is_directory(folder, ec) &&
+               ::access(folder.c_str(), W_OK) == 0;
+    };
+    if (writable(wanted)) return wanted;
+    const std::filesystem::path instead = GameFiles::DefaultDataFolder({});
+    if (!instead.empty() && instead != wanted && writable(instead)) {
+        notice = "The folder " + wanted.string() + " cannot be written: games' files go to " +
+                 instead.string() + " instead.";
+        return instead;
+    }
+    notice = "The folder " + wanted.string() + " cannot be written: nothing can be saved.";
+    return wanted;
 }
 } // namespace
 
@@ -129,9 +152,9 @@ void LogoWidget::keyPressEvent(QKeyEvent* event) {
 // ---- Creation and end ----------------------------------------------------------------
 
 TMainForm::TMainForm(const Options& options)
-    : files_(options.DataFolder), ini_(options.DataFolder / kIniFileName),
-      keys1_(keyState_.Table()), keys2_(keyState_.Table()),
-      pad1_(&keys1_, &joystick_, [this] { return isActiveWindow(); }),
+    : files_(UsableDataFolder(options.DataFolder, dataNotice_)),
+      ini_(files_.DataFolder() / kIniFileName), keys1_(keyState_.Table()),
+      keys2_(keyState_.Table()), pad1_(&keys1_, &joystick_, [this] { return isActiveWindow(); }),
       pad2_(&keys2_, &joystick_, [this] { return isActiveWindow(); }) {
     ShowError = [this](const QString& text) {
         QMessageBox::critical(this, QStringLiteral("Velmar"), text);
@@ -153,6 +176,7 @@ TMainForm::TMainForm(const Options& options)
     setCentralWidget(stack_);
     notice_ = new QLabel(stack_);
     notice_->setStyleSheet(QStringLiteral("background: black; color: white; padding: 4px;"));
+    notice_->setWordWrap(true);
     notice_->hide();
     noticeTimer_ = new QTimer(this);
     noticeTimer_->setSingleShot(true);
@@ -177,6 +201,7 @@ TMainForm::TMainForm(const Options& options)
     BuildMenus();
     ShowLogo(true);
     resize(512, 384 + menuBar()->sizeHint().height());
+    if (!dataNotice_.empty()) ShowNotice(QString::fromStdString(dataNotice_));
 }
 
 TMainForm::~TMainForm() {
@@ -302,6 +327,7 @@ bool TMainForm::KeyPlaysAPad(std::uint32_t code) const {
 // and goes on when it is again, unless the user paused or resumed it meanwhile.
 void TMainForm::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) WindowStateChanged();
     if (event->type() != QEvent::ActivationChange || !machine_ || !pauseOnFocusLoss_) return;
     if (!isActiveWindow()) {
         if (!machine_->IsRunning() || QApplication::activeModalWidget() != nullptr) return;
@@ -346,6 +372,7 @@ void TMainForm::LoadRomFile(const QString& fileName) {
     machine_->LoadCartridgeImage(image);
     WriteDefaultPath(ini_, file);
     machine_->SetRamFileName(files_.RamFileFor(file).string());
+    SetGameTitle(GameBase());
     // A save that could not be read is kept; the run's RAM goes beside it, and the user is told.
     if (const std::string notice = AttachBatteryFile(*machine_, files_); !notice.empty())
         ShowError(QString::fromStdString(notice));
@@ -360,6 +387,7 @@ void TMainForm::RunBiosCommand() {
     machine_->Reset();
     machine_->SetRamFileName("");
     machine_->RunBios();
+    SetGameTitle(GameBase());
     if (const std::string notice = AttachBatteryFile(*machine_, files_); !notice.empty())
         ShowError(QString::fromStdString(notice));
     EnableGameItems();
@@ -391,22 +419,44 @@ std::string TMainForm::GameBase() const {
 }
 
 void TMainForm::SaveStateFile() {
-    const FileResult saved = machine_->SaveStateToFile(files_.StateFile(GameBase()));
-    if (!saved)
-        ShowNotice(QStringLiteral("Save State failed: ") + QString::fromStdString(saved.error));
+    const auto file = files_.StateFile(GameBase());
+    if (const FileResult saved = machine_->SaveStateToFile(file); !saved)
+        ShowNotice(QStringLiteral("Save State failed: ") + WriteFailure(file, saved.error));
+    else
+        ShowNotice(QStringLiteral("State saved"), NoticeKind::Done);
 }
 
 void TMainForm::LoadStateFile() {
-    const FileResult loaded = machine_->LoadStateFromFile(files_.StateFile(GameBase()));
-    if (!loaded)
+    if (const FileResult loaded = machine_->LoadStateFromFile(files_.StateFile(GameBase()));
+        !loaded)
         ShowNotice(QStringLiteral("Load State failed: ") + QString::fromStdString(loaded.error));
+    else
+        ShowNotice(QStringLiteral("State loaded"), NoticeKind::Done);
 }
 
 void TMainForm::SnapshotClick() {
     if (!machine_->GetReady()) return; // nothing to picture yet
     const auto file = files_.SnapshotFile(GameBase(), TimeStamp(std::chrono::system_clock::now()));
-    if (!machine_->SaveSnapshot(file))
-        ShowNotice(QStringLiteral("Snapshot failed: ") + QString::fromStdString(file.string()));
+    const std::vector<std::uint8_t> bmp = machine_->SnapshotBmp();
+    if (const FileResult saved = WriteFileAtomic(file, bmp); !saved)
+        ShowNotice(QStringLiteral("Snapshot failed: ") + WriteFailure(file, saved.error));
+    else
+        ShowNotice(QStringLiteral("Snapshot saved: ") + QString::fromStdString(file.filename()),
+                   NoticeKind::Done);
+}
+
+QString TMainForm::WriteFailure(const std::filesystem::path& file, const std::string& error) {
+    const std::filesystem::path folder = file.parent_path();
+    std::error_code ec;
+    const auto status = std::filesystem::status(folder, ec);
+    const QString name = QString::fromStdString(folder.string());
+    if (!std::filesystem::exists(status))
+        return QStringLiteral("the folder %1 does not exist").arg(name);
+    if (!std::filesystem::is_directory(status))
+        return QStringLiteral("%1 is not a folder").arg(name);
+    if (::access(folder.c_str(), W_OK) != 0)
+        return QStringLiteral("the folder %1 cannot be written").arg(name);
+    return QString::fromStdString(error);
 }
 
 // One reading of the clock names both the file and what the read-out shows.
@@ -417,7 +467,7 @@ void TMainForm::StartDumpClick() {
         Item("mEDump")->setEnabled(true);
     } else {
         ShowNotice(machine_->GetReady()
-                       ? QStringLiteral("AVI Dump failed: ") + QString::fromStdString(file.string())
+                       ? QStringLiteral("AVI Dump failed: ") + WriteFailure(file, file.string())
                        : QStringLiteral("AVI Dump needs a running game"));
     }
 }
@@ -429,34 +479,72 @@ void TMainForm::EndDumpClick() {
         ShowNotice(QStringLiteral("AVI Dump failed: ") + QString::fromStdString(stopped.error));
 }
 
-void TMainForm::ShowNotice(const QString& text) {
-    notice_->setText(text);
-    notice_->adjustSize();
-    notice_->move(8, 8);
+void TMainForm::ShowNotice(const QString& text, NoticeKind kind) {
+    noticeText_ = text;
+    // A zero-width space after each '/' lets a long path break there.
+    QString shown = text;
+    shown.replace(QLatin1Char('/'), QStringLiteral("/\u200B"));
+    notice_->setText(shown);
+    const int room = std::max(64, stack_->width() - 2 * kNoticeMargin);
+    const int wanted = notice_->fontMetrics().horizontalAdvance(text) + 16;
+    const int width = std::min(room, wanted);
+    notice_->resize(width, notice_->heightForWidth(width));
+    notice_->move(kNoticeMargin, kNoticeMargin);
     notice_->show();
     notice_->raise();
-    noticeTimer_->start(kNoticeMilliseconds);
+    noticeTimer_->start(kind == NoticeKind::Done ? kDoneNoticeMilliseconds : kNoticeMilliseconds);
 }
 
 QString TMainForm::Notice() const {
-    return notice_->isVisible() || noticeTimer_->isActive() ? notice_->text() : QString();
+    return notice_->isVisible() || noticeTimer_->isActive() ? noticeText_ : QString();
+}
+
+QSize TMainForm::NoticeSize() const {
+    return notice_->size();
 }
 
 // ---- Video mode ----------------------------------------------------------------------
 
+// Full screen is asked of the window manager, which takes the border away itself; the tick
+// marks follow the state the window reports (WindowStateChanged), not the request.
 void TMainForm::SetWindowed() {
-    setWindowFlag(Qt::FramelessWindowHint, false);
-    showNormal();
-    resize(522, 440);
-    if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
-    if (machine_->IsRunning()) ShowLogo(false);
+    if (isFullScreen()) showNormal();
+    WindowStateChanged();
 }
 
 void TMainForm::SetFullScreen() {
-    setWindowFlag(Qt::FramelessWindowHint, true);
-    showFullScreen();
-    if (machine_->IsRunning()) ShowLogo(false);
+    if (!isFullScreen()) {
+        windowedGeometry_ = geometry();
+        showFullScreen();
+    }
+    WindowStateChanged();
+}
+
+void TMainForm::WindowStateChanged() {
+    const bool full = isFullScreen();
+    if (QAction* item = Item(full ? "mFull" : "mWindowed")) item->setChecked(true);
+    // Back from full screen, the window takes the size and place it had before.
+    if (!full && windowedGeometry_.isValid()) {
+        setGeometry(std::exchange(windowedGeometry_, QRect()));
+    }
+    if (machine_ && machine_->IsRunning()) ShowLogo(false);
+}
+
+// Hiding the menu bar keeps the picture's size: a window (not full screen, not maximised)
+// shrinks by the bar's height, and grows again when it comes back.
+void TMainForm::SetMenuBarShown(bool shown) {
+    QMenuBar* bar = menuBar();
+    if (bar->isVisible() == shown) return;
+    const int height = shown ? bar->sizeHint().height() : bar->height();
+    bar->setVisible(shown);
+    video_->setCursor(shown ? Qt::ArrowCursor : Qt::BlankCursor);
+    if ((windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized)) == 0)
+        resize(width(), this->height() + (shown ? height : -height));
+}
+
+void TMainForm::SetGameTitle(const std::string& base) {
+    setWindowTitle(base.empty() ? QStringLiteral("Velmar")
+                                : QStringLiteral("Velmar - ") + QString::fromStdString(base));
 }
 
 // ---- Keys and drops ------------------------------------------------------------------
@@ -475,12 +563,7 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
     }
     // The machine applies each of these at a frame boundary.
     switch (QtKeyState::KeysOf(*event).Code) {
-    case 27: {
-        const bool shown = menuBar()->isVisible();
-        menuBar()->setVisible(!shown);
-        video_->setCursor(shown ? Qt::BlankCursor : Qt::ArrowCursor);
-        break;
-    }
+    case 27: SetMenuBarShown(!menuBar()->isVisible()); break;
     case 116: SaveStateFile(); break;
     case 119: LoadStateFile(); break;
     case 120: machine_->GameReset(); break;

@@ -101,8 +101,18 @@ class TMainForm final : public QMainWindow {
     LogoWidget& Logo() const { return *logo_; }
     SoundOutput& Sound() { return sound_; }
     TfrmController& ControllerDialog() const { return *controller_; }
-    // The short message last shown over the picture (empty when none).
+    // The short message last shown over the picture (empty when none), as written.
     QString Notice() const;
+    // How a message over the picture is laid out in the window: its width and height.
+    QSize NoticeSize() const;
+    // A short message over the picture: for a few seconds after a failure, briefly after a
+    // command that succeeded. Wrapped to the picture's width (long paths may break at any
+    // '/'), so nothing is cut at the window's edge.
+    enum class NoticeKind { Failed, Done };
+    void ShowNotice(const QString& text, NoticeKind kind = NoticeKind::Failed);
+    // Why a file could not be written, in words: the folder that is missing or cannot be
+    // written, else the writer's own reason.
+    static QString WriteFailure(const std::filesystem::path& file, const std::string& error);
     // Shows a modal message (a failed ROM load, a configuration write); tests replace it.
     std::function<void(const QString&)> ShowError;
 
@@ -133,12 +143,17 @@ class TMainForm final : public QMainWindow {
     void EndDumpClick();
     void SetWindowed();
     void SetFullScreen();
+    void WindowStateChanged();
+    void SetMenuBarShown(bool shown);
+    // "Velmar - NAME" while a game runs (its base name), "Velmar" before.
+    void SetGameTitle(const std::string& base);
     void ConsoleResetClick();
-    void ShowNotice(const QString& text);
     void FrameHandedOver();
     void FrameFailed(const QString& what);
     std::string GameBase() const;
 
+    // Why the data folder asked for is not the one used (empty when it is).
+    std::string dataNotice_;
     GameFiles files_;
     ProfileFile ini_;
     QtKeyState keyState_;
@@ -146,6 +161,7 @@ class TMainForm final : public QMainWindow {
     VideoWidget* video_;
     LogoWidget* logo_;
     QLabel* notice_;
+    QString noticeText_;
     QTimer* noticeTimer_;
     std::unique_ptr<QtVideoSurface> surface_;
     SoundOutput sound_;
@@ -167,6 +183,7 @@ class TMainForm final : public QMainWindow {
     bool frameFailed_ = false;
     bool exited_ = false;
     bool pauseOnFocusLoss_ = true;
+    QRect windowedGeometry_;         // the window's place before full screen
     bool pausedByFocusLoss_ = false; // resumed when the window is in front again
     TfrmController* controller_ = nullptr;
 };

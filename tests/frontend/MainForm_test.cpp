@@ -170,7 +170,10 @@ TEST(MainForm, PausingResumingKeysAndFileCommands) {
     EXPECT_FALSE(form->Item("mBIOSBr")->isChecked());
     EXPECT_FALSE(form->Machine()->IsRunning());
     form->Item("mSnapshot")->trigger();
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "BMP"), {}), 1);
+    ASSERT_EQ(std::distance(std::filesystem::directory_iterator(dir / "BMP"), {}), 1);
+    EXPECT_EQ(form->Notice().toStdString(),
+              "Snapshot saved: " +
+                  std::filesystem::directory_iterator(dir / "BMP")->path().filename().string());
     click();
     EXPECT_TRUE(form->Machine()->IsRunning());
     EXPECT_FALSE(form->LogoShown());
@@ -184,10 +187,11 @@ TEST(MainForm, PausingResumingKeysAndFileCommands) {
     // Keys on the picture, applied between frames.
     QTest::keyClick(&form->Video(), Qt::Key_F5);
     EXPECT_TRUE(std::filesystem::exists(dir / "VLR" / "battery.VLR"));
+    EXPECT_EQ(form->Notice(), "State saved");
     QTest::keyClick(&form->Video(), Qt::Key_F8);
+    EXPECT_EQ(form->Notice(), "State loaded");
     QTest::keyClick(&form->Video(), Qt::Key_F9);
     QTest::keyClick(&form->Video(), Qt::Key_F12);
-    EXPECT_TRUE(form->Notice().isEmpty());
     EXPECT_TRUE(form->Machine()->IsRunning());
     QTest::keyClick(&form->Video(), Qt::Key_Escape);
     EXPECT_FALSE(form->MenuBarShown());
@@ -198,7 +202,8 @@ TEST(MainForm, PausingResumingKeysAndFileCommands) {
     std::filesystem::remove_all(dir / "VLR");
     std::ofstream(dir / "VLR") << "not a folder";
     QTest::keyClick(&form->Video(), Qt::Key_F5);
-    EXPECT_TRUE(form->Notice().startsWith("Save State failed")) << form->Notice().toStdString();
+    EXPECT_EQ(form->Notice().toStdString(),
+              "Save State failed: " + (dir / "VLR").string() + " is not a folder");
 
     // Capture: the items swap, and Exit finishes the file.
     emit form->Menu("mGraphics")->aboutToShow();
@@ -254,6 +259,27 @@ TEST(MainForm, KeysPauseAndResumeAndLosingFocusPauses) {
         form.reset();
         std::filesystem::remove_all(dir);
     }
+}
+
+// A data folder that cannot be written is told once, with where the files go instead; a
+// long message wraps within the window, breaking a long path where it must.
+TEST(MainForm, MessagesOverThePictureFitAndSayWhereFilesGo) {
+    const auto dir = TestDir("messages");
+    setenv("XDG_DATA_HOME", (dir / "xdg").c_str(), 1);
+    std::ofstream(dir / "data") << "a file where the data folder should be";
+    auto form = MakeForm(dir / "data");
+    EXPECT_EQ(form->Files().DataFolder(), dir / "xdg" / "velmar");
+    EXPECT_EQ(form->Notice().toStdString(), "The folder " + (dir / "data").string() +
+                                                " cannot be written: games' files go to " +
+                                                (dir / "xdg" / "velmar").string() + " instead.");
+    const QString path = QStringLiteral("/a-rather-long-folder-name").repeated(12);
+    form->ShowNotice(
+        QStringLiteral("Save State failed: the folder %1 cannot be written").arg(path));
+    EXPECT_LE(form->NoticeSize().width(), form->width() - 16);
+    EXPECT_GE(form->NoticeSize().height(), 4 * form->fontMetrics().height());
+    form.reset();
+    unsetenv("XDG_DATA_HOME");
+    std::filesystem::remove_all(dir);
 }
 
 TEST(MainForm, RomDialogListsSmsFilesInAnyCase) {
