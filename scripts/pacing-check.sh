@@ -46,8 +46,8 @@ trap cleanup EXIT
 mkdir -p "$work/home" "$work/run"
 chmod 700 "$work/run"
 export HOME="$work/home" XDG_RUNTIME_DIR="$work/run" PULSE_SERVER="unix:$work/pulse.sock"
-pulseaudio --daemonize=no -n --exit-idle-time=-1 --use-pid-file=no --realtime=no \
-    --high-priority=no --log-target=file:"$work/pulse.log" \
+pulseaudio --daemonize=no -n --exit-idle-time=-1 --use-pid-file=no --realtime=yes \
+    --high-priority=yes --log-target=file:"$work/pulse.log" \
     -L "module-null-sink sink_name=pacing_null rate=44100" \
     -L "module-native-protocol-unix socket=$work/pulse.sock auth-anonymous=1" &
 pulse_pid=$!

@@ -72,6 +72,8 @@ void Presenter::ResetStream() {
     }
     WriteCursor = 0;
     PlayCursor = 0;
+    lastPlayCursor_ = 0;
+    lastLead_ = 0;
     soundPaces_ = false;
 }
 
@@ -156,16 +158,34 @@ void Presenter::StreamSound() {
     PlayCursor = sound->GetPlayPosition();
     CursorDelta = PlayCursor < WriteCursor ? WriteCursor - PlayCursor
                                            : streamBytes - PlayCursor + WriteCursor;
-    if (!sound->IsPlaying()) {
-        if (CursorDelta < LeadTarget) return;
-        sound->Play();
-        LeadAverage = CursorDelta;
-    } else if (CursorDelta < frameBytes * kLeastLeadFrames ||
-               CursorDelta + frameBytes > streamBytes) {
-        sound->SetPlayPosition((WriteCursor + streamBytes - LeadTarget) % streamBytes);
+    const auto keepLead = [&] {
+        PlayCursor = (WriteCursor + streamBytes - LeadTarget) % streamBytes;
+        sound->SetPlayPosition(PlayCursor);
         CursorDelta = LeadTarget;
         LeadAverage = LeadTarget;
+    };
+    if (!sound->IsPlaying()) {
+        if (CursorDelta >= LeadTarget) {
+            sound->Play();
+            LeadAverage = CursorDelta;
+            playerMoved_ = false;
+        }
+    } else {
+        // The lead follows from the last one, what was written and how far the player moved,
+        // so a player that has passed the writer shows as a lead under zero, however far.
+        const std::uint32_t moved = (PlayCursor + streamBytes - lastPlayCursor_) % streamBytes;
+        const std::int64_t lead = std::int64_t{lastLead_} + std::int64_t(copied) - moved;
+        if (!playerMoved_ && moved == 0) {
+            keepLead(); // the device has not begun to play: the player waits at the distance
+        } else if (lead < std::int64_t{frameBytes} * kLeastLeadFrames ||
+                   lead + frameBytes > streamBytes) {
+            keepLead();
+        }
+        if (moved != 0) playerMoved_ = true;
     }
+    lastPlayCursor_ = PlayCursor;
+    lastLead_ = CursorDelta;
+    if (!sound->IsPlaying()) return;
     soundPaces_ = sound->IsClocked();
     if (soundPaces_) LeadAverage += (CursorDelta - LeadAverage) / kLeadAverageFrames;
 }

@@ -132,7 +132,10 @@ class Presenter {
     Clock* clock_;
     std::uint32_t secondStart_ = 0;
     bool outputPrepared_ = false;
-    bool soundPaces_ = false; // the last frame's stream was played by a clocked device
+    bool soundPaces_ = false;          // the last frame's stream was played by a clocked device
+    std::uint32_t lastPlayCursor_ = 0; // the player and the lead after the last frame
+    std::uint32_t lastLead_ = 0;
+    bool playerMoved_ = false; // the player has moved since playback started
     std::atomic<bool> resetButtonRequested_{false};
     FileResult aviFailure_;     // why a capture stopped by itself
     bool pauseWasDown_ = false; // the pause key as the last input poll saw it

@@ -486,8 +486,8 @@ TEST(Machine, RefusedCartridgeLeavesTheMachineAsItWas) {
 }
 
 // The writer leads the player by three frames (50 ms): playback starts once that much is
-// written, and a player that passed the writer, or that the writer is about to lap, is put
-// back that far behind it.
+// written, and a player that has not begun to move, that passed the writer, or that the
+// writer is about to lap, is put back that far behind it.
 TEST(Machine, StreamKeepsThePlayerThreeFramesBehind) {
     HeadlessMachine m;
     for (int frame = 1; frame <= 2; ++frame) {
@@ -498,7 +498,8 @@ TEST(Machine, StreamKeepsThePlayerThreeFramesBehind) {
     EXPECT_TRUE(m.Sound.IsPlaying());
     EXPECT_EQ(m->GetPresenter().CursorDelta, 4410u);
     EXPECT_EQ(m.Sound.GetPlayPosition(), 0u);
-    for (int frame = 4; frame <= 12; ++frame) m->RunFrame(); // nobody plays: the writer laps
+    // The device has not begun to play: the player waits three frames behind the writer.
+    for (int frame = 4; frame <= 12; ++frame) m->RunFrame();
     EXPECT_EQ(m->GetPresenter().WriteCursor, 0u) << "12 frames fill the buffer exactly";
     EXPECT_EQ(m.Sound.GetPlayPosition(), 17640u - 4410u);
     EXPECT_EQ(m.Sound.Creations, 1);
@@ -508,9 +509,9 @@ TEST(Machine, StreamKeepsThePlayerThreeFramesBehind) {
         std::uint32_t Played; // bytes the player moved on before the frame
         std::uint32_t Delta;  // the lead after the frame
     };
-    // A lead of exactly one frame stays; less is a player past the writer, none at all one
-    // that the writer is about to lap.
-    for (const Case c : {Case{4410, 1470}, Case{1471, 4410}, Case{5880, 4410}}) {
+    // A lead of exactly one frame stays; less is a player past the writer (however far past),
+    // none at all one that the writer is about to lap.
+    for (const Case c : {Case{4410, 1470}, Case{1471, 4410}, Case{5880, 4410}, Case{7450, 4410}}) {
         m.Sound.Advance(c.Played);
         m->RunFrame();
         EXPECT_EQ(m->GetPresenter().CursorDelta, c.Delta) << c.Played;
