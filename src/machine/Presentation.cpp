@@ -177,9 +177,15 @@ void Presenter::StreamSound() {
         const std::int64_t lead = std::int64_t{lastLead_} + std::int64_t(copied) - moved;
         if (!playerMoved_ && moved == 0) {
             keepLead(); // the device has not begun to play: the player waits at the distance
-        } else if (lead < std::int64_t{frameBytes} * kLeastLeadFrames ||
-                   lead + frameBytes > streamBytes) {
+        } else if (lead < std::int64_t{frameBytes} * kLeastLeadFrames) {
+            if (LeadTarget < frameBytes * kMostLeadFrames) LeadTarget += frameBytes;
+            quietFrames_ = 0;
             keepLead();
+        } else if (lead + frameBytes > streamBytes) {
+            keepLead();
+        } else if (++quietFrames_ >= kQuietFrames && LeadTarget > frameBytes * kLeadFrames) {
+            LeadTarget -= frameBytes;
+            quietFrames_ = 0;
         }
         if (moved != 0) playerMoved_ = true;
     }

@@ -27,8 +27,11 @@ inline constexpr std::uint32_t kHighestButtonKey = 31;
 // The sound writer keeps this many frames (50 ms) ahead of the player.
 inline constexpr std::uint32_t kLeadFrames = 3;
 // A lead under one frame after a write means the player has passed the writer: it is put
-// back kLeadFrames behind.
+// back behind by the lead aimed at, which grows by a frame at each such pass, up to
+// kMostLeadFrames (a busy machine), and shrinks by one after kQuietFrames without one.
 inline constexpr std::uint32_t kLeastLeadFrames = 1;
+inline constexpr std::uint32_t kMostLeadFrames = 8;
+inline constexpr std::uint32_t kQuietFrames = 1800;
 // While the sound device paces, the frame period is stretched or shortened to hold the
 // lead, in proportion to how far the lead is off, up to this fraction when it is a frame
 // or more off (a sound card's clock is off by far less; the game's speed by as little).
@@ -92,8 +95,8 @@ class Presenter {
     std::uint32_t PlayCursor = 0;
     std::uint32_t CursorDelta = 0;
     std::int32_t StreamBytes = 0;
-    // The lead the writer keeps over the player, and its running average while the sound
-    // device paces the frames.
+    // The lead the writer aims to keep over the player (kLeadFrames, more after the player
+    // passed the writer), and its running average while the sound device paces the frames.
     std::uint32_t LeadTarget = 0;
     double LeadAverage = 0;
     // Frames follow each other without waiting (fast-forward); read at each pacing step.
@@ -135,7 +138,8 @@ class Presenter {
     bool soundPaces_ = false;          // the last frame's stream was played by a clocked device
     std::uint32_t lastPlayCursor_ = 0; // the player and the lead after the last frame
     std::uint32_t lastLead_ = 0;
-    bool playerMoved_ = false; // the player has moved since playback started
+    bool playerMoved_ = false;      // the player has moved since playback started
+    std::uint32_t quietFrames_ = 0; // frames played since the player last passed the writer
     std::atomic<bool> resetButtonRequested_{false};
     FileResult aviFailure_;     // why a capture stopped by itself
     bool pauseWasDown_ = false; // the pause key as the last input poll saw it

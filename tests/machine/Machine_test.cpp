@@ -506,18 +506,28 @@ TEST(Machine, StreamKeepsThePlayerThreeFramesBehind) {
     EXPECT_EQ(m.Sound.Format().SamplesPerSec, 44100u);
 
     struct Case {
-        std::uint32_t Played; // bytes the player moved on before the frame
-        std::uint32_t Delta;  // the lead after the frame
+        std::uint32_t Played; // bytes the player moves on before each frame
+        int Frames;
+        std::uint32_t Delta; // the lead after the last frame
     };
-    // A lead of exactly one frame stays; less is a player past the writer (however far past),
-    // none at all one that the writer is about to lap.
-    for (const Case c : {Case{4410, 1470}, Case{1471, 4410}, Case{5880, 4410}, Case{7450, 4410}}) {
-        m.Sound.Advance(c.Played);
-        m->RunFrame();
+    // A lead of exactly one frame stays; a player that the writer is about to lap is put back;
+    // one past the writer (however far past) too, and each such pass makes the lead aimed
+    // at a frame longer, up to eight frames. 1800 frames without a pass take one off.
+    for (const Case c : {Case{4410, 1, 1470}, Case{1, 11, 4410}, Case{4411, 1, 5880},
+                         Case{10290, 1, 7350}, Case{13230, 4, 11760}}) {
+        for (int frame = 0; frame < c.Frames; ++frame) {
+            m.Sound.Advance(c.Played);
+            m->RunFrame();
+        }
         EXPECT_EQ(m->GetPresenter().CursorDelta, c.Delta) << c.Played;
     }
     const std::uint32_t write = m->GetPresenter().WriteCursor;
-    EXPECT_EQ(m.Sound.GetPlayPosition(), (write + 17640 - 4410) % 17640);
+    EXPECT_EQ(m.Sound.GetPlayPosition(), (write + 17640 - 11760) % 17640);
+    for (int frame = 0; frame < 1800; ++frame) {
+        m.Sound.Advance(1470);
+        m->RunFrame();
+    }
+    EXPECT_EQ(m->GetPresenter().LeadTarget, 10290u);
 
     // Reset stops the buffer and rewinds both cursors; pausing stops it too.
     m->Reset();
