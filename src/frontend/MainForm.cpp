@@ -427,8 +427,12 @@ void TMainForm::SaveStateFile() {
 }
 
 void TMainForm::LoadStateFile() {
-    if (const FileResult loaded = machine_->LoadStateFromFile(files_.StateFile(GameBase()));
-        !loaded)
+    const auto file = files_.StateFile(GameBase());
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec))
+        ShowNotice(QStringLiteral("Load State: no state saved yet (") +
+                   QString::fromStdString(file.string()) + QLatin1Char(')'));
+    else if (const FileResult loaded = machine_->LoadStateFromFile(file); !loaded)
         ShowNotice(QStringLiteral("Load State failed: ") + QString::fromStdString(loaded.error));
     else
         ShowNotice(QStringLiteral("State loaded"), NoticeKind::Done);

@@ -185,6 +185,8 @@ TEST(MainForm, PausingResumingKeysAndFileCommands) {
     EXPECT_FALSE(form->LogoShown());
 
     // Keys on the picture, applied between frames.
+    QTest::keyClick(&form->Video(), Qt::Key_F8);
+    EXPECT_TRUE(form->Notice().startsWith("Load State: no state saved yet"));
     QTest::keyClick(&form->Video(), Qt::Key_F5);
     EXPECT_TRUE(std::filesystem::exists(dir / "VLR" / "battery.VLR"));
     EXPECT_EQ(form->Notice(), "State saved");
