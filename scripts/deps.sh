@@ -12,8 +12,12 @@ packages=(
     # The desktop program: Qt 6 Widgets (its CMake package wants the GL headers), SDL2 for
     # sound and joysticks, and a font so Qt has something to draw with on a bare machine.
     qt6-base-dev libgl-dev libsdl2-dev fonts-dejavu-core
-    # The desktop smoke test: a virtual X server and a way to grab its screen.
-    xvfb xauth x11-utils imagemagick
+    # The desktop smoke test: a virtual X server, a window manager, a way to grab its screen
+    # and to work the window by keyboard and mouse.
+    xvfb xauth x11-utils imagemagick openbox xdotool
+    # The pacing check: a sound server of its own (with its command-line client) and a
+    # per-thread CPU meter.
+    pulseaudio pulseaudio-utils sysstat
 )
 
 missing=()

@@ -97,6 +97,10 @@ FileResult WritePadSetup(ProfileFile& file, int pad, const PadSetup& setup) {
     return {};
 }
 
+bool ReadPauseOnFocusLoss(const ProfileFile& file) {
+    return file.Read(kGeneralSection, kPauseOnFocusLossKey, "1") != "0";
+}
+
 std::string ReadDefaultPath(const ProfileFile& file) {
     return file.Read(kGeneralSection, kDefaultPathKey, "");
 }

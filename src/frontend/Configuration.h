@@ -36,6 +36,7 @@ struct ControllerSetup {
 inline constexpr const char* kIniFileName = "Velmar.ini";
 inline constexpr const char* kGeneralSection = "GENERAL_OPTIONS";
 inline constexpr const char* kDefaultPathKey = "DEFAULT_PATH";
+inline constexpr const char* kPauseOnFocusLossKey = "PAUSE_ON_FOCUS_LOSS";
 
 // Reads both pads' set-up. A value that is not a decimal integer, a key code outside 0 to
 // 255 or a joystick button outside 0 to 31 makes the whole set-up fall back to the
@@ -46,6 +47,9 @@ ControllerSetup ReadControllerSetup(const ProfileFile& file);
 // Writes one pad's section (pad 1 or 2): UP, DOWN, LEFT, RIGHT, BUTTON_1, BUTTON_2,
 // BUTTON_3 (pad 1 only), JOYPAD. On failure the error is "Unable to write to {file}".
 FileResult WritePadSetup(ProfileFile& file, int pad, const PadSetup& setup);
+
+// Whether the game pauses while the window is not in front: on unless the file says "0".
+bool ReadPauseOnFocusLoss(const ProfileFile& file);
 
 // The folder the ROM dialog opens in (empty: its own default).
 std::string ReadDefaultPath(const ProfileFile& file);

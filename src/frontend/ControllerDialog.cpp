@@ -1,6 +1,7 @@
 #include "frontend/ControllerDialog.h"
 
 #include "platform/qt/KeyTable.h"
+#include "platform/qt/QtKeyboard.h"
 #include "platform/sdl/SdlJoystick.h"
 
 #include <QEvent>
@@ -260,9 +261,11 @@ void TfrmController::Ask() {
     const bool joystick = capture_.Joystick;
     const int first = joystick ? 0 : 1;
     const int end = joystick ? SdlJoystick::kButtons : 256;
+    const std::bitset<256> tapped = std::exchange(capture_.Tapped, {});
     for (int c = first; c < end; ++c) {
-        const bool held =
-            joystick ? source_->ButtonHeld(c) : source_->KeyHeld(static_cast<std::uint32_t>(c));
+        const bool held = joystick ? source_->ButtonHeld(c)
+                                   : source_->KeyHeld(static_cast<std::uint32_t>(c)) ||
+                                         tapped[static_cast<std::size_t>(c)];
         if (!held) continue;
         capture_.Candidate = c;
         message->setText(QString::fromLatin1(kAccepted));
@@ -354,7 +357,19 @@ bool TfrmController::event(QEvent* event) {
     if (Capturing() &&
         (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
         const auto* key = static_cast<const QKeyEvent*>(event);
-        if (event->type() == QEvent::KeyPress && key->key() == Qt::Key_Escape) AbortCapture();
+        if (event->type() == QEvent::KeyPress && key->key() == Qt::Key_Escape) {
+            AbortCapture();
+        } else if (event->type() == QEvent::KeyPress && !capture_.Joystick) {
+            const VirtualKeys keys = QtKeyState::KeysOf(*key);
+            for (const std::uint8_t code : {keys.Code, keys.Generic})
+                if (code != 0) capture_.Tapped.set(code);
+            // Waiting for a key: read it now rather than at the next reading.
+            if (next_ == Step::Ask && keys.Code != 0) {
+                stepTimer_->stop();
+                next_ = Step::None;
+                Ask();
+            }
+        }
         event->accept();
         return true;
     }

@@ -62,7 +62,9 @@ class CaptureInput final : public CaptureSource {
 // The controller dialog: per pad the choice between keyboard and joystick (at most one pad
 // on the joystick) and the Redefine Keys sequence, which asks for each key or button in
 // turn. The capture runs on a timer, so the dialog keeps repainting; Esc, Cancel or closing
-// the window aborts a capture and leaves that pad as it was.
+// the window aborts a capture and leaves that pad as it was. Each reading takes the keys
+// held then and the keys pressed on the dialog since the last reading, so a short tap is
+// never missed; a tap while the capture waits for a key is read at once.
 class TfrmController final : public QDialog {
   public:
     // Pad 1 Up, Down, Left, Right, Button 1, Button 2, Pause; pad 2 Up ... Button 2.
@@ -137,6 +139,8 @@ class TfrmController final : public QDialog {
         int Count = 0;
         int Step = 0;
         int Candidate = 0;
+        // Keys pressed on the dialog since the last reading (virtual-key codes).
+        std::bitset<256> Tapped;
         // What an abort puts back.
         std::array<std::uint8_t, kKeyCodes> KeyCodes{};
         std::uint8_t Redefined = 0;

@@ -52,7 +52,6 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmar"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Velmar"));
     if (!velmar::HasRequiredCpuFeatures()) {
         QMessageBox::critical(nullptr, QStringLiteral("Velmar"),
                               QString::fromLatin1(velmar::kCpuFeaturesMissingMessage));
@@ -90,10 +89,13 @@ int main(int argc, char** argv) {
     options.DataFolder = dataFolder;
     velmar::TMainForm window(options);
     window.show();
-    if (!rom.isEmpty())
-        window.LoadRomFile(rom);
-    else if (bios)
-        window.RunBiosCommand();
+    // Once the window is on the screen, so that a message about the ROM opens over it.
+    window.WhenShown([&window, rom, bios] {
+        if (!rom.isEmpty())
+            window.LoadRomFile(rom);
+        else if (bios)
+            window.RunBiosCommand();
+    });
 
     // SIGTERM and SIGINT close the window as Exit does.
     std::signal(SIGTERM, RequestStop);
@@ -108,11 +110,13 @@ int main(int argc, char** argv) {
     if (stats) {
         const double seconds = window.SecondsShown();
         const auto frames = static_cast<double>(window.FramesShown());
+        const auto lead = window.SoundLead();
         std::fprintf(stderr,
                      "fps: %u  frames: %.0f in %.3f s (%.4f per second)  sound device: %s  "
-                     "sound rewinds: %u\n",
+                     "sound rewinds: %u  sound lead: %.1f ms (%.1f to %.1f)\n",
                      window.LastFps(), frames, seconds, seconds > 0 ? (frames - 1) / seconds : 0.0,
-                     window.Sound().UsingDevice() ? "yes" : "no", window.Sound().Rewinds());
+                     window.Sound().UsingDevice() ? "yes" : "no", window.Sound().Rewinds(),
+                     lead.MeanMs, lead.MinMs, lead.MaxMs);
     }
     return code;
 }

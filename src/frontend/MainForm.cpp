@@ -17,19 +17,20 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTimer>
+#include <QWindow>
 
 #include <chrono>
 
+#include <unistd.h>
 #if defined(__linux__)
 #include <sys/resource.h>
-#include <unistd.h>
 #endif
 
 namespace velmar {
 
 namespace {
 constexpr const char* kRomFilter = "Sega Master System ROM File (*.SMS)";
-constexpr int kNoticeMilliseconds = 3000;
+constexpr int kNoticeMilliseconds = 5000;
 
 // Thread priorities, best effort: a failure (no permission) leaves the thread as it was.
 // The window thread runs well above normal; the emulation thread, which inherits the
@@ -48,6 +49,29 @@ void SetThisThreadNice(int nice) {
 bool IsRomFile(const QString& name) {
     return name.endsWith(QStringLiteral(".sms"), Qt::CaseInsensitive);
 }
+
+constexpr int kDoneNoticeMilliseconds = 1500;
+constexpr int kNoticeMargin = 8;
+
+// The data folder asked for, created; when it cannot be written, the per-user one, and
+// notice says where the files go instead.
+std::filesystem::path UsableDataFolder(const std::filesystem::path& wanted, std::string& notice) {
+    const auto writable = [](const std::filesystem::path& folder) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        return !folder.empty() && std::filesystem::is_directory(folder, ec) &&
+               ::access(folder.c_str(), W_OK) == 0;
+    };
+    if (writable(wanted)) return wanted;
+    const std::filesystem::path instead = GameFiles::DefaultDataFolder({});
+    if (!instead.empty() && instead != wanted && writable(instead)) {
+        notice = "The folder " + wanted.string() + " cannot be written: games' files go to " +
+                 instead.string() + " instead.";
+        return instead;
+    }
+    notice = "The folder " + wanted.string() + " cannot be written: nothing can be saved.";
+    return wanted;
+}
 } // namespace
 
 // ---- Logo ----------------------------------------------------------------------------
@@ -55,6 +79,13 @@ bool IsRomFile(const QString& name) {
 LogoWidget::LogoWidget(std::function<void()> onClick, QWidget* parent)
     : QWidget(parent), onClick_(std::move(onClick)), logo_(MakeLogo(QSize(512, 384))) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void LogoWidget::SetHint(const QString& hint) {
+    if (hint == hint_) return;
+    hint_ = hint;
+    update();
 }
 
 QImage LogoWidget::MakeLogo(QSize size) {
@@ -95,18 +126,35 @@ QImage LogoWidget::MakeLogo(QSize size) {
 void LogoWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.drawImage(rect(), logo_);
+    if (hint_.isEmpty()) return;
+    QFont font = painter.font();
+    font.setPixelSize(std::max(10, height() / 28));
+    painter.setFont(font);
+    painter.setPen(QColor(200, 200, 220));
+    const int line = painter.fontMetrics().height();
+    painter.drawText(QRect(0, height() - 2 * line, width(), line), Qt::AlignCenter, hint_);
 }
 
 void LogoWidget::mousePressEvent(QMouseEvent*) {
     if (onClick_) onClick_();
 }
 
+void LogoWidget::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (!event->isAutoRepeat() &&
+        (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+        if (onClick_) onClick_();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 // ---- Creation and end ----------------------------------------------------------------
 
 TMainForm::TMainForm(const Options& options)
-    : files_(options.DataFolder), ini_(options.DataFolder / kIniFileName),
-      keys1_(keyState_.Table()), keys2_(keyState_.Table()),
-      pad1_(&keys1_, &joystick_, [this] { return isActiveWindow(); }),
+    : files_(UsableDataFolder(options.DataFolder, dataNotice_)),
+      ini_(files_.DataFolder() / kIniFileName), keys1_(keyState_.Table()),
+      keys2_(keyState_.Table()), pad1_(&keys1_, &joystick_, [this] { return isActiveWindow(); }),
       pad2_(&keys2_, &joystick_, [this] { return isActiveWindow(); }) {
     ShowError = [this](const QString& text) {
         QMessageBox::critical(this, QStringLiteral("Velmar"), text);
@@ -128,6 +176,7 @@ TMainForm::TMainForm(const Options& options)
     setCentralWidget(stack_);
     notice_ = new QLabel(stack_);
     notice_->setStyleSheet(QStringLiteral("background: black; color: white; padding: 4px;"));
+    notice_->setWordWrap(true);
     notice_->hide();
     noticeTimer_ = new QTimer(this);
     noticeTimer_->setSingleShot(true);
@@ -152,6 +201,7 @@ TMainForm::TMainForm(const Options& options)
     BuildMenus();
     ShowLogo(true);
     resize(512, 384 + menuBar()->sizeHint().height());
+    if (!dataNotice_.empty()) ShowNotice(QString::fromStdString(dataNotice_));
 }
 
 TMainForm::~TMainForm() {
@@ -174,6 +224,20 @@ void TMainForm::Exit() {
     machine_.reset();
 }
 
+void TMainForm::WhenShown(std::function<void()> action) {
+    auto* poll = new QTimer(this);
+    auto waited = std::make_shared<int>(0);
+    connect(poll, &QTimer::timeout, this, [this, poll, waited, action = std::move(action)] {
+        const QWindow* window = windowHandle();
+        // Two seconds at most: a window system that never says so still gets the action.
+        if ((window == nullptr || !window->isExposed()) && ++*waited < 200) return;
+        poll->stop();
+        poll->deleteLater();
+        action();
+    });
+    poll->start(10);
+}
+
 void TMainForm::closeEvent(QCloseEvent* event) {
     Exit();
     event->accept();
@@ -182,6 +246,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 // ---- Configuration -------------------------------------------------------------------
 
 void TMainForm::LoadConfiguration() {
+    pauseOnFocusLoss_ = ReadPauseOnFocusLoss(ini_);
     const ControllerSetup setup = ReadControllerSetup(ini_);
     ConfigurePads(setup, keys1_, keys2_, pad1_, pad2_);
     const auto k = ButtonKeys(setup);
@@ -219,20 +284,58 @@ bool TMainForm::MenuBarShown() const {
 }
 
 void TMainForm::ShowLogo(bool show) {
+    if (show)
+        logo_->SetHint(machine_ && machine_->GetReady()
+                           ? QStringLiteral("Paused: press Enter or Space, or click, to go on")
+                           : QStringLiteral("File > Load Game ROM or Run BIOS to start"));
     stack_->setCurrentWidget(show ? static_cast<QWidget*>(logo_) : video_);
-    if (!show) video_->setFocus();
+    (show ? static_cast<QWidget*>(logo_) : video_)->setFocus();
 }
 
 void TMainForm::Pause() {
+    pausedByFocusLoss_ = false;
     if (!machine_) return;
     machine_->PauseEmulation();
     ShowLogo(true);
 }
 
 void TMainForm::LogoClick() {
+    pausedByFocusLoss_ = false;
     if (!machine_) return;
     machine_->ResumeEmulation();
     if (machine_->IsRunning()) ShowLogo(false);
+}
+
+void TMainForm::PauseKey() {
+    if (!machine_) return;
+    if (machine_->IsRunning())
+        Pause();
+    else if (LogoShown())
+        LogoClick();
+}
+
+// The Pause key gives way to a pad that plays on it.
+bool TMainForm::KeyPlaysAPad(std::uint32_t code) const {
+    for (const KeyboardDevice* keys : {&keys1_, &keys2_})
+        for (const auto& state : keys->Assigns)
+            for (const std::uint32_t assigned : state)
+                if (assigned == code) return true;
+    return false;
+}
+
+// With the option on (Velmar.ini), a running game pauses while the window is not in front
+// and goes on when it is again, unless the user paused or resumed it meanwhile.
+void TMainForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) WindowStateChanged();
+    if (event->type() != QEvent::ActivationChange || !machine_ || !pauseOnFocusLoss_) return;
+    if (!isActiveWindow()) {
+        if (!machine_->IsRunning() || QApplication::activeModalWidget() != nullptr) return;
+        Pause();
+        pausedByFocusLoss_ = true;
+    } else if (pausedByFocusLoss_) {
+        LogoClick();
+    }
 }
 
 // ---- File commands -------------------------------------------------------------------
@@ -257,16 +360,19 @@ void TMainForm::LoadRomClick() {
 
 void TMainForm::LoadRomFile(const QString& fileName) {
     if (!machine_) return;
-    machine_->PauseEmulation();
     const std::string file = QFileInfo(fileName).absoluteFilePath().toStdString();
-    machine_->Reset();
-    if (FileResult loaded = machine_->LoadCartridge(file); !loaded) {
-        ShowLogo(true);
-        ShowError(QString::fromStdString(loaded.error));
+    // The file is judged first: one that is no ROM image leaves the running game alone.
+    std::vector<std::uint8_t> image;
+    if (FileResult read = TSMS::ReadCartridge(file, image); !read) {
+        ShowError(QString::fromStdString(read.error));
         return;
     }
+    machine_->PauseEmulation();
+    machine_->Reset();
+    machine_->LoadCartridgeImage(image);
     WriteDefaultPath(ini_, file);
     machine_->SetRamFileName(files_.RamFileFor(file).string());
+    SetGameTitle(GameBase());
     // A save that could not be read is kept; the run's RAM goes beside it, and the user is told.
     if (const std::string notice = AttachBatteryFile(*machine_, files_); !notice.empty())
         ShowError(QString::fromStdString(notice));
@@ -281,6 +387,7 @@ void TMainForm::RunBiosCommand() {
     machine_->Reset();
     machine_->SetRamFileName("");
     machine_->RunBios();
+    SetGameTitle(GameBase());
     if (const std::string notice = AttachBatteryFile(*machine_, files_); !notice.empty())
         ShowError(QString::fromStdString(notice));
     EnableGameItems();
@@ -312,22 +419,48 @@ std::string TMainForm::GameBase() const {
 }
 
 void TMainForm::SaveStateFile() {
-    const FileResult saved = machine_->SaveStateToFile(files_.StateFile(GameBase()));
-    if (!saved)
-        ShowNotice(QStringLiteral("Save State failed: ") + QString::fromStdString(saved.error));
+    const auto file = files_.StateFile(GameBase());
+    if (const FileResult saved = machine_->SaveStateToFile(file); !saved)
+        ShowNotice(QStringLiteral("Save State failed: ") + WriteFailure(file, saved.error));
+    else
+        ShowNotice(QStringLiteral("State saved"), NoticeKind::Done);
 }
 
 void TMainForm::LoadStateFile() {
-    const FileResult loaded = machine_->LoadStateFromFile(files_.StateFile(GameBase()));
-    if (!loaded)
+    const auto file = files_.StateFile(GameBase());
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec))
+        ShowNotice(QStringLiteral("Load State: no state saved yet (") +
+                   QString::fromStdString(file.string()) + QLatin1Char(')'));
+    else if (const FileResult loaded = machine_->LoadStateFromFile(file); !loaded)
         ShowNotice(QStringLiteral("Load State failed: ") + QString::fromStdString(loaded.error));
+    else
+        ShowNotice(QStringLiteral("State loaded"), NoticeKind::Done);
 }
 
 void TMainForm::SnapshotClick() {
     if (!machine_->GetReady()) return; // nothing to picture yet
     const auto file = files_.SnapshotFile(GameBase(), TimeStamp(std::chrono::system_clock::now()));
-    if (!machine_->SaveSnapshot(file))
-        ShowNotice(QStringLiteral("Snapshot failed: ") + QString::fromStdString(file.string()));
+    const std::vector<std::uint8_t> bmp = machine_->SnapshotBmp();
+    if (const FileResult saved = WriteFileAtomic(file, bmp); !saved)
+        ShowNotice(QStringLiteral("Snapshot failed: ") + WriteFailure(file, saved.error));
+    else
+        ShowNotice(QStringLiteral("Snapshot saved: ") + QString::fromStdString(file.filename()),
+                   NoticeKind::Done);
+}
+
+QString TMainForm::WriteFailure(const std::filesystem::path& file, const std::string& error) {
+    const std::filesystem::path folder = file.parent_path();
+    std::error_code ec;
+    const auto status = std::filesystem::status(folder, ec);
+    const QString name = QString::fromStdString(folder.string());
+    if (!std::filesystem::exists(status))
+        return QStringLiteral("the folder %1 does not exist").arg(name);
+    if (!std::filesystem::is_directory(status))
+        return QStringLiteral("%1 is not a folder").arg(name);
+    if (::access(folder.c_str(), W_OK) != 0)
+        return QStringLiteral("the folder %1 cannot be written").arg(name);
+    return QString::fromStdString(error);
 }
 
 // One reading of the clock names both the file and what the read-out shows.
@@ -338,7 +471,7 @@ void TMainForm::StartDumpClick() {
         Item("mEDump")->setEnabled(true);
     } else {
         ShowNotice(machine_->GetReady()
-                       ? QStringLiteral("AVI Dump failed: ") + QString::fromStdString(file.string())
+                       ? QStringLiteral("AVI Dump failed: ") + WriteFailure(file, file.string())
                        : QStringLiteral("AVI Dump needs a running game"));
     }
 }
@@ -350,51 +483,91 @@ void TMainForm::EndDumpClick() {
         ShowNotice(QStringLiteral("AVI Dump failed: ") + QString::fromStdString(stopped.error));
 }
 
-void TMainForm::ShowNotice(const QString& text) {
-    notice_->setText(text);
-    notice_->adjustSize();
-    notice_->move(8, 8);
+void TMainForm::ShowNotice(const QString& text, NoticeKind kind) {
+    noticeText_ = text;
+    // A zero-width space after each '/' lets a long path break there.
+    QString shown = text;
+    shown.replace(QLatin1Char('/'), QStringLiteral("/\u200B"));
+    notice_->setText(shown);
+    const int room = std::max(64, stack_->width() - 2 * kNoticeMargin);
+    const int wanted = notice_->fontMetrics().horizontalAdvance(text) + 16;
+    const int width = std::min(room, wanted);
+    notice_->resize(width, notice_->heightForWidth(width));
+    notice_->move(kNoticeMargin, kNoticeMargin);
     notice_->show();
     notice_->raise();
-    noticeTimer_->start(kNoticeMilliseconds);
+    noticeTimer_->start(kind == NoticeKind::Done ? kDoneNoticeMilliseconds : kNoticeMilliseconds);
 }
 
 QString TMainForm::Notice() const {
-    return notice_->isVisible() || noticeTimer_->isActive() ? notice_->text() : QString();
+    return notice_->isVisible() || noticeTimer_->isActive() ? noticeText_ : QString();
+}
+
+QSize TMainForm::NoticeSize() const {
+    return notice_->size();
 }
 
 // ---- Video mode ----------------------------------------------------------------------
 
+// Full screen is asked of the window manager, which takes the border away itself; the tick
+// marks follow the state the window reports (WindowStateChanged), not the request.
 void TMainForm::SetWindowed() {
-    setWindowFlag(Qt::FramelessWindowHint, false);
-    showNormal();
-    resize(522, 440);
-    if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
-    if (machine_->IsRunning()) ShowLogo(false);
+    if (isFullScreen()) showNormal();
+    WindowStateChanged();
 }
 
 void TMainForm::SetFullScreen() {
-    setWindowFlag(Qt::FramelessWindowHint, true);
-    showFullScreen();
-    if (machine_->IsRunning()) ShowLogo(false);
+    if (!isFullScreen()) {
+        windowedGeometry_ = geometry();
+        showFullScreen();
+    }
+    WindowStateChanged();
+}
+
+void TMainForm::WindowStateChanged() {
+    const bool full = isFullScreen();
+    if (QAction* item = Item(full ? "mFull" : "mWindowed")) item->setChecked(true);
+    // Back from full screen, the window takes the size and place it had before.
+    if (!full && windowedGeometry_.isValid()) {
+        setGeometry(std::exchange(windowedGeometry_, QRect()));
+    }
+    if (machine_ && machine_->IsRunning()) ShowLogo(false);
+}
+
+// Hiding the menu bar keeps the picture's size: a window (not full screen, not maximised)
+// shrinks by the bar's height, and grows again when it comes back.
+void TMainForm::SetMenuBarShown(bool shown) {
+    QMenuBar* bar = menuBar();
+    if (bar->isVisible() == shown) return;
+    const int height = shown ? bar->sizeHint().height() : bar->height();
+    bar->setVisible(shown);
+    video_->setCursor(shown ? Qt::ArrowCursor : Qt::BlankCursor);
+    if ((windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized)) == 0)
+        resize(width(), this->height() + (shown ? height : -height));
+}
+
+void TMainForm::SetGameTitle(const std::string& base) {
+    setWindowTitle(base.empty() ? QStringLiteral("Velmar")
+                                : QStringLiteral("Velmar - ") + QString::fromStdString(base));
 }
 
 // ---- Keys and drops ------------------------------------------------------------------
 
 void TMainForm::keyPressEvent(QKeyEvent* event) {
+    constexpr std::uint32_t kPauseKey = 'P';
+    if (!event->isAutoRepeat() && machine_ && QtKeyState::KeysOf(*event).Code == kPauseKey &&
+        !KeyPlaysAPad(kPauseKey)) {
+        PauseKey();
+        event->accept();
+        return;
+    }
     if (LogoShown() || event->isAutoRepeat() || !machine_) {
         QMainWindow::keyPressEvent(event);
         return;
     }
     // The machine applies each of these at a frame boundary.
     switch (QtKeyState::KeysOf(*event).Code) {
-    case 27: {
-        const bool shown = menuBar()->isVisible();
-        menuBar()->setVisible(!shown);
-        video_->setCursor(shown ? Qt::BlankCursor : Qt::ArrowCursor);
-        break;
-    }
+    case 27: SetMenuBarShown(!menuBar()->isVisible()); break;
     case 116: SaveStateFile(); break;
     case 119: LoadStateFile(); break;
     case 120: machine_->GameReset(); break;
@@ -429,6 +602,13 @@ void TMainForm::FrameHandedOver() {
         machine_->ServiceHandOver();
         lastFrame_ = std::chrono::steady_clock::now();
         if (framesShown_++ == 0) firstFrame_ = lastFrame_;
+        if (sound_.UsingDevice() && sound_.IsPlaying()) {
+            const std::uint32_t lead = machine_->GetPresenter().CursorDelta;
+            leadSum_ += lead;
+            ++leadCount_;
+            leadMin_ = std::min(leadMin_, lead);
+            leadMax_ = std::max(leadMax_, lead);
+        }
         if (sound_.DeviceLost())
             FrameFailed(
                 QStringLiteral("The sound device was lost; the game goes on without sound."));
@@ -441,6 +621,13 @@ void TMainForm::FrameHandedOver() {
 
 double TMainForm::SecondsShown() const {
     return std::chrono::duration<double>(lastFrame_ - firstFrame_).count();
+}
+
+TMainForm::StreamLead TMainForm::SoundLead() const {
+    if (leadCount_ == 0) return {};
+    const double bytesPerMs = WaveFormatRecord{}.AvgBytesPerSec / 1000.0;
+    return {static_cast<double>(leadSum_) / static_cast<double>(leadCount_) / bytesPerMs,
+            leadMin_ / bytesPerMs, leadMax_ / bytesPerMs};
 }
 
 void TMainForm::FrameFailed(const QString& what) {

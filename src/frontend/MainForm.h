@@ -37,14 +37,20 @@ class LogoWidget final : public QWidget {
     explicit LogoWidget(std::function<void()> onClick, QWidget* parent = nullptr);
     // Our own logo: drawn here at the given size.
     static QImage MakeLogo(QSize size);
+    // The line shown under the logo (what resumes the game, or how to start one).
+    void SetHint(const QString& hint);
+    const QString& Hint() const { return hint_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    // Enter and Space act as a click.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     std::function<void()> onClick_;
     QImage logo_;
+    QString hint_;
 };
 
 // The main window: owns the machine and the services handed to it, and turns the menu
@@ -73,12 +79,20 @@ class TMainForm final : public QMainWindow {
     static std::unique_ptr<QFileDialog> MakeRomDialog(QWidget* parent, const QString& folder);
     // Stops a capture, writes the battery RAM, closes the sound and ends the machine.
     void Exit();
+    // Runs action once the window is on the screen (at once, from the event loop, when it is).
+    void WhenShown(std::function<void()> action);
 
     // The frame rate measured last before Exit.
     std::uint32_t LastFps() const { return lastFps_; }
     // Frames presented since the first one, and the seconds between the first and the last.
     std::uint64_t FramesShown() const { return framesShown_; }
     double SecondsShown() const;
+    // How far the sound writer led the player after each frame while the stream played:
+    // the mean, least and most, in milliseconds (0 when it never played).
+    struct StreamLead {
+        double MeanMs = 0, MinMs = 0, MaxMs = 0;
+    };
+    StreamLead SoundLead() const;
     bool LogoShown() const;
     bool MenuBarShown() const;
     TSMS* Machine() const { return machine_.get(); }
@@ -87,13 +101,24 @@ class TMainForm final : public QMainWindow {
     LogoWidget& Logo() const { return *logo_; }
     SoundOutput& Sound() { return sound_; }
     TfrmController& ControllerDialog() const { return *controller_; }
-    // The short message last shown over the picture (empty when none).
+    // The short message last shown over the picture (empty when none), as written.
     QString Notice() const;
+    // How a message over the picture is laid out in the window: its width and height.
+    QSize NoticeSize() const;
+    // A short message over the picture: for a few seconds after a failure, briefly after a
+    // command that succeeded. Wrapped to the picture's width (long paths may break at any
+    // '/'), so nothing is cut at the window's edge.
+    enum class NoticeKind { Failed, Done };
+    void ShowNotice(const QString& text, NoticeKind kind = NoticeKind::Failed);
+    // Why a file could not be written, in words: the folder that is missing or cannot be
+    // written, else the writer's own reason.
+    static QString WriteFailure(const std::filesystem::path& file, const std::string& error);
     // Shows a modal message (a failed ROM load, a configuration write); tests replace it.
     std::function<void(const QString&)> ShowError;
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -105,6 +130,9 @@ class TMainForm final : public QMainWindow {
     void ShowLogo(bool show);
     void Pause();
     void LogoClick();
+    // The Pause key (P): pauses a running game, resumes a paused one.
+    void PauseKey();
+    bool KeyPlaysAPad(std::uint32_t code) const;
     void LoadRomClick();
     void EnableGameItems();
     void ResumeWithMachinePriority();
@@ -115,12 +143,17 @@ class TMainForm final : public QMainWindow {
     void EndDumpClick();
     void SetWindowed();
     void SetFullScreen();
+    void WindowStateChanged();
+    void SetMenuBarShown(bool shown);
+    // "Velmar - NAME" while a game runs (its base name), "Velmar" before.
+    void SetGameTitle(const std::string& base);
     void ConsoleResetClick();
-    void ShowNotice(const QString& text);
     void FrameHandedOver();
     void FrameFailed(const QString& what);
     std::string GameBase() const;
 
+    // Why the data folder asked for is not the one used (empty when it is).
+    std::string dataNotice_;
     GameFiles files_;
     ProfileFile ini_;
     QtKeyState keyState_;
@@ -128,6 +161,7 @@ class TMainForm final : public QMainWindow {
     VideoWidget* video_;
     LogoWidget* logo_;
     QLabel* notice_;
+    QString noticeText_;
     QTimer* noticeTimer_;
     std::unique_ptr<QtVideoSurface> surface_;
     SoundOutput sound_;
@@ -144,8 +178,13 @@ class TMainForm final : public QMainWindow {
     std::uint64_t framesShown_ = 0;
     std::chrono::steady_clock::time_point firstFrame_{};
     std::chrono::steady_clock::time_point lastFrame_{};
+    std::uint64_t leadSum_ = 0, leadCount_ = 0;
+    std::uint32_t leadMin_ = 0xFFFFFFFFu, leadMax_ = 0;
     bool frameFailed_ = false;
     bool exited_ = false;
+    bool pauseOnFocusLoss_ = true;
+    QRect windowedGeometry_;         // the window's place before full screen
+    bool pausedByFocusLoss_ = false; // resumed when the window is in front again
     TfrmController* controller_ = nullptr;
 };
 

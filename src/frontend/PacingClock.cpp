@@ -26,16 +26,9 @@ std::int64_t PacingClock::PerformanceCounter() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
 }
 
-void PacingClock::Sleep(std::uint32_t milliseconds) {
-    if (milliseconds == 0) {
-        // The last stretch of the frame wait, called in bursts of eleven: a short real sleep
-        // keeps the wait within about half a millisecond of its end without spinning.
-        std::this_thread::sleep_for(std::chrono::microseconds(40));
-        return;
-    }
-    // The frame wait only sleeps while more than 2 ms remain: 1.8 ms keeps it short of the
-    // deadline and leaves well under 2 ms to yield through.
-    std::this_thread::sleep_for(std::chrono::microseconds(milliseconds * 1000 + 800));
+void PacingClock::WaitUntil(std::int64_t counter) {
+    std::this_thread::sleep_until(
+        std::chrono::steady_clock::time_point(std::chrono::nanoseconds(counter)));
 }
 
 } // namespace velmar

@@ -4,10 +4,9 @@
 
 namespace velmar {
 
-// The window's clock for frame pacing: a steady nanosecond counter; Sleep(n) waits a little
-// under n + 1 milliseconds, as a 1 ms system timer does, so the frame wait sleeps through
-// most of the frame and waits actively only for its last stretch (under 2 ms). Sleep(0)
-// returns at once, so the frame ends on time even on a busy machine.
+// The desktop's clock for frame pacing: a steady nanosecond counter and one sleep to the end
+// of each wait. UseFineTimers asks the system to end sleeps close to their deadline, so a
+// single sleep per frame keeps the frames evenly spaced without waking up in between.
 class PacingClock final : public Clock {
   public:
     // Asks the system for fine sleeps on the calling thread (best effort).
@@ -16,7 +15,7 @@ class PacingClock final : public Clock {
     std::uint32_t Milliseconds() override;
     std::int64_t PerformanceCounter() override;
     std::int64_t PerformanceFrequency() override { return 1000000000; }
-    void Sleep(std::uint32_t milliseconds) override;
+    void WaitUntil(std::int64_t counter) override;
 };
 
 } // namespace velmar

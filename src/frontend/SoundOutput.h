@@ -27,6 +27,7 @@ class SoundOutput final : public StreamBuffer {
     bool IsPlaying() override { return Active().IsPlaying(); }
     void Play() override { Active().Play(); }
     void Stop() override { Active().Stop(); }
+    bool IsClocked() override { return Active().IsClocked(); }
 
   private:
     StreamBuffer& Active() {

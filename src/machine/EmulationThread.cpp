@@ -1,5 +1,9 @@
 #include "machine/EmulationThread.h"
 
+#if defined(__linux__)
+#include <pthread.h>
+#endif
+
 namespace velmar {
 
 EmulationThread::EmulationThread(Console& console, Presenter& presenter, FrameHandOver* handOver)
@@ -8,6 +12,9 @@ EmulationThread::EmulationThread(Console& console, Presenter& presenter, FrameHa
 // The emulation thread runs frames while asked to; between frames it parks. Each finished
 // frame is handed to the presentation side, and the thread waits until it has been shown.
 void EmulationThread::ThreadBody() {
+#if defined(__linux__)
+    (void)pthread_setname_np(pthread_self(), "velmar-emu"); // so tools can tell it apart
+#endif
     {
         std::lock_guard lock(mutex_);
         emulationThreadId_ = std::this_thread::get_id();
@@ -30,6 +37,7 @@ void EmulationThread::ThreadBody() {
         console_.EmulateFrame();
         HandOverFrame();
         presenter_.CountFrame();
+        presenter_.Pace(); // here, so the window thread never waits for the frame's time
     }
 }
 

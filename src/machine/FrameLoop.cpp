@@ -45,6 +45,7 @@ void TSMS::RunFrame() {
     console_.EmulateFrame();
     presenter_.PresentHandedOverFrame();
     presenter_.CountFrame();
+    presenter_.Pace();
 }
 
 } // namespace velmar

@@ -35,6 +35,7 @@ Presenter::Presenter(Console& console, const MachineServices& services)
     WaveFormat.BitsPerSample = 16;
     WaveFormat.ExtraSize = 0;
     StreamBytes = SamplesPerFrame * 2 * kStreamFrames;
+    LeadTarget = static_cast<std::uint32_t>(SamplesPerFrame) * 2 * kLeadFrames;
     PerfFrequency = clock_->PerformanceFrequency();
 }
 
@@ -71,6 +72,9 @@ void Presenter::ResetStream() {
     }
     WriteCursor = 0;
     PlayCursor = 0;
+    lastPlayCursor_ = 0;
+    lastLead_ = 0;
+    soundPaces_ = false;
 }
 
 void Presenter::StopStream() {
@@ -97,7 +101,6 @@ void Presenter::PresentFrame() {
     DrawPicture();
     DrawReadouts();
     if (services_.Display != nullptr) services_.Display->Flip();
-    Pace();
 }
 
 void Presenter::PollInput() {
@@ -136,10 +139,12 @@ void Presenter::PollInput() {
     if (resetButtonRequested_.exchange(false)) console_.Bus.ResetButtonPress();
 }
 
-// Copies the frame's samples into the looping stream and keeps the player a safe distance
-// behind: rewound when it comes too close, started once enough is buffered.
+// Copies the frame's samples into the looping stream and keeps the player LeadTarget
+// behind the writer: playback starts once that much is written, and a player that has
+// passed the writer (or that the writer is about to lap) is put back that far behind.
 void Presenter::StreamSound() {
     StreamBuffer* sound = services_.Sound;
+    soundPaces_ = false;
     if (sound == nullptr) return;
     const auto frameBytes = static_cast<std::uint32_t>(SamplesPerFrame) * 2;
     const std::span<std::uint8_t> region = sound->Lock(WriteCursor, frameBytes);
@@ -153,10 +158,42 @@ void Presenter::StreamSound() {
     PlayCursor = sound->GetPlayPosition();
     CursorDelta = PlayCursor < WriteCursor ? WriteCursor - PlayCursor
                                            : streamBytes - PlayCursor + WriteCursor;
-    const auto underrunBytes = static_cast<std::uint32_t>(StreamBytes * 4 / 10);
-    const auto startBytes = streamBytes - static_cast<std::uint32_t>(StreamBytes / 10);
-    if (CursorDelta < underrunBytes) sound->SetPlayPosition(0);
-    if (!sound->IsPlaying() && CursorDelta > startBytes) sound->Play();
+    const auto keepLead = [&] {
+        PlayCursor = (WriteCursor + streamBytes - LeadTarget) % streamBytes;
+        sound->SetPlayPosition(PlayCursor);
+        CursorDelta = LeadTarget;
+        LeadAverage = LeadTarget;
+    };
+    if (!sound->IsPlaying()) {
+        if (CursorDelta >= LeadTarget) {
+            sound->Play();
+            LeadAverage = CursorDelta;
+            playerMoved_ = false;
+        }
+    } else {
+        // The lead follows from the last one, what was written and how far the player moved,
+        // so a player that has passed the writer shows as a lead under zero, however far.
+        const std::uint32_t moved = (PlayCursor + streamBytes - lastPlayCursor_) % streamBytes;
+        const std::int64_t lead = std::int64_t{lastLead_} + std::int64_t(copied) - moved;
+        if (!playerMoved_ && moved == 0) {
+            keepLead(); // the device has not begun to play: the player waits at the distance
+        } else if (lead < std::int64_t{frameBytes} * kLeastLeadFrames) {
+            if (LeadTarget < frameBytes * kMostLeadFrames) LeadTarget += frameBytes;
+            quietFrames_ = 0;
+            keepLead();
+        } else if (lead + frameBytes > streamBytes) {
+            keepLead();
+        } else if (++quietFrames_ >= kQuietFrames && LeadTarget > frameBytes * kLeadFrames) {
+            LeadTarget -= frameBytes;
+            quietFrames_ = 0;
+        }
+        if (moved != 0) playerMoved_ = true;
+    }
+    lastPlayCursor_ = PlayCursor;
+    lastLead_ = CursorDelta;
+    if (!sound->IsPlaying()) return;
+    soundPaces_ = sound->IsClocked();
+    if (soundPaces_) LeadAverage += (CursorDelta - LeadAverage) / kLeadAverageFrames;
 }
 
 void Presenter::DrawPicture() {
@@ -228,34 +265,35 @@ void Presenter::DrawReadouts() {
     }
 }
 
-// Holds each frame until one frame period has passed since the previous release. A counter
-// that goes backwards ends the wait at once; the first frame is not held.
+// How much longer (positive) or shorter each frame period is, so that the writer's lead
+// returns to its target: proportional to the lead's distance from it, at most kMaxRateSkew.
+double Presenter::RateSkew() const {
+    if (!soundPaces_ || SamplesPerFrame == 0) return 0;
+    const double error = (LeadAverage - LeadTarget) / (SamplesPerFrame * 2.0);
+    return kMaxRateSkew * std::clamp(error, -1.0, 1.0);
+}
+
+// Holds each frame until one frame period after the previous one was due: one wait to that
+// moment, no spinning. The periods follow the sound device's clock while it plays (through
+// the writer's lead), else the wall clock. A frame that comes late is released at once and
+// the next is due a period after it was due, so short stalls are caught up; after a long
+// one (or a counter that goes backwards, or the first frame) the count starts from now.
 void Presenter::Pace() {
     PerfNow = clock_->PerformanceCounter();
-    if (PerfLast != 0 && FramesPerSecond != 0) {
-        const std::int64_t target = PerfFrequency / FramesPerSecond;
-        const std::int64_t twoMilliseconds = PerfFrequency * 2 / 1000;
-        for (;;) {
-            PerfNow = clock_->PerformanceCounter();
-            const std::int64_t elapsed = PerfNow - PerfLast;
-            const std::int64_t remaining = target - elapsed;
-            if (PerfNow < PerfLast || elapsed >= target) break;
-            if (twoMilliseconds < remaining) {
-                clock_->Sleep(1);
-            } else {
-                for (int i = 0; i < 11; ++i) clock_->Sleep(0);
-            }
-        }
-        // A wait that ends a little late keeps the cadence: the next period starts where this
-        // one was due, so the frames average exactly the frame rate and the sound keeps pace.
-        // After a real stall (a quarter period or more) the count starts afresh from now.
-        const std::int64_t late = PerfNow - PerfLast - target;
-        if (PerfNow >= PerfLast && late >= 0 && late < target / 4) {
-            PerfLast += target;
-            return;
-        }
+    if (PerfLast == 0 || FramesPerSecond == 0 || Unpaced.load(std::memory_order_relaxed) ||
+        PerfNow < PerfLast) {
+        PerfLast = PerfNow;
+        return;
     }
-    PerfLast = PerfNow;
+    const double nominal = static_cast<double>(PerfFrequency) / FramesPerSecond;
+    const auto period = static_cast<std::int64_t>(nominal * (1.0 + RateSkew()));
+    const std::int64_t due = PerfLast + period;
+    if (PerfNow - due > kCatchUpPeriods * period) {
+        PerfLast = PerfNow;
+        return;
+    }
+    if (PerfNow < due) clock_->WaitUntil(due);
+    PerfLast = due;
 }
 
 } // namespace velmar

@@ -24,14 +24,31 @@ inline constexpr std::size_t kButtonCount = 5;
 // Pad-1 button 1, pad-1 button 2, pad-2 button 1, pad-2 button 2, pause.
 inline constexpr std::size_t kButtonPause = 4;
 inline constexpr std::uint32_t kHighestButtonKey = 31;
+// The sound writer keeps this many frames (50 ms) ahead of the player.
+inline constexpr std::uint32_t kLeadFrames = 3;
+// A lead under one frame after a write means the player has passed the writer: it is put
+// back behind by the lead aimed at, which grows by a frame at each such pass, up to
+// kMostLeadFrames (a busy machine), and shrinks by one after kQuietFrames without one.
+inline constexpr std::uint32_t kLeastLeadFrames = 1;
+inline constexpr std::uint32_t kMostLeadFrames = 8;
+inline constexpr std::uint32_t kQuietFrames = 1800;
+// While the sound device paces, the frame period is stretched or shortened to hold the
+// lead, in proportion to how far the lead is off, up to this fraction when it is a frame
+// or more off (a sound card's clock is off by far less; the game's speed by as little).
+inline constexpr double kMaxRateSkew = 0.01;
+// The lead is followed as an average over about this many frames.
+inline constexpr double kLeadAverageFrames = 32;
+// A frame later than this many periods is not caught up: the pacing starts afresh.
+inline constexpr std::int64_t kCatchUpPeriods = 4;
 static_assert(kFrameWidth == FrameBitmap::kWidth && kFrameHeight == FrameBitmap::kHeight);
 } // namespace machine
 
 // The presentation side of each frame: the pads and the pause button from the input devices,
-// the samples into the sound stream, the picture and the read-outs on the display, the
-// pacing, the AVI frame and the frames-per-second count. It holds the MachineServices and
-// runs on whichever thread presents (the window thread through a hand-over, or the
-// emulation thread), always while no frame is being emulated.
+// the samples into the sound stream, the picture and the read-outs on the display, the AVI
+// frame, and after it the frames-per-second count and the pacing. It holds the
+// MachineServices and runs on whichever thread presents (the window thread through a
+// hand-over, or the emulation thread), always while no frame is being emulated; the count
+// and the pacing run on the thread that runs the frames, after the presentation.
 //
 // Fps, FramesDumped and AviDumping may be read from any thread; every other field only
 // while the machine is parked.
@@ -42,12 +59,14 @@ class Presenter {
     // Once, before the first frame: creates the sound stream and sizes the display.
     void PrepareOutput();
     // A finished frame: the capture frame while a capture runs, then input, sound, picture,
-    // read-outs, flip and pacing.
+    // read-outs and flip.
     void PresentHandedOverFrame();
     // The input step: the devices into the pad bits and the pause interrupt.
     void PollInput();
     // After each frame: the frames completed in the last second become Fps.
     void CountFrame();
+    // Holds the frame until its time has come (Pace below); runs after each presentation.
+    void Pace();
     // The stream half of the hard reset: stopped, rewound, cursors at 0.
     void ResetStream();
     // Pausing stops the stream without touching the cursors.
@@ -76,6 +95,12 @@ class Presenter {
     std::uint32_t PlayCursor = 0;
     std::uint32_t CursorDelta = 0;
     std::int32_t StreamBytes = 0;
+    // The lead the writer aims to keep over the player (kLeadFrames, more after the player
+    // passed the writer), and its running average while the sound device paces the frames.
+    std::uint32_t LeadTarget = 0;
+    double LeadAverage = 0;
+    // Frames follow each other without waiting (fast-forward); read at each pacing step.
+    std::atomic<bool> Unpaced{false};
     std::uint8_t VdpStatusOn = 0;
     std::uint8_t PsgStatusOn = 0;
     std::uint8_t Hq2xOn = 1;
@@ -94,7 +119,7 @@ class Presenter {
         std::uint32_t Milliseconds() override { return 0; }
         std::int64_t PerformanceCounter() override { return 0; }
         std::int64_t PerformanceFrequency() override { return 1000000; }
-        void Sleep(std::uint32_t) override {}
+        void WaitUntil(std::int64_t) override {}
     };
 
     void DumpAviFrame();
@@ -102,7 +127,7 @@ class Presenter {
     void StreamSound();
     void DrawPicture();
     void DrawReadouts();
-    void Pace();
+    double RateSkew() const;
 
     Console& console_;
     MachineServices services_;
@@ -110,6 +135,11 @@ class Presenter {
     Clock* clock_;
     std::uint32_t secondStart_ = 0;
     bool outputPrepared_ = false;
+    bool soundPaces_ = false;          // the last frame's stream was played by a clocked device
+    std::uint32_t lastPlayCursor_ = 0; // the player and the lead after the last frame
+    std::uint32_t lastLead_ = 0;
+    bool playerMoved_ = false;      // the player has moved since playback started
+    std::uint32_t quietFrames_ = 0; // frames played since the player last passed the writer
     std::atomic<bool> resetButtonRequested_{false};
     FileResult aviFailure_;     // why a capture stopped by itself
     bool pauseWasDown_ = false; // the pause key as the last input poll saw it

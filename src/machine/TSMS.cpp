@@ -51,6 +51,18 @@ FileResult TSMS::LoadCartridge(const std::filesystem::path& fileName) {
     return result;
 }
 
+FileResult TSMS::ReadCartridge(const std::filesystem::path& fileName,
+                               std::vector<std::uint8_t>& image) {
+    return ConsoleMemory::ReadRom(fileName, image);
+}
+
+void TSMS::LoadCartridgeImage(const std::vector<std::uint8_t>& image) {
+    WithCoresStill([&] {
+        console_.Cpu.InstallRom(image);
+        ready_ = 1;
+    });
+}
+
 void TSMS::Reset() {
     WithCoresStill([&] {
         SaveBatteryRam();

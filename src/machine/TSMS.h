@@ -45,6 +45,11 @@ class TSMS {
 
     // Lifecycle and commands.
     FileResult LoadCartridge(const std::filesystem::path& fileName);
+    // LoadCartridge in two steps, so that a file is judged before anything is given up for
+    // it: reading and checking (the machine is not touched), then loading what was read.
+    static FileResult ReadCartridge(const std::filesystem::path& fileName,
+                                    std::vector<std::uint8_t>& image);
+    void LoadCartridgeImage(const std::vector<std::uint8_t>& image);
     void Reset();
     void ConsoleReset() { Reset(); }
     void GameReset();

@@ -14,8 +14,9 @@ class Clock {
     virtual std::int64_t PerformanceCounter() = 0;
     // Performance-counter ticks per second.
     virtual std::int64_t PerformanceFrequency() = 0;
-    // Sleep(0) gives up the rest of the time slice.
-    virtual void Sleep(std::uint32_t milliseconds) = 0;
+    // Returns once the performance counter reads counter or more: one sleep, no spinning
+    // (at once when the time has come).
+    virtual void WaitUntil(std::int64_t counter) = 0;
 };
 
 } // namespace velmar

@@ -33,6 +33,9 @@ class StreamBuffer {
     virtual bool IsPlaying() = 0;
     virtual void Play() = 0;
     virtual void Stop() = 0;
+    // True when a sound device plays the buffer at its own steady rate, so the writer can
+    // follow the play position to pace itself; false for a buffer nobody plays.
+    virtual bool IsClocked() { return false; }
 };
 
 } // namespace velmar

@@ -211,6 +211,23 @@ TEST(ControllerDialogTest, LowestHeldCandidateWinsAndAHeldKeyAnswersTheNextPromp
     EXPECT_EQ(d.KeyCodes[6], 3);
 }
 
+// Keys come from the dialog's key events too: a tap pressed and released between two
+// readings answers the prompt.
+TEST(ControllerDialogTest, ATapBetweenTwoReadingsAnswersThePrompt) {
+    Rig rig;
+    TfrmController& d = *rig.dialog;
+    d.PrepareDialog();
+    const Qt::Key taps[] = {Qt::Key_Q, Qt::Key_W, Qt::Key_E, Qt::Key_R, Qt::Key_T, Qt::Key_Y};
+    std::size_t tapped = 0;
+    rig.source->BeforeUpdate = [&] {
+        if (tapped < std::size(taps)) QTest::keyClick(&d, taps[tapped++]);
+    };
+    d.btnDefSeqP2->click();
+    ASSERT_TRUE(RunUntil([&] { return !d.Capturing(); }));
+    const std::array<std::uint8_t, 6> want = {'Q', 'W', 'E', 'R', 'T', 'Y'};
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), d.KeyCodes.begin() + 7));
+}
+
 TEST(ControllerDialogTest, EscCancelOrClosingAbortsACaptureAndLeavesThePadAsItWas) {
     Rig rig;
     TfrmController& d = *rig.dialog;

@@ -150,6 +150,17 @@ TEST(MainForm, PausingResumingKeysAndFileCommands) {
     EXPECT_GT(form->Video().Flips(), 5);
     EXPECT_TRUE(PictureHasDetail(form->Video().Front()));
 
+    // A file that is no ROM image is judged before the game is given up: it plays on, and
+    // the reason is put plainly.
+    std::ofstream(dir / "notes.sms") << "a note to self, not a game at all";
+    form->LoadRomFile(QString::fromStdString((dir / "notes.sms").string()));
+    ASSERT_EQ(errors.size(), 2);
+    EXPECT_TRUE(errors.back().endsWith("too small to be a ROM image (33 bytes)"))
+        << errors.back().toStdString();
+    EXPECT_TRUE(form->Machine()->IsRunning());
+    EXPECT_FALSE(form->LogoShown());
+    EXPECT_EQ(form->Machine()->GetRamFileName(), form->Files().RamFileFor(rom).string());
+
     // Opening a top-level menu pauses under the logo; other commands keep it paused.
     emit form->Menu("mGraphics")->aboutToShow();
     EXPECT_FALSE(form->Machine()->IsRunning());
@@ -159,7 +170,10 @@ TEST(MainForm, PausingResumingKeysAndFileCommands) {
     EXPECT_FALSE(form->Item("mBIOSBr")->isChecked());
     EXPECT_FALSE(form->Machine()->IsRunning());
     form->Item("mSnapshot")->trigger();
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "BMP"), {}), 1);
+    ASSERT_EQ(std::distance(std::filesystem::directory_iterator(dir / "BMP"), {}), 1);
+    EXPECT_EQ(form->Notice().toStdString(),
+              "Snapshot saved: " +
+                  std::filesystem::directory_iterator(dir / "BMP")->path().filename().string());
     click();
     EXPECT_TRUE(form->Machine()->IsRunning());
     EXPECT_FALSE(form->LogoShown());
@@ -171,12 +185,15 @@ TEST(MainForm, PausingResumingKeysAndFileCommands) {
     EXPECT_FALSE(form->LogoShown());
 
     // Keys on the picture, applied between frames.
+    QTest::keyClick(&form->Video(), Qt::Key_F8);
+    EXPECT_TRUE(form->Notice().startsWith("Load State: no state saved yet"));
     QTest::keyClick(&form->Video(), Qt::Key_F5);
     EXPECT_TRUE(std::filesystem::exists(dir / "VLR" / "battery.VLR"));
+    EXPECT_EQ(form->Notice(), "State saved");
     QTest::keyClick(&form->Video(), Qt::Key_F8);
+    EXPECT_EQ(form->Notice(), "State loaded");
     QTest::keyClick(&form->Video(), Qt::Key_F9);
     QTest::keyClick(&form->Video(), Qt::Key_F12);
-    EXPECT_TRUE(form->Notice().isEmpty());
     EXPECT_TRUE(form->Machine()->IsRunning());
     QTest::keyClick(&form->Video(), Qt::Key_Escape);
     EXPECT_FALSE(form->MenuBarShown());
@@ -187,7 +204,8 @@ TEST(MainForm, PausingResumingKeysAndFileCommands) {
     std::filesystem::remove_all(dir / "VLR");
     std::ofstream(dir / "VLR") << "not a folder";
     QTest::keyClick(&form->Video(), Qt::Key_F5);
-    EXPECT_TRUE(form->Notice().startsWith("Save State failed")) << form->Notice().toStdString();
+    EXPECT_EQ(form->Notice().toStdString(),
+              "Save State failed: " + (dir / "VLR").string() + " is not a folder");
 
     // Capture: the items swap, and Exit finishes the file.
     emit form->Menu("mGraphics")->aboutToShow();
@@ -205,8 +223,64 @@ TEST(MainForm, PausingResumingKeysAndFileCommands) {
     char head[4] = {};
     ram.read(head, 4);
     EXPECT_EQ(std::string(head, 4), "VLMR");
-    EXPECT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors.size(), 2);
     form.reset();
+    std::filesystem::remove_all(dir);
+}
+
+// P pauses and resumes; under the logo a line says how to go on, and Enter or Space does;
+// another window in front pauses the game until the window is back, unless Velmar.ini
+// turns that off.
+TEST(MainForm, KeysPauseAndResumeAndLosingFocusPauses) {
+    for (const bool onFocusLoss : {true, false}) {
+        const auto dir = TestDir(onFocusLoss ? "keys" : "keys-stay");
+        if (!onFocusLoss)
+            std::ofstream(dir / "Velmar.ini") << "[GENERAL_OPTIONS]\nPAUSE_ON_FOCUS_LOSS=0\n";
+        auto form = MakeForm(dir);
+        EXPECT_TRUE(form->Logo().Hint().contains("Load Game ROM"));
+        form->LoadRomFile(QString::fromLatin1(VELMAR_TEST_ROM_DIR "/battery.sms"));
+        ASSERT_TRUE(form->Machine()->IsRunning());
+        for (const Qt::Key resume : {Qt::Key_Return, Qt::Key_Space, Qt::Key_P}) {
+            QTest::keyClick(&form->Video(), Qt::Key_P);
+            EXPECT_FALSE(form->Machine()->IsRunning());
+            EXPECT_TRUE(form->LogoShown());
+            EXPECT_TRUE(form->Logo().Hint().contains("Enter or Space"));
+            QTest::keyClick(&form->Logo(), resume);
+            EXPECT_TRUE(form->Machine()->IsRunning()) << resume;
+            EXPECT_FALSE(form->LogoShown());
+        }
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+        EXPECT_EQ(form->Machine()->IsRunning(), !onFocusLoss);
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        EXPECT_TRUE(form->Machine()->IsRunning());
+        form.reset();
+        std::filesystem::remove_all(dir);
+    }
+}
+
+// A data folder that cannot be written is told once, with where the files go instead; a
+// long message wraps within the window, breaking a long path where it must.
+TEST(MainForm, MessagesOverThePictureFitAndSayWhereFilesGo) {
+    const auto dir = TestDir("messages");
+    setenv("XDG_DATA_HOME", (dir / "xdg").c_str(), 1);
+    std::ofstream(dir / "data") << "a file where the data folder should be";
+    auto form = MakeForm(dir / "data");
+    EXPECT_EQ(form->Files().DataFolder(), dir / "xdg" / "velmar");
+    EXPECT_EQ(form->Notice().toStdString(), "The folder " + (dir / "data").string() +
+                                                " cannot be written: games' files go to " +
+                                                (dir / "xdg" / "velmar").string() + " instead.");
+    const QString path = QStringLiteral("/a-rather-long-folder-name").repeated(12);
+    form->ShowNotice(
+        QStringLiteral("Save State failed: the folder %1 cannot be written").arg(path));
+    EXPECT_LE(form->NoticeSize().width(), form->width() - 16);
+    EXPECT_GE(form->NoticeSize().height(), 4 * form->fontMetrics().height());
+    form.reset();
+    unsetenv("XDG_DATA_HOME");
     std::filesystem::remove_all(dir);
 }
 

@@ -194,46 +194,63 @@ TEST(Console, LoudestMixOfBothChipsStaysInside16Bits) {
     EXPECT_LT(peak, 32767);
 }
 
-TEST(Machine, PacingHoldsOneFramePeriodAndEndsAtOnceWhenTheCounterGoesBack) {
-    HeadlessMachine m;
-    // First frame: nothing to wait for.
+// One wait per frame, to one period after the previous frame was due: late frames are
+// caught up, the count starts afresh after a stall, a counter that goes back or fast-forward.
+TEST(Machine, PacingWaitsOnceUntilEachFrameIsDue) {
+    HeadlessMachine m(1000000); // microsecond ticks: a period of 16,666
+    Presenter& p = m->GetPresenter();
     m.Clock.CounterNow = 100;
-    m->RunFrame();
-    EXPECT_EQ(m->GetPresenter().PerfLast, 100);
-    EXPECT_TRUE(m.Clock.Sleeps.empty());
-
-    // The counter reads behind the last release: the wait ends without sleeping.
-    m.Clock.QueueCounter(101);
+    m->RunFrame(); // the first frame is not held
+    EXPECT_EQ(p.PerfLast, 100);
     m.Clock.QueueCounter(50);
     m->RunFrame();
-    EXPECT_TRUE(m.Clock.Sleeps.empty());
-    EXPECT_EQ(m->GetPresenter().PerfLast, 50);
+    EXPECT_EQ(p.PerfLast, 50);
+    EXPECT_TRUE(m.Clock.Waits.empty());
 
-    // A normal frame is held for 1000 / 60 = 16 ticks, sleeping 1 ms while more than 2 ms
-    // remain and giving up time slices after that.
-    m.Clock.CounterNow = 50;
     m->RunFrame();
-    EXPECT_GE(m->GetPresenter().PerfLast - 50, 16);
-    EXPECT_LE(m->GetPresenter().PerfLast - 50,
-              16 + 11); // one burst of eleven 1-tick slices at most
-    ASSERT_FALSE(m.Clock.Sleeps.empty());
-    EXPECT_EQ(m.Clock.Sleeps.front(), 1u);
-    EXPECT_EQ(m.Clock.Sleeps.back(), 0u);
+    EXPECT_EQ(m.Clock.Waits, (std::vector<std::int64_t>{50 + 16666}));
+    m.Clock.CounterNow += 16666 + 9000; // late: released at once, the next due on the beat
+    m->RunFrame();
+    EXPECT_EQ(p.PerfLast, 50 + 2 * 16666);
+    EXPECT_EQ(m.Clock.Waits.size(), 1u);
+    for (int f = 0; f < 120; ++f) m->RunFrame();
+    EXPECT_EQ(p.PerfLast, 50 + 122 * 16666);
+    EXPECT_EQ(m.Clock.Waits.size(), 121u);
+
+    m.Clock.CounterNow = p.PerfLast + 6 * 16666; // a stall is not caught up
+    m->RunFrame();
+    EXPECT_EQ(p.PerfLast, m.Clock.CounterNow);
+    p.Unpaced = true;
+    for (int f = 0; f < 3; ++f) m->RunFrame();
+    EXPECT_EQ(m.Clock.Waits.size(), 121u);
 }
 
-// Waits that end a little late keep the cadence: over many frames the releases lie exactly
-// one period apart, so the rate does not sag below 60 a second; after a stall the count
-// starts afresh.
-TEST(Machine, PacingKeepsItsCadenceAndRestartsAfterAStall) {
-    HeadlessMachine m(1000000); // microsecond ticks: a period of 16,666
-    m.Clock.CounterNow = 5;
-    m->RunFrame();
-    const std::int64_t start = m->GetPresenter().PerfLast;
-    for (int f = 1; f <= 120; ++f) m->RunFrame();
-    EXPECT_EQ(m->GetPresenter().PerfLast, start + 120 * 16666);
-    m.Clock.CounterNow = m->GetPresenter().PerfLast + 50000;
-    m->RunFrame();
-    EXPECT_EQ(m->GetPresenter().PerfLast, m.Clock.CounterNow);
+// While a clocked device plays, the writer holds its lead of three frames by shortening or
+// stretching the frame period, by up to 1 % when it is a frame or more off; without such a
+// device the period stays exact.
+TEST(Machine, TheSoundDevicePacesThroughTheWritersLead) {
+    for (const bool clocked : {true, false}) {
+        HeadlessMachine m(1000000);
+        m.Sound.Clocked = clocked;
+        m.Clock.CounterNow = 1;
+        // The period of a frame after the device has played the given bytes.
+        const auto period = [&](std::uint32_t played) {
+            m.Sound.Advance(played);
+            const std::int64_t before = m.Clock.CounterNow;
+            m->RunFrame();
+            return m.Clock.CounterNow - before;
+        };
+        for (int f = 0; f < 3; ++f) m->RunFrame();
+        ASSERT_TRUE(m.Sound.IsPlaying());
+        for (int f = 0; f < 50; ++f) ASSERT_EQ(period(1470), 16666) << f;
+        period(1470 * 3); // the device ran two frames ahead: frames come quicker
+        for (int f = 0; f < 100; ++f) period(1470);
+        EXPECT_EQ(m->GetPresenter().CursorDelta, 1470u);
+        EXPECT_NEAR(period(1470), clocked ? 16500 : 16666, 1);
+        for (int f = 0; f < 4; ++f) period(0); // now it lags three frames: they come slower
+        for (int f = 0; f < 100; ++f) period(1470);
+        EXPECT_NEAR(period(1470), clocked ? 16833 : 16666, 1);
+    }
 }
 
 TEST(Machine, FpsCountsFramesOfTheLastSecond) {
@@ -516,49 +533,55 @@ TEST(Machine, RefusedCartridgeLeavesTheMachineAsItWas) {
     EXPECT_EQ(m->GetConsole().Cpu.BankCount, 1);
 }
 
-TEST(Machine, StreamStartsOnTheEleventhFrameAndWrapsAtTheEnd) {
+// The writer leads the player by three frames (50 ms): playback starts once that much is
+// written, and a player that has not begun to move, that passed the writer, or that the
+// writer is about to lap, is put back that far behind it.
+TEST(Machine, StreamKeepsThePlayerThreeFramesBehind) {
     HeadlessMachine m;
-    for (int frame = 1; frame <= 10; ++frame) {
+    for (int frame = 1; frame <= 2; ++frame) {
         m->RunFrame();
         EXPECT_FALSE(m.Sound.IsPlaying()) << "frame " << frame;
-        EXPECT_EQ(m->GetPresenter().CursorDelta, static_cast<std::uint32_t>(1470 * frame));
     }
     m->RunFrame();
     EXPECT_TRUE(m.Sound.IsPlaying());
-    EXPECT_EQ(m->GetPresenter().CursorDelta, 16170u);
-    m->RunFrame();
+    EXPECT_EQ(m->GetPresenter().CursorDelta, 4410u);
+    EXPECT_EQ(m.Sound.GetPlayPosition(), 0u);
+    // The device has not begun to play: the player waits three frames behind the writer.
+    for (int frame = 4; frame <= 12; ++frame) m->RunFrame();
     EXPECT_EQ(m->GetPresenter().WriteCursor, 0u) << "12 frames fill the buffer exactly";
+    EXPECT_EQ(m.Sound.GetPlayPosition(), 17640u - 4410u);
     EXPECT_EQ(m.Sound.Creations, 1);
     EXPECT_EQ(m.Sound.Format().SamplesPerSec, 44100u);
+
+    struct Case {
+        std::uint32_t Played; // bytes the player moves on before each frame
+        int Frames;
+        std::uint32_t Delta; // the lead after the last frame
+    };
+    // A lead of exactly one frame stays; a player that the writer is about to lap is put back;
+    // one past the writer (however far past) too, and each such pass makes the lead aimed
+    // at a frame longer, up to eight frames. 1800 frames without a pass take one off.
+    for (const Case c : {Case{4410, 1, 1470}, Case{1, 11, 4410}, Case{4411, 1, 5880},
+                         Case{10290, 1, 7350}, Case{13230, 4, 11760}}) {
+        for (int frame = 0; frame < c.Frames; ++frame) {
+            m.Sound.Advance(c.Played);
+            m->RunFrame();
+        }
+        EXPECT_EQ(m->GetPresenter().CursorDelta, c.Delta) << c.Played;
+    }
+    const std::uint32_t write = m->GetPresenter().WriteCursor;
+    EXPECT_EQ(m.Sound.GetPlayPosition(), (write + 17640 - 11760) % 17640);
+    for (int frame = 0; frame < 1800; ++frame) {
+        m.Sound.Advance(1470);
+        m->RunFrame();
+    }
+    EXPECT_EQ(m->GetPresenter().LeadTarget, 10290u);
 
     // Reset stops the buffer and rewinds both cursors; pausing stops it too.
     m->Reset();
     EXPECT_FALSE(m.Sound.IsPlaying());
     EXPECT_EQ(m->GetPresenter().WriteCursor, 0u);
     EXPECT_EQ(m.Sound.GetPlayPosition(), 0u);
-}
-
-TEST(Machine, StreamRulesAtTheirThresholds) {
-    HeadlessMachine m;
-    m->RunFrame(); // prepares the buffer
-    // Delta of exactly 7056 does not rewind; below it does.
-    m.Sound.Play();
-    m->GetPresenter().WriteCursor = 1470 * 5;
-    m.Sound.SetPlayPosition(1470 * 6 - 7056);
-    m->RunFrame();
-    EXPECT_EQ(m->GetPresenter().CursorDelta, 7056u);
-    EXPECT_EQ(m.Sound.GetPlayPosition(), 1470u * 6 - 7056u);
-    m.Sound.SetPlayPosition(1470 * 7 - 7054);
-    m->RunFrame();
-    EXPECT_EQ(m->GetPresenter().CursorDelta, 7054u);
-    EXPECT_EQ(m.Sound.GetPlayPosition(), 0u);
-    // Delta of exactly 15876 does not start playback.
-    m.Sound.Stop();
-    m->GetPresenter().WriteCursor = 0;
-    m.Sound.SetPlayPosition(17640 + 1470 - 15876);
-    m->RunFrame();
-    EXPECT_EQ(m->GetPresenter().CursorDelta, 15876u);
-    EXPECT_FALSE(m.Sound.IsPlaying());
 }
 
 class RecordingCanvas final : public TextCanvas {

@@ -17,27 +17,38 @@ FileResult Refuse(const std::filesystem::path& path, const std::string& reason) 
 } // namespace
 
 FileResult ConsoleMemory::LoadRom(const std::filesystem::path& path) {
+    std::vector<std::uint8_t> image;
+    if (FileResult r = ReadRom(path, image); !r) return r;
+    InstallRom(image);
+    return {};
+}
+
+FileResult ConsoleMemory::ReadRom(const std::filesystem::path& path,
+                                  std::vector<std::uint8_t>& image) {
     std::vector<std::uint8_t> data;
     // The largest acceptable file is a full 1 MB image behind its 512-byte header.
     if (FileResult r = ReadWholeFile(path, data, kRomImageSize + kRomHeaderSize); !r) return r;
-    if (data.empty()) return Refuse(path, "empty file, not a ROM image");
-
     std::size_t start = 0;
     std::size_t size = data.size();
-    if (size % 1024 != 0) {
-        if (size <= kRomHeaderSize) return Refuse(path, "no ROM data after the 512-byte header");
+    if (size % 1024 != 0 || size == 0) {
+        if (size <= kRomHeaderSize)
+            return Refuse(path, "too small to be a ROM image (" + std::to_string(size) + " bytes)");
         start = kRomHeaderSize;
         size -= kRomHeaderSize;
     }
     if (size > kRomImageSize)
         return Refuse(path, "ROM image larger than 1 MB (" + std::to_string(size) + " bytes)");
+    image.assign(data.begin() + static_cast<std::ptrdiff_t>(start), data.end());
+    return {};
+}
 
+void ConsoleMemory::InstallRom(std::span<const std::uint8_t> image) {
+    const std::size_t size = std::min(image.size(), RomImage.size());
     const auto banks = static_cast<std::uint8_t>(size / kBankSize);
     BankCount = banks != 0 ? banks : 1;
-    std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(start), size, RomImage.begin());
+    std::copy_n(image.begin(), size, RomImage.begin());
     CartridgeRamUsed = 0;
     RebuildMemoryMap();
-    return {};
 }
 
 FileResult ConsoleMemory::SaveBatteryRam(const std::filesystem::path& path) const {

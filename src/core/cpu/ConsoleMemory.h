@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <variant>
+#include <vector>
 
 namespace velmar {
 
@@ -113,9 +115,14 @@ class ConsoleMemory {
     void RebuildMemoryMap();
 
     // Loads a cartridge image: a 512-byte header is skipped when the size is not a multiple of
-    // 1024. Refuses a missing, unreadable or empty file and one over 1 MB without its header;
-    // on refusal nothing changes. Does not reset the page registers.
+    // 1024. Refuses a missing or unreadable file, one too small to hold anything after that
+    // header and one over 1 MB without it; on refusal nothing changes. Does not reset the page
+    // registers.
     FileResult LoadRom(const std::filesystem::path& path);
+    // The two halves of LoadRom: reading and checking the file (the image without its header
+    // into image), then putting a checked image in place.
+    static FileResult ReadRom(const std::filesystem::path& path, std::vector<std::uint8_t>& image);
+    void InstallRom(std::span<const std::uint8_t> image);
     // Writes the 32 KB of cartridge RAM (atomically) only when the game touched it.
     FileResult SaveBatteryRam(const std::filesystem::path& path) const;
     // Fills cartridge RAM from the start of the file (up to 32 KB); a missing file changes

@@ -16,11 +16,9 @@ std::int64_t SteadyClock::PerformanceCounter() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
 }
 
-void SteadyClock::Sleep(std::uint32_t milliseconds) {
-    if (milliseconds == 0)
-        std::this_thread::yield();
-    else
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+void SteadyClock::WaitUntil(std::int64_t counter) {
+    std::this_thread::sleep_until(
+        std::chrono::steady_clock::time_point(std::chrono::nanoseconds(counter)));
 }
 
 } // namespace velmar

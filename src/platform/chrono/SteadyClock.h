@@ -12,7 +12,7 @@ class SteadyClock final : public Clock {
     std::uint32_t Milliseconds() override;
     std::int64_t PerformanceCounter() override;
     std::int64_t PerformanceFrequency() override { return 1000000000; }
-    void Sleep(std::uint32_t milliseconds) override;
+    void WaitUntil(std::int64_t counter) override;
 };
 
 } // namespace velmar

@@ -12,10 +12,9 @@ std::int64_t FakeClock::PerformanceCounter() {
     return CounterNow;
 }
 
-void FakeClock::Sleep(std::uint32_t milliseconds) {
-    Sleeps.push_back(milliseconds);
-    CounterNow +=
-        milliseconds == 0 ? 1 : static_cast<std::int64_t>(milliseconds) * frequency_ / 1000;
+void FakeClock::WaitUntil(std::int64_t counter) {
+    Waits.push_back(counter);
+    if (counter > CounterNow) CounterNow = counter;
 }
 
 } // namespace velmar

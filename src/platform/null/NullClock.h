@@ -15,11 +15,12 @@ class NullClock final : public Clock {
     std::uint32_t Milliseconds() override { return 0; }
     std::int64_t PerformanceCounter() override { return 0; }
     std::int64_t PerformanceFrequency() override { return 1000000; }
-    void Sleep(std::uint32_t) override {}
+    void WaitUntil(std::int64_t) override {}
 };
 
 // A clock for tests. The counter reads the queued values first (so it can go backwards),
-// then its own value; Sleep(n) moves that value on by n milliseconds, Sleep(0) by one tick.
+// then its own value; WaitUntil moves that value on to the counter waited for (never back)
+// and records the wait.
 class FakeClock final : public Clock {
   public:
     explicit FakeClock(std::int64_t frequency = 1000) : frequency_(frequency) {}
@@ -27,13 +28,14 @@ class FakeClock final : public Clock {
     std::uint32_t Milliseconds() override { return MillisecondsNow; }
     std::int64_t PerformanceCounter() override;
     std::int64_t PerformanceFrequency() override { return frequency_; }
-    void Sleep(std::uint32_t milliseconds) override;
+    void WaitUntil(std::int64_t counter) override;
 
     void QueueCounter(std::int64_t value) { queued_.push_back(value); }
 
     std::int64_t CounterNow = 0;
     std::uint32_t MillisecondsNow = 0;
-    std::vector<std::uint32_t> Sleeps;
+    // The counters waited for, in order.
+    std::vector<std::int64_t> Waits;
     int CounterReads = 0;
 
   private:

@@ -20,9 +20,13 @@ class NullStreamBuffer final : public StreamBuffer {
     void Play() override { playing_ = true; }
     void Stop() override { playing_ = false; }
 
+    bool IsClocked() override { return Clocked; }
+
     // Moves the play position on by bytes while playing, wrapping at the end.
     void Advance(std::uint32_t bytes);
 
+    // Whether the buffer claims to be played in real time (a test playing the sound card).
+    bool Clocked = false;
     const std::vector<std::uint8_t>& Data() const { return data_; }
     const WaveFormatRecord& Format() const { return format_; }
     int Creations = 0;

@@ -3,8 +3,9 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QPaintEvent>
+#include <QRegion>
 
-#include <cstring>
+#include <algorithm>
 
 namespace velmar {
 
@@ -29,27 +30,38 @@ VideoWidget::VideoWidget(QWidget* parent) : QWidget(parent) {
     setMinimumSize(256, 192);
 }
 
+// A whole multiple of the picture, so every picture pixel is the same number of screen
+// pixels wide and high, centred on black; in an area smaller than the picture, the picture
+// shrunk to fit with its aspect kept (drawn smoothly).
 QRect VideoWidget::PictureRect(QSize widget, QSize picture) {
     if (picture.isEmpty() || widget.isEmpty()) return {};
-    const QSize scaled = picture.scaled(widget, Qt::KeepAspectRatio);
+    const int times =
+        std::min(widget.width() / picture.width(), widget.height() / picture.height());
+    const QSize scaled = times >= 1 ? picture * times : picture.scaled(widget, Qt::KeepAspectRatio);
     return {QPoint((widget.width() - scaled.width()) / 2, (widget.height() - scaled.height()) / 2),
             scaled};
 }
 
-void VideoWidget::Show(const QImage& back) {
-    if (front_.size() != back.size() || front_.format() != back.format())
-        front_ = back.copy();
+// The back surface becomes the front picture and the old front the next back surface: the
+// presentation draws every pixel of each frame, so nothing needs copying.
+void VideoWidget::Show(QImage& back) {
+    if (back.size() == front_.size() && back.format() == front_.format())
+        front_.swap(back);
     else
-        std::memcpy(front_.bits(), back.constBits(), static_cast<std::size_t>(back.sizeInBytes()));
+        front_ = back.copy();
     ++flips_;
-    update();
+    update(PictureRect(size(), front_.size()));
 }
 
 void VideoWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect target = PictureRect(size(), front_.size());
-    painter.fillRect(rect(), Qt::black);
-    if (!target.isEmpty()) painter.drawImage(target, front_);
+    // Only the borders are filled: the picture covers the rest.
+    const QRegion borders = QRegion(rect()).subtracted(target);
+    for (const QRect& r : borders) painter.fillRect(r, Qt::black);
+    if (target.isEmpty()) return;
+    if (target.width() < front_.width()) painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, front_);
 }
 
 QtVideoSurface::QtVideoSurface(VideoWidget& widget, QImage::Format format)

@@ -14,8 +14,10 @@ namespace velmar {
 
 // The picture area of the window: a back surface (512 x 384 at 32 bits per pixel) that
 // each frame is drawn on, and a front picture that Flip shows. The widget paints the front
-// picture scaled to fit with its aspect kept, on black. Everything runs on the window
-// thread.
+// picture at the largest whole multiple of its size that fits, centred on black (shrunk
+// smoothly when even one times does not fit), on the CPU: a copy at the normal size, and
+// no graphics driver needed, which is the cheapest on a virtual display and little on a
+// real one. Everything runs on the window thread.
 class VideoWidget final : public QWidget {
   public:
     explicit VideoWidget(QWidget* parent = nullptr);
@@ -32,7 +34,7 @@ class VideoWidget final : public QWidget {
 
   private:
     friend class QtVideoSurface;
-    void Show(const QImage& back);
+    void Show(QImage& back);
 
     QImage front_;
     int flips_ = 0;

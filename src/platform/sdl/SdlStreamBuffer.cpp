@@ -2,13 +2,20 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace velmar {
 
 namespace {
-// About 12 ms of sound per callback at 44100 Hz.
+// About 12 ms of sound per callback at 44100 Hz: the writer's lead over the player need
+// only be a little more than that.
 constexpr Uint16 kDeviceSamples = 512;
+// What a PulseAudio server buffers for the stream, in milliseconds. SDL asks the server for
+// as little as one callback's worth, which wakes the server every few milliseconds (about a
+// tenth of a core) and leaves it no slack on a busy machine; this much keeps it nearly idle
+// and never short, while callbacks stay small. The user's own setting wins.
+constexpr const char* kPulseLatencyMs = "30";
 } // namespace
 
 SdlStreamBuffer::~SdlStreamBuffer() {
@@ -18,6 +25,7 @@ SdlStreamBuffer::~SdlStreamBuffer() {
 bool SdlStreamBuffer::Open(const WaveFormatRecord& format) {
     if (device_ != 0) return true;
     if (!subsystemStarted_) {
+        (void)setenv("PULSE_LATENCY_MSEC", kPulseLatencyMs, 0);
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             error_ = SDL_GetError();
             return false;
@@ -96,8 +104,9 @@ void SdlStreamBuffer::SetPlayPosition(std::uint32_t position) {
     SDL_LockAudioDevice(device_);
     const std::uint32_t wanted =
         data_.empty() ? 0 : static_cast<std::uint32_t>(position % data_.size());
-    if (playing_ && wanted != position_) rewinds_.fetch_add(1);
+    if (playing_ && played_ && wanted != position_) rewinds_.fetch_add(1);
     position_ = wanted;
+    played_ = false;
     SDL_UnlockAudioDevice(device_);
 }
 
@@ -113,6 +122,7 @@ void SdlStreamBuffer::Play() {
     if (device_ == 0) return;
     SDL_LockAudioDevice(device_);
     playing_ = !data_.empty();
+    played_ = false;
     SDL_UnlockAudioDevice(device_);
 }
 
@@ -134,6 +144,7 @@ void SdlStreamBuffer::Fill(std::uint8_t* out, std::uint32_t length) {
         return;
     }
     const auto size = static_cast<std::uint32_t>(data_.size());
+    played_ = true;
     while (length > 0) {
         const std::uint32_t chunk = std::min(length, size - position_);
         std::memcpy(out, data_.data() + position_, chunk);

@@ -37,8 +37,11 @@ class SdlStreamBuffer final : public StreamBuffer {
     bool IsPlaying() override;
     void Play() override;
     void Stop() override;
+    bool IsClocked() override { return device_ != 0; }
 
-    // Times the play position was moved while playing: each is an audible jump.
+    // Times the play position was moved while the device was playing from it: each is an
+    // audible jump. (Moving it before the device has played anything since Play or the last
+    // move is silent and not counted.)
     std::uint32_t Rewinds() const { return rewinds_.load(); }
 
   private:
@@ -53,6 +56,7 @@ class SdlStreamBuffer final : public StreamBuffer {
     std::vector<std::uint8_t> data_;
     std::uint32_t position_ = 0;
     bool playing_ = false;
+    bool played_ = false; // the device has played from the position since it was last set
     std::atomic<std::uint32_t> rewinds_{0};
 };
 
