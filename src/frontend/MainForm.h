@@ -29,6 +29,7 @@ class QTimer;
 
 namespace velmar {
 
+class GunAiming;
 class TfrmController;
 
 // The picture shown while no game runs or the emulation is paused; a click resumes.
@@ -87,6 +88,7 @@ class TMainForm final : public QMainWindow {
     LogoWidget& Logo() const { return *logo_; }
     SoundOutput& Sound() { return sound_; }
     TfrmController& ControllerDialog() const { return *controller_; }
+    GunAiming& Gun() const { return *gun_; }
     // The short message last shown over the picture (empty when none).
     QString Notice() const;
     // Shows a modal message (a failed ROM load, a configuration write); tests replace it.
@@ -147,6 +149,7 @@ class TMainForm final : public QMainWindow {
     bool frameFailed_ = false;
     bool exited_ = false;
     TfrmController* controller_ = nullptr;
+    GunAiming* gun_ = nullptr;
 };
 
 } // namespace velmar
