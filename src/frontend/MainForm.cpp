@@ -3,6 +3,7 @@
 #include "files/BatteryFiles.h"
 #include "frontend/AboutBox.h"
 #include "frontend/ControllerDialog.h"
+#include "frontend/GunAiming.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -198,6 +199,7 @@ TMainForm::TMainForm(const Options& options)
     machine_->SetDataFolder(files_.DataFolder());
     LoadConfiguration();
     controller_ = MakeControllerDialog(keyState_.Table(), &joystick_, this);
+    gun_ = new GunAiming([this] { return machine_.get(); }, *video_, this);
     BuildMenus();
     ShowLogo(true);
     resize(512, 384 + menuBar()->sizeHint().height());
@@ -206,6 +208,7 @@ TMainForm::TMainForm(const Options& options)
 
 TMainForm::~TMainForm() {
     Exit();
+    delete gun_;        // no mouse event reaches the machine's slot from here on
     delete controller_; // before the key table and joystick it reads
 }
 

@@ -29,6 +29,7 @@ class QTimer;
 
 namespace velmar {
 
+class GunAiming;
 class TfrmController;
 
 // The picture shown while no game runs or the emulation is paused; a click resumes.
@@ -101,6 +102,7 @@ class TMainForm final : public QMainWindow {
     LogoWidget& Logo() const { return *logo_; }
     SoundOutput& Sound() { return sound_; }
     TfrmController& ControllerDialog() const { return *controller_; }
+    GunAiming& Gun() const { return *gun_; }
     // The short message last shown over the picture (empty when none), as written.
     QString Notice() const;
     // How a message over the picture is laid out in the window: its width and height.
@@ -186,6 +188,7 @@ class TMainForm final : public QMainWindow {
     QRect windowedGeometry_;         // the window's place before full screen
     bool pausedByFocusLoss_ = false; // resumed when the window is in front again
     TfrmController* controller_ = nullptr;
+    GunAiming* gun_ = nullptr;
 };
 
 } // namespace velmar

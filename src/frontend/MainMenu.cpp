@@ -1,6 +1,7 @@
 // The command table of the main window: every menu, item, caption, start state, tick pair
 // and separator, and the call each item makes.
 #include "frontend/AboutBox.h"
+#include "frontend/GunAiming.h"
 #include "frontend/MainForm.h"
 
 #include <QActionGroup>
@@ -177,6 +178,7 @@ void TMainForm::BuildMenus() {
 
     QMenu* controllers = top("mControllers", "Controllers");
     AddItem(controllers, "mConfig", "Configuration", [this] { ControllerConfigClick(); });
+    gun_->AddMenus(controllers);
 
     QMenu* help = top("mHelp", "Help");
     AddItem(help, "mAbout", "About", [this] {

@@ -14,6 +14,7 @@ static_assert(vdp::kStateBlockSize == kVdpStateSize);
 Console::Console() {
     Cpu.Reset(Bus);
     Bus.Connect(Vdp, Psg, Fm);
+    Vdp.AttachClock(&Cpu.Clock); // the chip follows the beam by the CPU's time
     Vdp.Reset();
     Psg.Reset();
     Psg.Configure(kDefaultSampleRate, ClockHz);

@@ -14,7 +14,8 @@ using namespace console;
 // frame). Every line still gets exactly its 228 T-states.
 void Console::EmulateFrame() {
     --FrameskipCounter;
-    const bool drawn = FrameskipCounter < 0;
+    // A light gun looks at the picture, so every frame is drawn while one is plugged in.
+    const bool drawn = FrameskipCounter < 0 || Bus.GunPort != 0;
     LastFrameDrawn = drawn;
     const bool sound = MixerOn == 1; // options change only between frames
     constexpr auto kLastIndex = static_cast<std::int32_t>(kSampleBufferSize - 1);
@@ -23,6 +24,7 @@ void Console::EmulateFrame() {
     std::uint32_t now = 0; // T-states of the frame run so far
     for (int line = 0; line < kLinesPerFrame; ++line) {
         Vdp.RunLine(line, drawn, false);
+        Bus.StartLine(line);
         const std::uint32_t lineEnd = now + kCyclesPerLine;
         for (; sound && Samples.Due() <= lineEnd; Samples.Advance()) {
             if (Samples.Due() > now) Cpu.RunCycles(Samples.Due() - now);

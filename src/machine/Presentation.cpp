@@ -115,28 +115,44 @@ void Presenter::PollInput() {
         services_.Input2->Update();
         in2 = services_.Input2->State();
     }
-    SetPad(console_.Bus, Pressed(in1, kInputLeft), &B::Pad1LeftPress, &B::Pad1LeftRelease);
-    SetPad(console_.Bus, Pressed(in1, kInputRight), &B::Pad1RightPress, &B::Pad1RightRelease);
-    SetPad(console_.Bus, Pressed(in1, kInputUp), &B::Pad1UpPress, &B::Pad1UpRelease);
-    SetPad(console_.Bus, Pressed(in1, kInputDown), &B::Pad1DownPress, &B::Pad1DownRelease);
-    SetPad(console_.Bus, Pressed(in1, ButtonTable[0]), &B::Pad1Button1Press,
+    // A light gun connects only its trigger (TL, the port's button 1): the rest of its pad's
+    // lines stay released, and the trigger is the device's button 1 or the gun's own.
+    T_INTERCONNECT_CORE& bus = console_.Bus;
+    const bool gunA = bus.GunPort == bus::kPortA, gunB = bus.GunPort == bus::kPortB;
+    const bool trigger = gunTrigger_.load();
+    const auto pad = [&](bool gun, const InputState& in, std::size_t flag) {
+        return !gun && Pressed(in, flag);
+    };
+    SetPad(bus, pad(gunA, in1, kInputLeft), &B::Pad1LeftPress, &B::Pad1LeftRelease);
+    SetPad(bus, pad(gunA, in1, kInputRight), &B::Pad1RightPress, &B::Pad1RightRelease);
+    SetPad(bus, pad(gunA, in1, kInputUp), &B::Pad1UpPress, &B::Pad1UpRelease);
+    SetPad(bus, pad(gunA, in1, kInputDown), &B::Pad1DownPress, &B::Pad1DownRelease);
+    SetPad(bus, Pressed(in1, ButtonTable[0]) || (gunA && trigger), &B::Pad1Button1Press,
            &B::Pad1Button1Release);
-    SetPad(console_.Bus, Pressed(in1, ButtonTable[1]), &B::Pad1Button2Press,
-           &B::Pad1Button2Release);
-    SetPad(console_.Bus, Pressed(in2, kInputLeft), &B::Pad2LeftPress, &B::Pad2LeftRelease);
-    SetPad(console_.Bus, Pressed(in2, kInputRight), &B::Pad2RightPress, &B::Pad2RightRelease);
-    SetPad(console_.Bus, Pressed(in2, kInputUp), &B::Pad2UpPress, &B::Pad2UpRelease);
-    SetPad(console_.Bus, Pressed(in2, kInputDown), &B::Pad2DownPress, &B::Pad2DownRelease);
-    SetPad(console_.Bus, Pressed(in2, ButtonTable[2]), &B::Pad2Button1Press,
+    SetPad(bus, pad(gunA, in1, ButtonTable[1]), &B::Pad1Button2Press, &B::Pad1Button2Release);
+    SetPad(bus, pad(gunB, in2, kInputLeft), &B::Pad2LeftPress, &B::Pad2LeftRelease);
+    SetPad(bus, pad(gunB, in2, kInputRight), &B::Pad2RightPress, &B::Pad2RightRelease);
+    SetPad(bus, pad(gunB, in2, kInputUp), &B::Pad2UpPress, &B::Pad2UpRelease);
+    SetPad(bus, pad(gunB, in2, kInputDown), &B::Pad2DownPress, &B::Pad2DownRelease);
+    SetPad(bus, Pressed(in2, ButtonTable[2]) || (gunB && trigger), &B::Pad2Button1Press,
            &B::Pad2Button1Release);
-    SetPad(console_.Bus, Pressed(in2, ButtonTable[3]), &B::Pad2Button2Press,
-           &B::Pad2Button2Release);
+    SetPad(bus, pad(gunB, in2, ButtonTable[3]), &B::Pad2Button2Press, &B::Pad2Button2Release);
+    const std::uint32_t aim = gunAim_.load();
+    bus.GunX = static_cast<int>(aim & 0xFFFF) - 1;
+    bus.GunY = static_cast<int>(aim >> 16) - 1;
     // The pause button raises one NMI per press, as the key goes down; holding it does not
     // repeat.
     const bool pauseDown = Pressed(in1, ButtonTable[kButtonPause]);
     if (pauseDown && !pauseWasDown_) console_.Cpu.RaiseNmi();
     pauseWasDown_ = pauseDown;
     if (resetButtonRequested_.exchange(false)) console_.Bus.ResetButtonPress();
+}
+
+void Presenter::AimGun(int x, int y) {
+    const bool onPicture = x >= 0 && x < vdp::kScreenWidth && y >= 0 && y < vdp::kScreenHeight;
+    gunAim_.store(onPicture ? static_cast<std::uint32_t>(x + 1) |
+                                  (static_cast<std::uint32_t>(y + 1) << 16)
+                            : 0);
 }
 
 // Copies the frame's samples into the looping stream and keeps the player LeadTarget

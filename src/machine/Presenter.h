@@ -73,6 +73,11 @@ class Presenter {
     void StopStream();
     // The console's reset button, pressed at the next input step.
     void RequestResetButton() { resetButtonRequested_.store(true); }
+    // The Light Phaser's aim (a point of the 256 x 192 picture; anywhere else it sees
+    // nothing) and its trigger, from any thread: taken at the next input step, where the
+    // trigger joins the gun port's button 1 from the input device.
+    void AimGun(int x, int y);
+    void PullGunTrigger(bool down) { gunTrigger_.store(down); }
     void SetKeys(const std::array<std::uint32_t, machine::kButtonCount>& keys);
 
     // Renders the filtered 512 x 384 picture into FrameDib and writes it as a BMP.
@@ -141,6 +146,8 @@ class Presenter {
     bool playerMoved_ = false;      // the player has moved since playback started
     std::uint32_t quietFrames_ = 0; // frames played since the player last passed the writer
     std::atomic<bool> resetButtonRequested_{false};
+    std::atomic<std::uint32_t> gunAim_{0}; // x + 1 in the low half, y + 1 in the high; 0: off
+    std::atomic<bool> gunTrigger_{false};
     FileResult aviFailure_;     // why a capture stopped by itself
     bool pauseWasDown_ = false; // the pause key as the last input poll saw it
 };

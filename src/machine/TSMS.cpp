@@ -176,6 +176,11 @@ void TSMS::SetKeys(std::uint32_t pad1Button1, std::uint32_t pad1Button2, std::ui
     });
 }
 
+void TSMS::SetLightGun(std::uint8_t port) {
+    const std::uint8_t plugged = port == bus::kPortA || port == bus::kPortB ? port : 0;
+    WithCoresStill([&] { console_.Bus.GunPort = plugged; });
+}
+
 void TSMS::SetFrameskip(std::uint8_t value) {
     WithCoresStill([&] { console_.Frameskip = value; });
 }

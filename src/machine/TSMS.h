@@ -107,6 +107,12 @@ class TSMS {
     void SetPsgWaveShape(std::uint8_t value);
     void SetFmOutput(std::uint8_t value);
     void SetFmChannel(std::uint32_t channel, std::uint8_t value);
+    // Plugs a Light Phaser into port A or B (bus::kPortA, bus::kPortB; the other port, or
+    // both with 0, takes a pad). It is aimed at a point of the 256 x 192 picture (anywhere
+    // else it sees nothing) and fired from any thread; both take effect at the next frame.
+    void SetLightGun(std::uint8_t port);
+    void AimGun(int x, int y) { presenter_.AimGun(x, y); }
+    void PullGunTrigger(bool down) { presenter_.PullGunTrigger(down); }
 
     // Driving. RunFrame runs one frame and presents it; it does nothing while the emulation
     // thread is running. ServiceHandOver presents a frame that the emulation thread has

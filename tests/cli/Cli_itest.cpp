@@ -196,6 +196,29 @@ TEST_F(CliTest, StatesResumeExactlyAndOnlyWholeStatesLoad) {
     EXPECT_NE(missing.Err.find("not found"), std::string::npos) << missing.Err;
 }
 
+// A light gun on port A aimed by --aim and fired by --press p1b1: the shooting program
+// (gun.asm) keeps the point it marked in work RAM, the first bytes of a state.
+TEST_F(CliTest, LightGunIsAimedAndFiredFromTheCommandLine) {
+    const std::string rom = std::string(VELMAR_TEST_ROM_DIR) + "/gun.sms";
+    const std::string run = "run " + rom + " --bios-type japan --frames 70 --data-dir " +
+                            Path("d") + " --gun a --press 50-52:p1b1 --state-out " + Path("s.vlr");
+    const Result hit = Run(run + " --aim 0-69:150,70");
+    ASSERT_EQ(hit.Status, 0) << hit.Err;
+    const std::string state = Read(Path("s.vlr"));
+    ASSERT_EQ(state.size(), 57444u);
+    EXPECT_EQ(state[0x40], 1) << "one shot";
+    EXPECT_NEAR(static_cast<unsigned char>(state[0x42]), 150, 4);
+    EXPECT_NEAR(static_cast<unsigned char>(state[0x43]), 70, 4);
+    ASSERT_EQ(Run(run).Status, 0) << "not aimed: a miss";
+    EXPECT_EQ(Read(Path("s.vlr"))[0x41], 1);
+
+    for (const char* args : {"--gun c", "--aim 0-9:10,10", "--gun a --aim 0-9:256,10"}) {
+        const Result r = Run("run --bios --frames 1 " + std::string(args));
+        EXPECT_NE(r.Status, 0) << args;
+        EXPECT_EQ(Lines(r.Err), 1) << r.Err;
+    }
+}
+
 // 120 emulated frames give 20 capture frames at 10 per second: frames 0, 6, ..., 114.
 TEST_F(CliTest, CaptureHoldsOneFrameInSixAndMatchesTheSnapshot) {
     if (std::system("command -v ffprobe >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ffprobe";

@@ -78,7 +78,8 @@ TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
         {"mFMSound", "FM Output|-|Channel 1|Channel 2|Channel 3|Channel 4|Channel 5|Channel "
                      "6|Channel 7|Channel 8|Channel 9"},
         {"mChan9", "ON|OFF"},
-        {"mControllers", "Configuration"},
+        {"mControllers", "Configuration|-|Port A|Port B"},
+        {"mPortA", "Pad|Light Phaser"},
         {"mHelp", "About"},
     };
     for (const auto& [name, captions] : menus) {
@@ -89,7 +90,8 @@ TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
     const char* ticked[] = {"mBIOSBr",   "mFrameOff", "mBckOn",   "mSprOn",   "mWindowed",
                             "mVSyncOFF", "mHQ2xON",   "mVDPSOff", "mMixerOn", "mPSGOn",
                             "mTom1On",   "mTom2On",   "mTom3On",  "mNoiseOn", "mSquare",
-                            "mPSGSOff",  "mFMOff",    "mCH1On",   "mCH5On",   "mCH9On"};
+                            "mPSGSOff",  "mFMOff",    "mCH1On",   "mCH5On",   "mCH9On",
+                            "mPortAPad", "mPortBPad"};
     for (const char* name : ticked) {
         ASSERT_NE(form->Item(name), nullptr) << name;
         EXPECT_TRUE(form->Item(name)->isChecked()) << name;

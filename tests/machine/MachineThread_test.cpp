@@ -105,10 +105,19 @@ TEST(MachineThread, PauseParksAtAFrameBoundaryAndResumeContinues) {
     // A command while running parks the thread for its duration and lets it go on.
     m->SetFrameskip(0);
     EXPECT_TRUE(m->IsRunning());
+    // A light gun is plugged in the same way, and aimed and fired from this thread while
+    // frames run; the next input step takes both.
+    m->SetLightGun(bus::kPortA);
+    m->AimGun(10, 20);
+    m->PullGunTrigger(true);
     const int later = m.Input1.Updates.load();
     ASSERT_TRUE(WaitUntil([&] { return m.Input1.Updates.load() >= later + 5; }));
     m->PauseEmulation();
     EXPECT_EQ(m->GetConsole().Frameskip, 0);
+    const T_INTERCONNECT_CORE& bus = m->GetConsole().Bus;
+    EXPECT_EQ(bus.GunX, 10);
+    EXPECT_EQ(bus.GunY, 20);
+    EXPECT_EQ(bus.PortA & bus::kPortAPad1Button1, 0);
 }
 
 TEST(MachineThread, HandOverWaitsForThePresentationSide) {

@@ -155,5 +155,55 @@ TEST(Scenes, DisplayOffIsBlackAndTheLeftBlankShowsTheBackdropOverScrollAndSprite
     }));
 }
 
+// The shooting screen (gun.asm) with the Light Phaser on port A: each shot flashes the
+// screen, and the mark lands where the gun points, all over the screen. Frameskip does not
+// blind the gun.
+TEST(Scenes, LightGunShotsMarkWhereTheGunPoints) {
+    constexpr std::size_t kShots = 0x40, kMisses = 0x41;
+    auto machine = NewMachine(kJapanese);
+    machine->SetLightGun(bus::kPortA);
+    machine->SetFrameskip(3);
+    ASSERT_TRUE(static_cast<bool>(machine->LoadCartridge(TestRom("gun"))));
+    const auto run = [&](int frames) {
+        for (int f = 0; f < frames; ++f) machine->RunFrame();
+    };
+    run(kSceneFrames);
+    ASSERT_EQ(Ram(*machine, kSceneReady), kReadyMagic);
+    const auto shoot = [&](int x, int y) {
+        machine->AimGun(x, y);
+        machine->PullGunTrigger(true);
+        run(3);
+        machine->PullGunTrigger(false);
+        run(3);
+    };
+    const std::pair<int, int> aims[] = {{128, 96},  {12, 10},  {243, 10}, {12, 181},
+                                        {243, 181}, {60, 140}, {190, 50}, {101, 33}};
+    int shots = 0;
+    for (const auto& [x, y] : aims) {
+        shoot(x, y);
+        ASSERT_EQ(Ram(*machine, kShots), ++shots) << x << "," << y;
+        // The mark: the one 8 x 8 block of sprite colour 1 on black.
+        int left = kWidth, right = -1, top = kHeight, bottom = -1;
+        for (int py = 0; py < kHeight; ++py) {
+            for (int px = 0; px < kWidth; ++px) {
+                if (Pixel(*machine, px, py) != Rgb565(Spr(1))) continue;
+                left = std::min(left, px);
+                right = std::max(right, px);
+                top = std::min(top, py);
+                bottom = std::max(bottom, py);
+            }
+        }
+        EXPECT_EQ(right - left, 7) << x << "," << y;
+        EXPECT_EQ(bottom - top, 7) << x << "," << y;
+        EXPECT_NEAR((left + right) / 2.0, x, 4.0) << y;
+        EXPECT_NEAR((top + bottom) / 2.0, y, 4.0) << x;
+    }
+    // Aimed off the picture the sensor sees nothing: a miss, and the mark stays hidden.
+    shoot(-1, -1);
+    EXPECT_EQ(Ram(*machine, kMisses), 1);
+    EXPECT_EQ(Ram(*machine, kShots), shots);
+    EXPECT_TRUE(PictureIs(*machine, [](int, int) -> std::uint8_t { return Bg(0); }));
+}
+
 } // namespace
 } // namespace velmar::scenes

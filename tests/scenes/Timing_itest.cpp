@@ -1,12 +1,14 @@
 // Runs the timing test programs: start-up code that polls the V counter, a loop timed by
-// the CPU alone, the frame interrupt in each interrupt mode, and a game's pause handler
-// driven through the pause key.
+// the CPU alone, the frame interrupt in each interrupt mode, a game's pause handler driven
+// through the pause key, and programs that time the beam from the CPU: the H counter
+// latched through TH, and a status poll waiting for a sprite collision.
 
 #include "machine/MachineTestSupport.h"
 #include "scenes/SceneHarness.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace velmar::scenes {
@@ -71,6 +73,49 @@ TEST(Timing, FrameInterruptReachesItsHandlerInEachMode) {
                       << int(Ram(*machine, kHits38)) << " frames through 0x0038";
     EXPECT_EQ(Ram(*machine, kHits38), 6);
     EXPECT_EQ(Ram(*machine, kHitsIm2), 3);
+}
+
+// The H counter as documented: 0x00-0x93, then 0xE9-0xFF; 0xF4 when a line starts (the V
+// counter changes); one step every four master clocks, three master clocks to a T-state.
+std::uint8_t DocumentedHCounter(int tstate) {
+    std::vector<int> run;
+    for (int v = 0x00; v <= 0x93; ++v) run.push_back(v);
+    for (int v = 0xE9; v <= 0xFF; ++v) run.push_back(v);
+    const auto start =
+        static_cast<std::size_t>(std::find(run.begin(), run.end(), 0xF4) - run.begin());
+    return static_cast<std::uint8_t>(
+        run[(start + static_cast<std::size_t>(tstate * 3 / 4)) % run.size()]);
+}
+
+TEST(Timing, HCounterLatchedThroughThFollowsTheLine) {
+    constexpr std::size_t kDone = 0x13, kLatched = 0x100, kReread = 0x200;
+    for (const std::uint8_t mixer : {std::uint8_t{1}, std::uint8_t{0}}) {
+        auto machine = NewMachine(kJapanese);
+        machine->SetMixer(mixer);
+        ASSERT_TRUE(static_cast<bool>(machine->LoadCartridge(TestRom("hcounter"))));
+        ASSERT_TRUE(RunUntil(*machine, kDone, 60));
+        // Measurement k pulls TH low at T-state 132 + 4k of its line (hcounter.asm), which
+        // sweeps past the jump and on into the next line.
+        for (std::size_t k = 0; k < 60; ++k) {
+            const auto tstate = static_cast<int>(132 + 4 * k);
+            EXPECT_EQ(Ram(*machine, kLatched + k), DocumentedHCounter(tstate))
+                << "T-state " << tstate << ", mixer " << int(mixer);
+            EXPECT_EQ(Ram(*machine, kReread + k), Ram(*machine, kLatched + k))
+                << "TH rising again latches nothing";
+        }
+    }
+}
+
+TEST(Timing, PolledCollisionFlagShowsWhenTheBeamReachesIt) {
+    auto machine = NewMachine(kJapanese);
+    ASSERT_TRUE(static_cast<bool>(machine->LoadCartridge(TestRom("flag_poll"))));
+    ASSERT_TRUE(RunUntil(*machine, kSceneReady, 60));
+    for (int f = 0; f < 3; ++f) machine->RunFrame();
+    // The sprites collide at pixel 200: 12 + 100 counter steps after the line starts,
+    // 448 master clocks, T-state 150. The reads at T-states 61, 102 and 143 miss it.
+    int misses = 0;
+    while (61 + 41 * misses < 150) ++misses;
+    EXPECT_EQ(Ram(*machine, 0x13), misses);
 }
 
 // The game after its first frames, with the pause key on input 1's button 3.

@@ -73,6 +73,33 @@ bool ParsePress(std::string_view text, PressRange& range, std::string& why) {
     return true;
 }
 
+// A-B:X,Y with X below 256 and Y below 192.
+bool ParseAim(std::string_view text, AimRange& range, std::string& why) {
+    const std::size_t colon = text.find(':');
+    const std::size_t dash = text.find('-');
+    const std::size_t comma = text.find(',', colon == std::string_view::npos ? 0 : colon);
+    std::uint64_t x = 0, y = 0;
+    if (colon == std::string_view::npos || dash > colon || comma == std::string_view::npos ||
+        !ParseNumber(text.substr(0, dash), range.First) ||
+        !ParseNumber(text.substr(dash + 1, colon - dash - 1), range.Last) ||
+        !ParseNumber(text.substr(colon + 1, comma - colon - 1), x) ||
+        !ParseNumber(text.substr(comma + 1), y)) {
+        why = "expected A-B:X,Y (whole numbers)";
+        return false;
+    }
+    if (range.Last < range.First) {
+        why = "the last frame comes before the first";
+        return false;
+    }
+    if (x > 255 || y > 191) {
+        why = "the point lies outside the 256 x 192 picture";
+        return false;
+    }
+    range.X = static_cast<int>(x);
+    range.Y = static_cast<int>(y);
+    return true;
+}
+
 bool OnOff(std::string_view text, bool& out) {
     if (text == "on") {
         out = true;
@@ -92,6 +119,13 @@ std::uint32_t RunOptions::KeysAt(std::uint64_t frame) const {
     for (const PressRange& r : Presses)
         if (frame >= r.First && frame <= r.Last) keys |= r.Keys;
     return keys;
+}
+
+std::pair<int, int> RunOptions::AimAt(std::uint64_t frame) const {
+    std::pair<int, int> point{-1, -1};
+    for (const AimRange& r : Aims)
+        if (frame >= r.First && frame <= r.Last) point = {r.X, r.Y};
+    return point;
 }
 
 std::optional<RunOptions> ParseRunOptions(int argc, char** argv, std::string& error) {
@@ -115,7 +149,7 @@ std::optional<RunOptions> ParseRunOptions(int argc, char** argv, std::string& er
         } else if (arg == "--frames" || arg == "--frameskip" || arg == "--bios-type" ||
                    arg == "--press" || arg == "--data-dir" || arg == "--screenshot" ||
                    arg == "--wav" || arg == "--mixer" || arg == "--hq2x" || arg == "--state-in" ||
-                   arg == "--state-out" || arg == "--avi") {
+                   arg == "--state-out" || arg == "--avi" || arg == "--gun" || arg == "--aim") {
             if (!value(v)) return fail(std::string(arg) + " needs a value");
             if (arg == "--frames") {
                 std::uint64_t n = 0;
@@ -141,6 +175,16 @@ std::optional<RunOptions> ParseRunOptions(int argc, char** argv, std::string& er
                 if (!ParsePress(v, range, why))
                     return fail("bad --press value '" + std::string(v) + "': " + why);
                 o.Presses.push_back(range);
+            } else if (arg == "--gun") {
+                if (v != "a" && v != "b")
+                    return fail("bad --gun value '" + std::string(v) + "' (a or b)");
+                o.GunPort = v == "a" ? 1 : 2;
+            } else if (arg == "--aim") {
+                AimRange range;
+                std::string why;
+                if (!ParseAim(v, range, why))
+                    return fail("bad --aim value '" + std::string(v) + "': " + why);
+                o.Aims.push_back(range);
             } else if (arg == "--mixer" || arg == "--hq2x") {
                 bool& flag = arg == "--mixer" ? o.Mixer : o.Hq2x;
                 if (!OnOff(v, flag))
@@ -164,6 +208,7 @@ std::optional<RunOptions> ParseRunOptions(int argc, char** argv, std::string& er
         }
     }
     if (o.Bios && !o.Rom.empty()) return fail("give either a ROM or --bios, not both");
+    if (!o.Aims.empty() && o.GunPort == 0) return fail("--aim needs a light gun (--gun a or b)");
     if (!o.Bios && o.Rom.empty()) return fail("no ROM given (or --bios)");
     return o;
 }

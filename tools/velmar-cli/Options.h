@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velmar::cli {
@@ -32,6 +33,15 @@ struct PressRange {
     std::uint32_t Keys = 0;
 };
 
+// Where a light gun aims during frames First..Last inclusive: a point of the 256 x 192
+// picture.
+struct AimRange {
+    std::uint64_t First = 0;
+    std::uint64_t Last = 0;
+    int X = 0;
+    int Y = 0;
+};
+
 struct RunOptions {
     std::string Rom;
     bool Bios = false;
@@ -48,9 +58,13 @@ struct RunOptions {
     bool Fm = false;
     bool Mixer = true;
     bool Hq2x = true;
+    std::uint8_t GunPort = 0; // 1 port A, 2 port B; its trigger is that pad's button 1
+    std::vector<AimRange> Aims;
 
     // The keys held during one frame.
     std::uint32_t KeysAt(std::uint64_t frame) const;
+    // The point aimed at during one frame (the last range that covers it), or -1, -1.
+    std::pair<int, int> AimAt(std::uint64_t frame) const;
 };
 
 // Parses the arguments after the command name. On failure returns nothing and sets error to

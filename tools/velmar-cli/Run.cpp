@@ -169,6 +169,7 @@ Outcome Execute(const RunOptions& o) {
     machine->SetHq2x(o.Hq2x ? 1 : 0);
     machine->SetMixer(o.Mixer ? 1 : 0);
     machine->SetFmOutput(o.Fm ? 1 : 0);
+    machine->SetLightGun(o.GunPort);
 
     if (o.Bios) {
         machine->Reset();
@@ -210,12 +211,14 @@ Outcome Execute(const RunOptions& o) {
     // before frame k - 1 ends; frame 0's keys are polled before it starts.
     std::string failure;
     SetInputs(o.KeysAt(0), input1, input2);
-    if (o.KeysAt(0) != 0) machine->PollInput();
+    machine->AimGun(o.AimAt(0).first, o.AimAt(0).second);
+    if (o.KeysAt(0) != 0 || o.AimAt(0).first >= 0) machine->PollInput();
     const auto start = std::chrono::steady_clock::now();
     std::uint64_t frame = 0;
     for (; frame < o.Frames && gStopSignal == 0; ++frame) {
         if ((o.KeysAt(frame) & kKeyReset) != 0) machine->GameReset();
         SetInputs(o.KeysAt(frame + 1), input1, input2);
+        machine->AimGun(o.AimAt(frame + 1).first, o.AimAt(frame + 1).second);
         machine->RunFrame();
         if (!o.Avi.empty() && !machine->GetAviDumping()) break; // reported below
         if (!o.Wav.empty())

@@ -46,6 +46,18 @@ inline constexpr std::uint8_t kIoPad1ThLevel = 0x20;
 inline constexpr std::uint8_t kIoPad2TrLevel = 0x40;
 inline constexpr std::uint8_t kIoPad2ThLevel = 0x80;
 
+// Where a controller is plugged in.
+inline constexpr std::uint8_t kPortA = 1;
+inline constexpr std::uint8_t kPortB = 2;
+
+// The Light Phaser: its sensor sees the aimed point on this many lines above and below it,
+// and pulls TH low for this long once the beam passes that point where the picture is
+// bright (the sum of its colour's three 5-bit-scaled components at least the threshold).
+inline constexpr int kGunSensorRows = 2;
+inline constexpr std::uint32_t kGunPulseTStates = 80;
+inline constexpr int kGunBrightness = 48;
+inline constexpr std::uint32_t kNoGunPulse = 0xFFFFFFFF;
+
 // Memory control copy (even ports 0x00-0x3F): the FM detect read at 0xF2.
 inline constexpr std::uint8_t kMemoryControlFmDetect = 0x04;
 
@@ -79,7 +91,7 @@ class T_INTERCONNECT_CORE {
             const unsigned group = port & bus::kPortGroupMask;
             const bool odd = (port & 1) != 0;
             if (group == bus::kGroupVdp) return odd ? VDP->ReadStatus() : VDP->ReadData();
-            if (group == bus::kGroupCounters) return odd ? 0x00 : VDP->ReadVCounter();
+            if (group == bus::kGroupCounters) return odd ? ReadHCounter() : VDP->ReadVCounter();
         }
         return ReadOtherPort(port);
     }
@@ -109,6 +121,12 @@ class T_INTERCONNECT_CORE {
     void SampleDue() { ++DueSamples; }
     void RenderDueSamples() {
         if (DueSamples != 0) RenderBatch();
+    }
+
+    // After the video chip's step of each line: the light gun looks at the line just begun.
+    void StartLine(int line) {
+        if (GunPort != 0) [[unlikely]]
+            GunLine(line);
     }
 
     // 1 while the video chip asserts its interrupt output. The CPU samples it when a run
@@ -146,6 +164,12 @@ class T_INTERCONNECT_CORE {
     std::uint8_t PortB = bus::kPadReleased;
     std::uint8_t MemoryControlCopy = 0;
     std::uint8_t IoControl = bus::kIoControlPowerOn;
+    // A Light Phaser on port A or B (0: none), aimed at a point of the 256 x 192 picture
+    // (anywhere else it sees nothing). Its trigger is the port's button 1 (TL). Plugging it
+    // in, aiming and pulling the trigger happen between frames; a console reset keeps them.
+    std::uint8_t GunPort = 0;
+    int GunX = -1;
+    int GunY = -1;
 
   private:
     static void Press(std::uint8_t& port, std::uint8_t bit) {
@@ -159,10 +183,29 @@ class T_INTERCONNECT_CORE {
     std::uint8_t PortAValue() const;
     std::uint8_t PortBValue();
     void RenderBatch();
+    // Port 0x7F: the latched H counter, after any edge the gun made since the last look.
+    std::uint8_t ReadHCounter() {
+        if (GunPort != 0) [[unlikely]]
+            CatchUpGun();
+        return VDP->ReadHCounter();
+    }
+    // The two TH pins as they stand (bit 0 port A, bit 1 port B; 1 = high).
+    std::uint8_t ThPins() const;
+    bool GunPullsThLow() const;
+    void CatchUpGun();
+    void TakeGunEdge();
+    void GunLine(int line);
 
     T_VDP_CORE* VDP = nullptr;
     T_PSG_CORE* PSG = nullptr;
     T_YM2413_OPLL_CORE* FM = nullptr;
+    // The gun's pulse on the current line (from, to: T-states into it; kNoGunPulse: none),
+    // whether its falling edge has been dealt with, and how long a pulse begun on the line
+    // before keeps TH low into this one.
+    std::uint32_t gunPulseFrom_ = bus::kNoGunPulse;
+    std::uint32_t gunPulseTo_ = 0;
+    bool gunEdgeTaken_ = true;
+    std::uint32_t gunCarry_ = 0;
     std::int16_t* SampleBuffer = nullptr;
     std::int32_t SampleLastIndex = -1;
     std::int32_t DueSamples = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/cpu/Z80Tables.h"
+#include "core/util/TStateClock.h"
 
 #include <cstdint>
 #include <utility>
@@ -41,6 +42,8 @@ template <class Sys> class Z80Engine {
     // T-states already spent from the next RunCycles budget: the overrun of the last
     // instruction of the previous call, and the cost of an NMI taken between calls.
     std::uint32_t OwedTStates = 0;
+    // Where the CPU is in time, for chips that follow the beam (see TStateClock).
+    TStateClock Clock;
 
     // Executes one instruction (or one repetition of a block instruction); returns T-states.
     int ExecuteInstruction();
@@ -72,13 +75,16 @@ template <class Sys> class Z80Engine {
     void SyncMemory() {
         if constexpr (HasMappedPath()) Self().SyncMemoryMap();
     }
-    // Port accesses; each one samples the interrupt line again.
-    u8 In(u8 port) {
+    // Port accesses, ioAt T-states into the instruction; each one samples the interrupt line
+    // again.
+    u8 In(u8 port, std::uint32_t ioAt) {
+        Clock.IntoInstruction = ioAt;
         const u8 v = Self().ReadPort(port);
         irqLine_ = Self().IrqPending();
         return v;
     }
-    void Out(u8 port, u8 v) {
+    void Out(u8 port, u8 v, std::uint32_t ioAt) {
+        Clock.IntoInstruction = ioAt;
         Self().WritePort(port, v);
         irqLine_ = Self().IrqPending();
     }
@@ -289,7 +295,7 @@ template <class Sys> class Z80Engine {
 
     // One instruction, with the memory map already in sync. Inlined into the run loop so
     // that the loop's state stays in registers.
-    [[gnu::always_inline]] inline int Step();
+    [[gnu::always_inline]] inline int Step(std::uint32_t before);
     // Takes the maskable interrupt if it is enabled; returns the T-states it cost. Kept out
     // of the run loop, which calls it only while the line is asserted.
     [[gnu::noinline]] std::uint32_t AcceptInterrupt();
@@ -337,10 +343,14 @@ template <class Sys> class Z80Engine {
 
 template <class Sys> int Z80Engine<Sys>::ExecuteInstruction() {
     SyncMemory();
-    return Step();
+    const int t = Step(0);
+    Clock.BudgetStart += static_cast<std::uint32_t>(t);
+    return t;
 }
 
-template <class Sys> int Z80Engine<Sys>::Step() {
+// before: the T-states of the current budget spent before this instruction, published in
+// Clock for the instructions that reach a port.
+template <class Sys> int Z80Engine<Sys>::Step(std::uint32_t before) {
     u8 op;
     u8 op1;
     u8 op3;
@@ -356,6 +366,8 @@ template <class Sys> int Z80Engine<Sys>::Step() {
     switch (op) {
 #define VELMAR_Z80_OP(n)                                                                           \
     case n:                                                                                        \
+        if constexpr (n == z80::kOpcodeOutN || n == z80::kOpcodeInN || n == z80::kPrefixEd)        \
+            Clock.BeforeInstruction = before;                                                      \
         t = Base<n>(op1, op3);                                                                     \
         break;
 #include "core/cpu/Z80EngineCases.inc"
@@ -376,9 +388,10 @@ template <class Sys> std::uint32_t Z80Engine<Sys>::RunCycles(std::uint32_t budge
             executed = budget; // the rest of the budget is spent halted
             break;
         }
-        executed += static_cast<std::uint32_t>(Step());
+        executed += static_cast<std::uint32_t>(Step(executed));
     }
     OwedTStates = executed - budget;
+    Clock.BudgetStart += budget;
     return executed > owed ? executed - owed : 0;
 }
 

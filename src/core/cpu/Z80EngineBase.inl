@@ -204,11 +204,11 @@ template <class Sys> template <unsigned Op> int Z80Engine<Sys>::Base(u8 op1, u8 
             return ExecuteCb(op1);
         } else if constexpr (Op == 0xD3) { // OUT (n),A
             PC = static_cast<u16>(PC + 2);
-            Out(op1, A);
+            Out(op1, A, z80::kIoAtImmediatePort);
             return 11;
         } else if constexpr (Op == 0xDB) { // IN A,(n)
             PC = static_cast<u16>(PC + 2);
-            A = In(op1);
+            A = In(op1, z80::kIoAtImmediatePort);
             return 11;
         } else if constexpr (Op == 0xE3) { // EX (SP),HL
             const u16 sp1 = static_cast<u16>(SP + 1);

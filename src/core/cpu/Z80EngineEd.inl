@@ -15,7 +15,7 @@ template <class Sys> template <unsigned Op> int Z80Engine<Sys>::Ed(u8 op3) {
 
     if constexpr (Op >= 0x40 && Op < 0x80) {
         if constexpr (z == 0) { // IN r,(C); IN (C) sets the flags only
-            const u8 v = In(C);
+            const u8 v = In(C, kIoAtPortC);
             if constexpr (y != 6) Reg<y>() = v;
             F = static_cast<u8>((F & (kFlagsUndoc | kFlagC)) | kSzpTable[v]);
             PC = static_cast<u16>(PC + 2);
@@ -23,9 +23,9 @@ template <class Sys> template <unsigned Op> int Z80Engine<Sys>::Ed(u8 op3) {
         } else if constexpr (z == 1) { // OUT (C),r; OUT (C),0
             PC = static_cast<u16>(PC + 2);
             if constexpr (y == 6)
-                Out(C, 0);
+                Out(C, 0, kIoAtPortC);
             else
-                Out(C, Reg<y>());
+                Out(C, Reg<y>(), kIoAtPortC);
             return 12;
         } else if constexpr (z == 2) { // SBC HL,rr / ADC HL,rr
             if constexpr (q == 0)
@@ -119,9 +119,9 @@ template <class Sys> template <unsigned Op> int Z80Engine<Sys>::Ed(u8 op3) {
             return 16;
         } else { // INI/IND/INIR/INDR (z == 2), OUTI/OUTD/OTIR/OTDR (z == 3)
             if constexpr (z == 2)
-                Wr(hl, In(C));
+                Wr(hl, In(C, kIoAtBlockIn));
             else
-                Out(C, Rd(hl));
+                Out(C, Rd(hl), kIoAtBlockOut);
             B = static_cast<u8>(B - 1);
             if (kRepeat && B != 0) return 21;
             F = static_cast<u8>((F & (kFlagsUndoc | kFlagH | kFlagPV | kFlagC)) | kSzTable[B] |

@@ -34,6 +34,20 @@ inline constexpr std::uint32_t kIrqAcceptTStates = 13;
 inline constexpr std::uint32_t kIm2AcceptTStates = 19;
 inline constexpr std::uint16_t kNmiVector = 0x0066;
 inline constexpr std::uint32_t kNmiAcceptTStates = 11;
+// The instructions that reach a port: OUT (n),A, IN A,(n), and the ED group (IN r,(C),
+// OUT (C),r and the block transfers).
+inline constexpr std::uint8_t kOpcodeOutN = 0xD3;
+inline constexpr std::uint8_t kOpcodeInN = 0xDB;
+inline constexpr std::uint8_t kPrefixEd = 0xED;
+// Where the I/O cycle of a port instruction samples or drives the data bus, in T-states from
+// the start of the instruction: after the cycles before it, three T-states into its own
+// (T1, T2 and the automatic wait state). IN/OUT (n): opcode and operand fetch first;
+// IN/OUT (C): two opcode fetches; INI and its kin: the two fetches (4 + 5); OUTI and its kin:
+// the two fetches and the memory read.
+inline constexpr std::uint32_t kIoAtImmediatePort = 4 + 3 + 3;
+inline constexpr std::uint32_t kIoAtPortC = 4 + 4 + 3;
+inline constexpr std::uint32_t kIoAtBlockIn = 4 + 5 + 3;
+inline constexpr std::uint32_t kIoAtBlockOut = 4 + 5 + 3 + 3;
 // R advances by this much per executed instruction or block repetition.
 inline constexpr std::uint8_t kRefreshStep = 3;
 

@@ -1,14 +1,17 @@
 // The video display processor in its Master System mode 4: the ports the CPU sees, the
 // registers and memories, the line counters that raise interrupts, and the scanline renderer.
-// Member functions are defined across VdpPorts.cpp (ports, registers, interrupts, state),
-// VdpRenderer.cpp (drawing a line) and VdpFrame.cpp (handing the picture to the scaler).
+// Member functions are defined across VdpPorts.cpp (ports, registers, interrupts, the beam's
+// timing, state), VdpRenderer.cpp (drawing a line) and VdpFrame.cpp (handing the picture to
+// the scaler).
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
+#include "core/ConsoleConstants.h"
 #include "core/util/StateStream.h"
+#include "core/util/TStateClock.h"
 
 namespace velmar {
 
@@ -81,6 +84,59 @@ inline constexpr int kSpritesPerLine = 8;
 inline constexpr int kFrameIrqLine = 193;
 inline constexpr int kVCounterJumpLine = 219;
 
+// The H counter: nine bits counting the 342 pixels of a line, of which port 0x7F reads the
+// top eight (two pixels a step). It runs 0x00-0x93, jumps to 0xE9 and runs on to 0xFF; steps
+// 0x00-0x7F are the 256 pixels shown. A step takes four master clocks, a CPU T-state three.
+inline constexpr int kHCounterBeforeJump = 0x93;
+inline constexpr int kHCounterAfterJump = 0xE9;
+inline constexpr int kHCounterSteps = kHCounterBeforeJump + 1 + 0x100 - kHCounterAfterJump;
+inline constexpr std::uint32_t kMasterClocksPerHStep = 4;
+inline constexpr std::uint32_t kMasterClocksPerPixel = kMasterClocksPerHStep / 2;
+inline constexpr std::uint32_t kMasterClocksPerTState = 3;
+static_assert(kHCounterSteps * kMasterClocksPerHStep ==
+              console::kCyclesPerLine * kMasterClocksPerTState);
+// Where the counter stands when a line starts (the V counter changes and the line's
+// interrupts are raised), and where the chip sets the overflow flag of the line's sprites.
+inline constexpr int kHCounterAtLineStart = 0xF4;
+inline constexpr int kHCounterAtOverflowFlag = 0xF5;
+
+// A step's place in the counter's run (0 at 0x00).
+constexpr int HCounterStep(int value) {
+    return value <= kHCounterBeforeJump ? value
+                                        : value - kHCounterAfterJump + kHCounterBeforeJump + 1;
+}
+// Master clocks from the start of a line to the counter reaching a value.
+constexpr std::uint32_t MasterClocksToHCounter(int value) {
+    const int steps = (HCounterStep(value) - HCounterStep(kHCounterAtLineStart) + kHCounterSteps) %
+                      kHCounterSteps;
+    return static_cast<std::uint32_t>(steps) * kMasterClocksPerHStep;
+}
+// The first T-state of a line at which a master-clock point of it has been reached.
+constexpr std::uint32_t TStateOfMasterClock(std::uint32_t masterClocks) {
+    return (masterClocks + kMasterClocksPerTState - 1) / kMasterClocksPerTState;
+}
+// The H counter position T-states into a line (later than a line wraps to the next one).
+constexpr std::uint8_t HCounterAt(std::uint32_t position) {
+    const std::uint32_t steps = position * kMasterClocksPerTState / kMasterClocksPerHStep;
+    const int step =
+        static_cast<int>((HCounterStep(kHCounterAtLineStart) + steps) % kHCounterSteps);
+    return static_cast<std::uint8_t>(
+        step <= kHCounterBeforeJump ? step : step - kHCounterBeforeJump - 1 + kHCounterAfterJump);
+}
+// The first T-state of a line at which the beam shows pixel x (0..255).
+constexpr std::uint32_t PixelTime(int x) {
+    return TStateOfMasterClock(MasterClocksToHCounter(0) +
+                               static_cast<std::uint32_t>(x) * kMasterClocksPerPixel);
+}
+// Where in a line the overflow flag of its sprites shows.
+inline constexpr std::uint32_t kOverflowFlagTime =
+    TStateOfMasterClock(MasterClocksToHCounter(kHCounterAtOverflowFlag));
+// No flag pending; a position past every flag of a line.
+inline constexpr std::uint16_t kNoFlagDue = 0xFFFF;
+inline constexpr std::uint32_t kLineEnded = kNoFlagDue;
+// The time of a chip without a CPU: every port access falls at the end of its line.
+inline constexpr TStateClock kEndOfLine{0, 0, console::kCyclesPerLine};
+
 } // namespace vdp
 
 class T_VDP_CORE {
@@ -96,7 +152,22 @@ class T_VDP_CORE {
     std::uint8_t ReadStatus();
     std::uint8_t ReadData();
     std::uint8_t ReadVCounter() const { return static_cast<std::uint8_t>(VCounter); }
+    // Port 0x7F: the H counter as last latched (by a falling TH line, LatchHCounter).
+    std::uint8_t ReadHCounter() const { return static_cast<std::uint8_t>(HCounterLatch); }
     std::uint8_t IrqPending() const { return IrqLine; }
+
+    // The time the chip follows the beam by (the CPU's): a line starts at its BudgetStart,
+    // and a port access falls at its Now(). Without one (null), every access falls at the
+    // end of the line that ran last.
+    void AttachClock(const TStateClock* clock) {
+        Clock = clock != nullptr ? clock : &vdp::kEndOfLine;
+    }
+    // T-states into the current line at this moment (of a port access).
+    std::uint32_t LinePosition() const { return Clock->Now() - LineStart; }
+    // Takes the H counter into the latch as it stands position T-states into the current line
+    // (the moment a TH line fell), or now.
+    void LatchHCounterAt(std::uint32_t position) { HCounterLatch = vdp::HCounterAt(position); }
+    void LatchHCounter() { LatchHCounterAt(LinePosition()); }
 
     // One scan line (0..261): counters and interrupts, then (lines 0..191) the line is drawn
     // when render is set, zeroed when only clear is set, or left as it was.
@@ -136,7 +207,7 @@ class T_VDP_CORE {
         s.U8(SpriteOverflow);
         s.U8(SpriteCollision);
         s.U8(ControlLatch);
-        s.U16(Reserved16);
+        s.U16(HCounterLatch); // the word a state once kept reserved (0)
         s.U16(VCounter);
         s.Bytes(Vram.data(), Vram.size());
         s.Bytes(Cram.data(), Cram.size());
@@ -165,10 +236,15 @@ class T_VDP_CORE {
     std::uint8_t ControlLatch = 0;
     std::uint8_t SpritesOn = 1;
     std::uint8_t BackgroundOn = 1;
-    std::uint16_t Reserved16 = 0;
+    // The H counter as last latched (low byte; the state file keeps the word as stored).
+    std::uint16_t HCounterLatch = 0;
     std::uint16_t VCounter = 0;
+    // Sprite flags the current line has found but the beam has not reached yet: the T-state
+    // of the line from which each shows (kNoFlagDue: none).
+    std::uint16_t OverflowDue = vdp::kNoFlagDue;
+    std::uint16_t CollisionDue = vdp::kNoFlagDue;
     // Bit maps of one line (see kMapOrigin): priority background pixels of a non-zero
-    // index, and the sprite pixels drawn.
+    // index, and the opaque sprite pixels (each x claimed by the first sprite on it).
     std::array<std::uint8_t, vdp::kMapBytes> PriorityMap{};
     std::array<std::uint8_t, vdp::kMapBytes> SpriteMap{};
     std::array<std::uint8_t, vdp::kVramSize> Vram{};
@@ -194,6 +270,10 @@ class T_VDP_CORE {
     alignas(16) std::array<std::uint8_t, 64> PaletteBytes{};
     bool ShuffleRenderer = ShuffleSupported();
 
+    // The time the chip follows, and where on it the current line started.
+    const TStateClock* Clock = &vdp::kEndOfLine;
+    std::uint32_t LineStart = 0;
+
     static bool ShuffleSupported();
 
     void RebuildDerived();
@@ -201,7 +281,17 @@ class T_VDP_CORE {
     void RefreshColour(std::size_t index);
     void RecomputeTableBases();
     void UpdateCounters(int line);
+    // Pending sprite flags whose time has come (all of them: the line ended) become set.
+    void SettleSpriteFlags(std::uint32_t position) {
+        if ((OverflowDue & CollisionDue) != vdp::kNoFlagDue) SetDueFlags(position);
+    }
+    void SetDueFlags(std::uint32_t position);
+    // A sprite flag found on this line, showing from the given T-state of it.
+    static void DueAt(std::uint16_t& due, std::uint32_t time) {
+        if (time < due) due = static_cast<std::uint16_t>(time);
+    }
     void DrawLine(int line);
+    void FindSpriteFlags(int line);
     void DrawLineBaseline(int line);
     void DrawLineShuffled(int line);
     template <bool Shuffled> void DrawLineWith(int line);
@@ -209,6 +299,7 @@ class T_VDP_CORE {
     template <bool Shuffled>
     void DrawTiles(int first, int end, int coarse, int fine, int tileLine, int tileRow,
                    std::uint16_t* pixels);
+    // Draws the line's sprites into pixels, or (pixels null) only finds the flags they set.
     template <bool Shuffled> void DrawSprites(int line, std::uint16_t* pixels);
 };
 

@@ -51,8 +51,10 @@ void T_VDP_CORE::Reset() {
     LinePending = 0;
     LineCounter = 0;
     ControlLatch = 0;
-    Reserved16 = 0;
+    HCounterLatch = 0;
     VCounter = 0;
+    OverflowDue = kNoFlagDue;
+    CollisionDue = kNoFlagDue;
     SpritesOn = 1;
     BackgroundOn = 1;
     PriorityMap.fill(0);
@@ -71,14 +73,23 @@ void T_VDP_CORE::RecomputeTableBases() {
         static_cast<std::uint16_t>((Registers[2] & kR2NameTableBits) << kR2NameTableShift);
 }
 
+// The first byte of a pair replaces the low byte of the address (so a lone first byte moves
+// both the read and the write address); the second loads the high bits and the code,
+// whatever the code, and then acts on it.
 void T_VDP_CORE::WriteControl(std::uint8_t value) {
     if (ControlLatch == 0) {
-        AddressRegister = value;
+        AddressRegister = static_cast<std::uint16_t>((AddressRegister & 0xFF00) | value);
         ControlLatch = 1;
         return;
     }
+    ControlLatch = 0;
+    AddressRegister =
+        static_cast<std::uint16_t>((AddressRegister & 0x00FF) | ((value & 0x3F) << 8));
     CodeRegister = static_cast<std::uint8_t>(value >> 6);
-    if (CodeRegister == kCodeRegisterWrite) {
+    if (CodeRegister == kCodeVramRead) {
+        ReadBuffer = Vram[AddressRegister & kVramMask];
+        AddressRegister = static_cast<std::uint16_t>((AddressRegister + 1) & kVramMask);
+    } else if (CodeRegister == kCodeRegisterWrite) {
         const int r = value & 0x0F;
         if (r < kRegisterCount) {
             Registers[r] = static_cast<std::uint8_t>(AddressRegister);
@@ -86,35 +97,24 @@ void T_VDP_CORE::WriteControl(std::uint8_t value) {
             if (r == 0 && LinePending == 1) IrqLine = (Registers[0] & kR0LineIrqEnable) ? 1 : 0;
             if (r == 1 && FramePending == 1) IrqLine = (Registers[1] & kR1FrameIrqEnable) ? 1 : 0;
         }
-    } else {
-        AddressRegister = static_cast<std::uint16_t>(AddressRegister + (value & 0x3F) * 256);
-        if (CodeRegister == kCodeVramRead) {
-            ReadBuffer = Vram[AddressRegister & kVramMask];
-            AddressRegister = static_cast<std::uint16_t>((AddressRegister + 1) & kVramMask);
-        }
     }
-    ControlLatch = 0;
 }
 
+// Codes 0 to 2 write VRAM, code 3 CRAM; either way the byte also becomes the read-ahead byte
+// and the control pair starts over.
 void T_VDP_CORE::WriteData(std::uint8_t value) {
+    ControlLatch = 0;
+    ReadBuffer = value;
     // A code register loaded from a state may hold more than two bits: only the low two count.
-    switch (CodeRegister & 3) {
-    case kCodeVramRead:
-    case kCodeVramWrite: {
+    if ((CodeRegister & 3) == kCodeCramWrite) {
+        Cram[AddressRegister & kCramMask] = value & kCramColourMask;
+        RefreshColour(AddressRegister & kCramMask);
+    } else {
         const std::uint16_t address = AddressRegister & kVramMask;
         Vram[address] = value;
         DecodeTileRow(address);
-        ++AddressRegister;
-        break;
     }
-    case kCodeCramWrite:
-        Cram[AddressRegister & kCramMask] = value & kCramColourMask;
-        RefreshColour(AddressRegister & kCramMask);
-        ++AddressRegister;
-        break;
-    default: break; // register code: the byte is dropped and the address stays
-    }
-    AddressRegister &= kVramMask;
+    AddressRegister = static_cast<std::uint16_t>((AddressRegister + 1) & kVramMask);
 }
 
 std::uint8_t T_VDP_CORE::ReadData() {
@@ -125,7 +125,10 @@ std::uint8_t T_VDP_CORE::ReadData() {
     return result;
 }
 
+// Sprite flags the beam has reached by now show; reading clears every flag, the interrupt
+// output and the control pair.
 std::uint8_t T_VDP_CORE::ReadStatus() {
+    if ((OverflowDue & CollisionDue) != kNoFlagDue) SetDueFlags(LinePosition());
     std::uint8_t result = 0;
     if (FramePending == 1) result |= kStatusFrame;
     if (SpriteOverflow == 1) result |= kStatusOverflow;
@@ -135,7 +138,19 @@ std::uint8_t T_VDP_CORE::ReadStatus() {
     SpriteOverflow = 0;
     SpriteCollision = 0;
     IrqLine = 0;
+    ControlLatch = 0;
     return result;
+}
+
+void T_VDP_CORE::SetDueFlags(std::uint32_t position) {
+    if (OverflowDue != kNoFlagDue && OverflowDue <= position) {
+        SpriteOverflow = 1;
+        OverflowDue = kNoFlagDue;
+    }
+    if (CollisionDue != kNoFlagDue && CollisionDue <= position) {
+        SpriteCollision = 1;
+        CollisionDue = kNoFlagDue;
+    }
 }
 
 void T_VDP_CORE::DecodeTileRow(std::uint16_t address) {
@@ -216,12 +231,17 @@ void T_VDP_CORE::UpdateCounters(int line) {
 }
 
 void T_VDP_CORE::RunLine(int line, bool render, bool clear) {
+    SettleSpriteFlags(kLineEnded); // the previous line has ended
+    LineStart = Clock->BudgetStart;
     UpdateCounters(line);
     if (line < 0 || line >= kScreenHeight) return;
     if (render) {
         DrawLine(line);
-    } else if (clear) {
-        std::fill_n(FrameBuffer.begin() + line * kScreenWidth, kScreenWidth, std::uint16_t{0});
+    } else {
+        // An undrawn line still finds its sprite flags.
+        if (Registers[1] & kR1DisplayEnable) FindSpriteFlags(line);
+        if (clear)
+            std::fill_n(FrameBuffer.begin() + line * kScreenWidth, kScreenWidth, std::uint16_t{0});
     }
 }
 
@@ -241,11 +261,13 @@ void T_VDP_CORE::SaveState(StateWriter& writer) {
 
 // Loaded values are kept as stored (a later save echoes them back); every use that indexes a
 // memory reduces them first: VRAM addresses and table bases modulo 16384, CRAM addresses
-// modulo 32, the code register to its low two bits. A short block replaces only the fields
-// it covers. The reserved word is always 0, whatever the block holds.
+// modulo 32, the code register to its low two bits, the H counter latch to its low byte. A
+// short block replaces only the fields it covers; states from before the latch was kept hold
+// 0 in its word.
 void T_VDP_CORE::LoadState(StateReader& reader) {
     SerializeState(reader);
-    Reserved16 = 0;
+    OverflowDue = kNoFlagDue;
+    CollisionDue = kNoFlagDue;
     RebuildDerived();
 }
 

@@ -207,14 +207,16 @@ template <bool Shuffled> [[gnu::always_inline]] inline void T_VDP_CORE::DrawLine
     } else {
         std::fill_n(row, kScreenWidth, std::uint16_t{0});
     }
-    if (SpritesOn == 1) DrawSprites<Shuffled>(line, row);
+    // With the sprite layer switched off the chip still finds its flags.
+    DrawSprites<Shuffled>(line, SpritesOn == 1 ? row : nullptr);
 
     if (Registers[0] & kR0LeftColumnBlank) {
         // Every background pixel and every sprite pixel drawn in x 0..7 shows the backdrop.
         const std::uint16_t backdrop = PaletteRgb[16 + (Registers[7] & kR7BackdropBits)];
         if (BackgroundOn == 1) {
             std::fill_n(row, 8, backdrop);
-        } else {
+        } else if (SpritesOn == 1) {
+            // Without a background nothing has priority: the sprite map is what was drawn.
             const unsigned drawn = MapBits(SpriteMap.data(), kMapOrigin);
             for (int x = 0; x < 8; ++x) {
                 if ((drawn >> x) & 1) row[x] = backdrop;
@@ -333,13 +335,17 @@ template <bool Shuffled>
         }
         if (x < 0) visible &= 0xFFu << -x;
         if (x > kScreenWidth - 8) visible &= 0xFFu >> (x - (kScreenWidth - 8));
+        // The chip compares sprite pixels only: one under a priority background pixel still
+        // collides. The first sprite in the table to cover a pixel keeps it.
         const int pos = x + kMapOrigin;
-        const unsigned open = visible & ~MapBits(PriorityMap.data(), pos);
         const unsigned taken = MapBits(SpriteMap.data(), pos);
-        if (open & taken) SpriteCollision = 1; // the earlier sprite in the table stays in front
-        unsigned mine = open & ~taken;
+        if (visible & taken) DueAt(CollisionDue, PixelTime(x + std::countr_zero(visible & taken)));
+        const unsigned claimed = visible & ~taken;
+        if (claimed == 0) return;
+        SetMapBits(SpriteMap.data(), pos, claimed);
+        if (pixels == nullptr) return;
+        unsigned mine = claimed & ~MapBits(PriorityMap.data(), pos);
         if (mine == 0) return;
-        SetMapBits(SpriteMap.data(), pos, mine);
         if (x >= 0 && x <= kScreenWidth - 8) {
 #ifdef VELMAR_VDP_SHUFFLE
             if constexpr (Shuffled) {
@@ -385,12 +391,13 @@ template <bool Shuffled>
         }
         covered &= (end & (0 - end)) - 1; // only the sprites before the end mark
         for (; covered != 0; covered &= covered - 1) {
-            const int s = std::countr_zero(covered);
-            draw(s, static_cast<std::uint8_t>(line - 1 - ys[s]));
-            if (++drawn == kSpritesPerLine) {
-                SpriteOverflow = 1;
+            if (drawn == kSpritesPerLine) {
+                DueAt(OverflowDue, kOverflowFlagTime); // a ninth sprite on the line
                 return;
             }
+            const int s = std::countr_zero(covered);
+            draw(s, static_cast<std::uint8_t>(line - 1 - ys[s]));
+            ++drawn;
         }
         return;
     }
@@ -402,15 +409,22 @@ template <bool Shuffled>
         std::uint64_t covered = ZeroBytes(rows & tall);
         if (end != 0) covered &= (end & (0 - end)) - 1; // only the sprites before the end mark
         for (; covered != 0; covered &= covered - 1) {
-            const int k = std::countr_zero(covered) / 8;
-            draw(first + k, static_cast<unsigned>(rows >> (8 * k)) & 0xFF);
-            if (++drawn == kSpritesPerLine) {
-                SpriteOverflow = 1;
+            if (drawn == kSpritesPerLine) {
+                DueAt(OverflowDue, kOverflowFlagTime); // a ninth sprite on the line
                 return;
             }
+            const int k = std::countr_zero(covered) / 8;
+            draw(first + k, static_cast<unsigned>(rows >> (8 * k)) & 0xFF);
+            ++drawn;
         }
         if (end != 0) return;
     }
+}
+
+// The sprite flags of a line that is not drawn.
+void T_VDP_CORE::FindSpriteFlags(int line) {
+    SpriteMap.fill(0);
+    DrawSprites<false>(line, nullptr);
 }
 
 void T_VDP_CORE::DrawLine(int line) {

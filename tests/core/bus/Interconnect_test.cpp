@@ -103,6 +103,117 @@ TEST_F(InterconnectTest, TrAndThOutputsReadBackTheirLevels) {
     EXPECT_EQ(bus.ReadPort(0xDD), 0x3B);
 }
 
+// The TH lines and the H counter, with a stand-in for the CPU's clock: Line(n) begins line
+// n, At(t) moves to T-state t of it.
+class BeamTest : public InterconnectTest {
+  protected:
+    void SetUp() override { chips->Vdp.AttachClock(&clock); }
+    void Line(int line) {
+        clock.BudgetStart += console::kCyclesPerLine;
+        clock.BeforeInstruction = 0;
+        chips->Vdp.RunLine(line, false, false);
+        bus.StartLine(line);
+    }
+    void At(std::uint32_t t) { clock.BeforeInstruction = t; }
+    TStateClock clock{5000, 0, 0};
+};
+
+// The documented run of the counter: 0xF4 when a line starts, one step every 4/3 T-state,
+// 0x00 at T-state 16 (pixel 0), 0x93 and then 0xE9 at T-states 213 and 214.
+TEST_F(BeamTest, ThFallingThroughPort3FLatchesTheHCounter) {
+    Line(10);
+    const struct {
+        std::uint32_t t;
+        std::uint8_t io; // written to port 0x3F at T-state t
+        std::uint8_t latched;
+    } steps[] = {
+        {100, 0xDD, 0x3F}, // TH of port A made an output at level 0: it falls, 75 steps on
+        {140, 0xFF, 0x3F}, // back to an input, pulled high: a rise latches nothing
+        {150, 0xFD, 0x3F}, // an output at level 1: no change
+        {170, 0xDD, 0x73}, // level 0: falls
+        {213, 0x77, 0x93}, // TH of port B an output at 0 (port A's input, high): falls
+        {214, 0xFF, 0x93}, {214, 0xDD, 0xE9}, {227, 0xFF, 0xE9}, {227, 0x77, 0xF3},
+    };
+    for (const auto& s : steps) {
+        At(s.t);
+        bus.WritePort(0x3F, s.io);
+        At(s.t + 1);
+        EXPECT_EQ(bus.ReadPort(0x7F), s.latched) << s.t << " " << int{s.io};
+        EXPECT_EQ(bus.ReadPort(0x41), s.latched) << "every odd port 0x41-0x7F";
+    }
+    // The latch holds into the next lines; the count starts over with each line.
+    Line(11);
+    At(16);
+    EXPECT_EQ(bus.ReadPort(0x7F), 0xF3);
+    bus.WritePort(0x3F, 0xFF);
+    bus.WritePort(0x3F, 0xDD);
+    EXPECT_EQ(bus.ReadPort(0x7F), 0x00);
+}
+
+TEST_F(BeamTest, LightGunPullsThLowWhereTheBeamPassesABrightAimAndLatches) {
+    bus.GunPort = bus::kPortA;
+    bus.GunX = 100;
+    bus.GunY = 50;
+    auto& picture = chips->Vdp.FrameBuffer;
+    std::fill(picture.begin(), picture.end(), std::uint16_t{0xFFFF});
+    // Pixel 100 shows at T-state 83 (12 + 50 steps, 248 master clocks); the pulse lasts 80.
+    Line(47);
+    for (std::uint32_t t : {0u, 100u, 200u}) {
+        At(t);
+        EXPECT_EQ(bus.ReadPort(0xDD), 0xFF) << "two lines above the aim: dark";
+    }
+    Line(48);
+    At(82);
+    EXPECT_EQ(bus.ReadPort(0xDD), 0xFF);
+    At(83);
+    EXPECT_EQ(bus.ReadPort(0xDD), 0xBF);
+    At(162);
+    EXPECT_EQ(bus.ReadPort(0xDD), 0xBF);
+    At(163);
+    EXPECT_EQ(bus.ReadPort(0xDD), 0xFF);
+    EXPECT_EQ(bus.ReadPort(0x7F), 50) << "latched where TH fell: pixel 100";
+
+    // Nobody looks on line 49 (aimed at pixel 20 now): its edge still latches.
+    bus.GunX = 20;
+    Line(49);
+    bus.GunX = 100;
+    Line(50);
+    At(20);
+    EXPECT_EQ(bus.ReadPort(0x7F), 10);
+    // A dark aim point: no pulse (line 50's, unread, has latched pixel 100 meanwhile).
+    picture[51 * 256 + 100] = 0x0000;
+    Line(51);
+    At(100);
+    EXPECT_EQ(bus.ReadPort(0xDD), 0xFF);
+    EXPECT_EQ(bus.ReadPort(0x7F), 50);
+    // TH an output: the gun neither shows nor latches.
+    bus.WritePort(0x3F, 0xFD);
+    Line(52);
+    At(120);
+    EXPECT_EQ(bus.ReadPort(0xDD), 0xFF);
+    EXPECT_EQ(bus.ReadPort(0x7F), 50);
+    // Turning TH back into an input while the gun holds it low is a falling edge.
+    bus.WritePort(0x3F, 0xFF);
+    EXPECT_EQ(bus.ReadPort(0x7F), 0x4E);
+
+    // On port B it is TH of port B; a pulse late in a line carries into the next one.
+    bus.GunPort = bus::kPortB;
+    bus.GunX = 255;
+    bus.GunY = 100;
+    Line(98);
+    At(185);
+    EXPECT_EQ(bus.ReadPort(0xDD), 0xFF);
+    At(186);
+    EXPECT_EQ(bus.ReadPort(0xDD), 0x7F);
+    Line(99);
+    At(37);
+    EXPECT_EQ(bus.ReadPort(0xDD), 0x7F) << "still low from the line before";
+    At(38);
+    EXPECT_EQ(bus.ReadPort(0x7F), 127);
+    bus.WritePort(0x3F, 0xFF);
+    EXPECT_EQ(bus.ReadPort(0xDD), 0xFF);
+}
+
 TEST_F(InterconnectTest, ResetButtonIsReleasedByTheNextPortBRead) {
     bus.ResetButtonPress();
     EXPECT_EQ(bus.ReadPort(0xDD), 0xEF);

@@ -45,23 +45,56 @@ TEST(VdpPorts, ResetState) {
     EXPECT_EQ(Pixel(vdp, 0, 0), 0);
 }
 
-TEST(VdpPorts, ControlLatchAndVramAddressing) {
+TEST(VdpPorts, ControlAndDataPortsAsTheChip) {
     T_VDP_CORE vdp;
-    // One control byte alone replaces the whole address: data then lands in 0x00-0xFF.
+    // A lone first byte replaces only the low byte of the address: the next write lands at
+    // 0x1240, and the code register keeps its value (1, a VRAM write).
     SetAddress(vdp, 0x1234, 1);
     vdp.WriteControl(0x40);
     EXPECT_EQ(vdp.ControlLatch, 1);
-    EXPECT_EQ(vdp.AddressRegister, 0x40);
+    EXPECT_EQ(vdp.AddressRegister, 0x1240);
     vdp.WriteData(0xAB);
-    EXPECT_EQ(vdp.Vram[0x40], 0xAB);
-    EXPECT_EQ(vdp.Vram[0x1234], 0);
-    EXPECT_EQ(vdp.ControlLatch, 1) << "a data write leaves the latch alone";
-
-    // The second byte now completes the pair: address 0x2041 | (0x20 << 8), code 1.
-    vdp.WriteControl(0x60);
-    EXPECT_EQ(vdp.ControlLatch, 0);
+    EXPECT_EQ(vdp.Vram[0x1240], 0xAB);
+    EXPECT_EQ(vdp.Vram[0x0040], 0);
     EXPECT_EQ(vdp.CodeRegister, 1);
-    EXPECT_EQ(vdp.AddressRegister, 0x2041);
+    // Data writes, data reads and status reads each start the pair over.
+    EXPECT_EQ(vdp.ControlLatch, 0);
+    for (const auto& clear :
+         {+[](T_VDP_CORE& v) { v.ReadData(); }, +[](T_VDP_CORE& v) { v.ReadStatus(); },
+          +[](T_VDP_CORE& v) { v.WriteData(0); }}) {
+        vdp.WriteControl(0x10);
+        clear(vdp);
+        EXPECT_EQ(vdp.ControlLatch, 0);
+    }
+    // ... and it moves the read address just the same: a lone byte, then reads.
+    WriteVram(vdp, 0x2050, {0x11, 0x22});
+    SetAddress(vdp, 0x2000, 0); // read set-up: fetches VRAM[0x2000]
+    vdp.WriteControl(0x50);
+    vdp.ReadData(); // the byte fetched before; fetches 0x2050
+    EXPECT_EQ(vdp.ReadData(), 0x11);
+    EXPECT_EQ(vdp.ReadData(), 0x22);
+
+    // The second byte loads the address's high bits and the code for a register write too,
+    // and code 2 writes data to VRAM like code 1.
+    vdp.WriteControl(0x77);
+    vdp.WriteControl(0x88); // code 2, register 8
+    EXPECT_EQ(vdp.Registers[8], 0x77);
+    EXPECT_EQ(vdp.CodeRegister, 2);
+    EXPECT_EQ(vdp.AddressRegister, 0x0877);
+    vdp.WriteData(0x99);
+    vdp.WriteData(0x9A);
+    EXPECT_EQ(vdp.Vram[0x0877], 0x99);
+    EXPECT_EQ(vdp.Vram[0x0878], 0x9A);
+    EXPECT_EQ(vdp.AddressRegister, 0x0879);
+
+    // A data write, to VRAM or CRAM, leaves its byte in the read buffer.
+    SetAddress(vdp, 0x3000, 1);
+    vdp.WriteData(0x5C);
+    EXPECT_EQ(vdp.ReadData(), 0x5C);
+    SetAddress(vdp, 0x0003, 3);
+    vdp.WriteData(0xC7);
+    EXPECT_EQ(vdp.Cram[3], 0x07);
+    EXPECT_EQ(vdp.ReadData(), 0xC7);
 
     // Writes advance the address and wrap at 16 KB.
     SetAddress(vdp, 0x3FFF, 1);
@@ -71,15 +104,16 @@ TEST(VdpPorts, ControlLatchAndVramAddressing) {
     EXPECT_EQ(vdp.Vram[0x0000], 0x22);
     EXPECT_EQ(vdp.AddressRegister, 1);
 
-    // Code 2 data writes are dropped and do not move the address.
-    SetAddress(vdp, 0x0100, 1);
-    SetRegister(vdp, 8, 0x77); // leaves AddressRegister = 0x77, code 2
-    EXPECT_EQ(vdp.Registers[8], 0x77);
-    EXPECT_EQ(vdp.AddressRegister, 0x77);
-    vdp.WriteData(0x99);
-    EXPECT_EQ(vdp.AddressRegister, 0x77);
-    EXPECT_EQ(vdp.Vram[0x77], 0);
-    EXPECT_EQ(vdp.Vram[0x100], 0);
+    // Common upload sequences still land where they should: a register write, then a VRAM
+    // address and a block of data; a CRAM address given low byte 0 after other traffic.
+    SetRegister(vdp, 1, 0x40);
+    WriteVram(vdp, 0x3800, {1, 2, 3, 4});
+    EXPECT_EQ(vdp.Vram[0x3800], 1);
+    EXPECT_EQ(vdp.Vram[0x3803], 4);
+    WriteCram(vdp, 0, 0x2A);
+    WriteCram(vdp, 17, 0x15);
+    EXPECT_EQ(vdp.Cram[0], 0x2A);
+    EXPECT_EQ(vdp.Cram[17], 0x15);
 }
 
 TEST(VdpPorts, ReadBufferPrefetch) {
@@ -178,13 +212,11 @@ TEST(VdpPorts, FrameInterruptAndStatus) {
     // The line stays asserted over the following lines until the status is read.
     vdp.SpriteOverflow = 1;
     vdp.SpriteCollision = 1;
-    vdp.WriteControl(0x12); // half a pair: a status read leaves the latch set
     for (int line = 194; line < 262; ++line) vdp.RunLine(line, false, false);
     EXPECT_EQ(vdp.IrqPending(), 1);
     EXPECT_EQ(vdp.ReadStatus(), 0xE0);
     EXPECT_EQ(vdp.IrqPending(), 0);
     EXPECT_EQ(vdp.ReadStatus(), 0x00);
-    EXPECT_EQ(vdp.ControlLatch, 1);
 
     // With the interrupt enabled beforehand, line 193 raises it at its start.
     for (int line = 0; line < 193; ++line) {

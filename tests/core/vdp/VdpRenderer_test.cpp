@@ -97,8 +97,8 @@ TEST(VdpRenderer, RandomScenesMatchModel) {
             model.spritesOn = sp == 1;
 
             for (int line = 0; line < 262; ++line) {
-                vdp.ReadStatus();
                 vdp.RunLine(line, true, false);
+                const std::uint8_t status = vdp.ReadStatus(); // at the end of the line
                 if (line >= 192) continue;
                 model.Draw(line);
                 for (int x = 0; x < 256; ++x) {
@@ -106,9 +106,9 @@ TEST(VdpRenderer, RandomScenesMatchModel) {
                         << "scene " << scene << " baseline " << baseline << " line " << line
                         << " x " << x;
                 }
-                ASSERT_EQ(vdp.SpriteOverflow == 1, model.overflow)
+                ASSERT_EQ((status & vdp::kStatusOverflow) != 0, model.overflow)
                     << "scene " << scene << " line " << line;
-                ASSERT_EQ(vdp.SpriteCollision == 1, model.collision)
+                ASSERT_EQ((status & vdp::kStatusCollision) != 0, model.collision)
                     << "scene " << scene << " line " << line;
             }
         }
@@ -210,8 +210,9 @@ TEST(VdpRenderer, FlipsPalettesAndPriority) {
         EXPECT_EQ(s.At(24 + k, 0), Colour(31));
     }
 
-    // Priority tiles: a sprite is hidden under non-zero background pixels (no collision), but
-    // shows through their index-0 pixels.
+    // Priority tiles: a sprite is hidden under non-zero background pixels but shows through
+    // their index-0 pixels; hidden sprite pixels still collide (the chip compares sprite
+    // pixels only).
     WriteTile(s.vdp, 2, [](int x, int) { return x < 4 ? 3 : 0; });
     WriteTile(s.vdp, 3, [](int, int) { return 7; }); // sprite: solid index 7
     s.WriteName(5, 2, 0x1002);
@@ -227,8 +228,9 @@ TEST(VdpRenderer, FlipsPalettesAndPriority) {
     s.Sprite(2, 15, 36, 3); // x 36-43: overlaps sprite 0 only under the priority pixels
     s.EndSprites(3);
     RunFrame(s.vdp);
-    EXPECT_EQ(s.vdp.ReadStatus() & vdp::kStatusCollision, 0);
+    EXPECT_EQ(s.vdp.ReadStatus() & vdp::kStatusCollision, vdp::kStatusCollision);
     EXPECT_EQ(s.At(36, 16), Colour(23));
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(s.At(40 + k, 16), Colour(3)) << "still hidden";
 }
 
 TEST(VdpRenderer, SpritePlacement) {
@@ -302,21 +304,18 @@ TEST(VdpRenderer, SpriteLimitAndCollision) {
     s.EndSprites(9);
     s.vdp.ReadStatus();
     for (int line = 0; line < 0x31; ++line) s.vdp.RunLine(line, true, false);
-    EXPECT_EQ(s.vdp.SpriteOverflow, 0);
+    EXPECT_EQ(s.vdp.ReadStatus(), 0);
     s.vdp.RunLine(0x31, true, false);
-    EXPECT_EQ(s.vdp.SpriteOverflow, 1);
+    EXPECT_EQ(s.vdp.ReadStatus(), vdp::kStatusOverflow) << "and no collision";
     for (int i = 0; i < 8; ++i) EXPECT_EQ(s.At(10 + 10 * i, 0x31), Colour(17)) << i;
     EXPECT_EQ(s.At(90, 0x31), Colour(0)) << "the ninth is not drawn";
-    EXPECT_EQ(s.vdp.SpriteCollision, 0);
 
-    // Exactly eight also sets the flag; seven does not.
+    // Exactly eight fill the chip's buffer without overflowing it: only a ninth sets the flag.
     s.EndSprites(8);
     s.vdp.ReadStatus();
     s.vdp.RunLine(0x31, true, false);
-    EXPECT_EQ(s.vdp.ReadStatus(), vdp::kStatusOverflow);
-    s.EndSprites(7);
-    s.vdp.RunLine(0x31, true, false);
     EXPECT_EQ(s.vdp.ReadStatus(), 0);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(s.At(10 + 10 * i, 0x31), Colour(17)) << i;
 
     // Two overlapping sprites: the collision flag, and the lower-numbered one in front.
     s.Sprite(0, 0x30, 50, 1);
@@ -346,6 +345,55 @@ TEST(VdpRenderer, SpriteLimitAndCollision) {
         s.vdp.RunLine(0x31, true, false);
         EXPECT_EQ(s.vdp.ReadStatus(), e.status) << int{e.x};
     }
+}
+
+// With a stand-in for the CPU's clock: a collision shows once the beam reaches its first
+// pixel (pixel 100: 12 + 50 H counter steps after the line starts, T-state 83), the overflow
+// of a line's sprites once the counter reaches 0xF5 (T-state 2). A status read before then
+// neither sees nor loses them; flags nobody read show from the next line on.
+TEST(VdpRenderer, SpriteFlagsShowWhenTheBeamFindsThem) {
+    Scene s;
+    TStateClock clock;
+    s.vdp.AttachClock(&clock);
+    const auto line = [&](int n, bool render = true) {
+        clock.BudgetStart += 228;
+        s.vdp.RunLine(n, render, false);
+    };
+    const auto statusAt = [&](std::uint32_t t) {
+        clock.BeforeInstruction = t;
+        return s.vdp.ReadStatus() & (vdp::kStatusOverflow | vdp::kStatusCollision);
+    };
+    WriteTile(s.vdp, 1, [](int x, int) { return x >= 4 ? 1 : 0; }); // opaque from x 4
+    for (int i = 0; i < 9; ++i) s.Sprite(i, 0x30, 96, 1);           // lines 0x31-0x38
+    s.EndSprites(9);
+    line(0x31);
+    EXPECT_EQ(statusAt(1), 0);
+    EXPECT_EQ(statusAt(2), vdp::kStatusOverflow);
+    EXPECT_EQ(statusAt(82), 0);
+    EXPECT_EQ(statusAt(83), vdp::kStatusCollision);
+    line(0x32);
+    line(0x33);
+    EXPECT_EQ(statusAt(0), vdp::kStatusOverflow | vdp::kStatusCollision) << "line 0x32's";
+
+    // No flags while the display is off, drawn or not; with it on, undrawn lines (frameskip)
+    // and a hidden sprite layer find them all the same.
+    const struct {
+        std::uint8_t r1;
+        bool render;
+        std::uint8_t spritesOn;
+        std::uint8_t flags;
+    } cases[] = {{0x00, true, 1, 0},
+                 {0x00, false, 1, 0},
+                 {0x40, false, 1, vdp::kStatusOverflow | vdp::kStatusCollision},
+                 {0x40, true, 0, vdp::kStatusOverflow | vdp::kStatusCollision}};
+    for (const auto& c : cases) {
+        SetRegister(s.vdp, 1, c.r1);
+        s.vdp.SetSpritesEnabled(c.spritesOn);
+        statusAt(228);
+        line(0x34, c.render);
+        EXPECT_EQ(statusAt(228), c.flags) << int{c.r1} << " " << c.render;
+    }
+    EXPECT_EQ(s.At(100, 0x34), Colour(0)) << "the hidden layer is not drawn";
 }
 
 TEST(VdpRenderer, DisplayOffLayersBlankAndLineFlags) {

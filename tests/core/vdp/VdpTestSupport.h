@@ -106,17 +106,18 @@ struct LineModel {
         const int sat = satBase >= 0 ? satBase : (reg[5] & 0x7E) << 7;
         const int height = (reg[1] & 0x02) ? 16 : 8;
 
-        // Sprites on this line, in table order, at most eight.
+        // Sprites on this line, in table order, at most eight; a ninth sets the overflow
+        // flag. The flags do not depend on the sprite layer being shown.
         std::vector<int> onLine;
-        for (int s = 0; s < 64 && spritesOn; ++s) {
+        for (int s = 0; s < 64; ++s) {
             const int y = vram[(sat + s) & 0x3FFF];
             if (y == 0xD0) break;
             if (((line - (y + 1)) & 0xFF) < height) {
-                onLine.push_back(s);
                 if (onLine.size() == 8) {
                     overflow = true;
                     break;
                 }
+                onLine.push_back(s);
             }
         }
 
@@ -140,7 +141,7 @@ struct LineModel {
                 priority = (entry & 0x1000) && index != 0 && !wrapped;
             }
             bool spriteDrawn = false;
-            if (spritesOn) {
+            {
                 int opaque = 0;
                 for (int s : onLine) {
                     const int sx = vram[(sat + 128 + 2 * s) & 0x3FFF] - ((reg[0] & 0x08) ? 8 : 0);
@@ -151,12 +152,12 @@ struct LineModel {
                     tile += ((reg[6] & 0x04) ? 256 : 0) + row / 8;
                     const int index = PlanarIndex(tile, row & 7, x - sx);
                     if (index == 0) continue;
-                    if (++opaque == 1 && !priority) {
+                    if (++opaque == 1 && !priority && spritesOn) {
                         colour = Rgb565(cram[16 + index]);
                         spriteDrawn = true;
                     }
                 }
-                if (opaque >= 2 && !priority) collision = true;
+                if (opaque >= 2) collision = true; // a priority tile hides, it does not part
             }
             if ((reg[0] & 0x20) && x < 8 && (backgroundOn || spriteDrawn)) {
                 colour = Rgb565(cram[16 + (reg[7] & 0x0F)]);
