@@ -15,6 +15,7 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QStringList>
 
 #include <chrono>
 #include <filesystem>
@@ -71,8 +72,10 @@ class TMainForm final : public QMainWindow {
     void RunBiosCommand();
     // The ROM dialog: "Sega Master System ROM File (*.SMS)", matching .sms in any case.
     static std::unique_ptr<QFileDialog> MakeRomDialog(QWidget* parent, const QString& folder);
-    // Stops a capture, writes the battery RAM, closes the sound and ends the machine.
+    // Stops a capture, writes the battery RAM, closes the sound and ends the machine. What
+    // could not be finished is shown (ShowError) and kept in ExitFailures.
     void Exit();
+    const QStringList& ExitFailures() const { return exitFailures_; }
 
     // The frame rate measured last before Exit.
     std::uint32_t LastFps() const { return lastFps_; }
@@ -117,6 +120,7 @@ class TMainForm final : public QMainWindow {
     void SetFullScreen();
     void ConsoleResetClick();
     void ShowNotice(const QString& text);
+    void ReportBatteryRam();
     void FrameHandedOver();
     void FrameFailed(const QString& what);
     std::string GameBase() const;
@@ -145,7 +149,9 @@ class TMainForm final : public QMainWindow {
     std::chrono::steady_clock::time_point firstFrame_{};
     std::chrono::steady_clock::time_point lastFrame_{};
     bool frameFailed_ = false;
+    bool capturing_ = false; // End Dump is offered
     bool exited_ = false;
+    QStringList exitFailures_;
     TfrmController* controller_ = nullptr;
 };
 
