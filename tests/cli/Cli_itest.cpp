@@ -1,3 +1,4 @@
+#include "Options.h"
 #include "core/util/FileIo.h"
 
 #include <gtest/gtest.h>
@@ -153,6 +154,28 @@ TEST_F(CliTest, BenchPrintsTheFramesPerSecond) {
     EXPECT_EQ(Lines(r.Out), 1);
     EXPECT_GT(fps, 0.0);
     EXPECT_NEAR(realtime, fps / 60.0, 0.01);
+}
+
+// Values easy to get subtly wrong: the widest frameskip, a press of one frame, on and off.
+TEST(CliOptions, EdgeValuesParseAsWritten) {
+    const auto parse = [](std::vector<std::string> words) {
+        std::vector<char*> argv;
+        for (std::string& w : words) argv.push_back(w.data());
+        std::string error;
+        return velmar::cli::ParseRunOptions(static_cast<int>(argv.size()), argv.data(), error);
+    };
+    const auto o = parse(
+        {"--bios", "--frameskip", "255", "--press", "5-5:p1b1", "--mixer", "off", "--hq2x", "off"});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->Frameskip, 255);
+    EXPECT_EQ(o->KeysAt(5), velmar::cli::kKeyP1B1);
+    EXPECT_EQ(o->KeysAt(4) | o->KeysAt(6), 0u);
+    EXPECT_FALSE(o->Mixer || o->Hq2x);
+    const auto on =
+        parse({"--bios", "--mixer", "off", "--mixer", "on", "--hq2x", "off", "--hq2x", "on"});
+    ASSERT_TRUE(on);
+    EXPECT_TRUE(on->Mixer && on->Hq2x);
+    EXPECT_FALSE(parse({"--bios", "--frameskip", "256"})) << "a byte would wrap to 0";
 }
 
 } // namespace

@@ -111,7 +111,10 @@ TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
         EXPECT_TRUE(form->Item(name)->isEnabled()) << name;
 
     // One tick per group, whichever is chosen.
+    form->Item("mFrame50")->trigger();
+    EXPECT_EQ(form->Machine()->GetConsole().Frameskip, 1);
     form->Item("mFrame75")->trigger();
+    EXPECT_EQ(form->Machine()->GetConsole().Frameskip, 3); // one frame drawn in four
     EXPECT_TRUE(form->Item("mFrame75")->isChecked());
     EXPECT_FALSE(form->Item("mFrameOff")->isChecked());
     form->Item("mFrame75")->trigger(); // choosing the ticked one keeps it ticked
@@ -395,6 +398,11 @@ TEST(PadInput, DevicesByControllerTypeAndNothingWhenNotInFront) {
     pad2.Update();
     EXPECT_TRUE(pad1.State().none() && pad2.State().none());
 
+    // Both on the joystick: pad 1 has it, pad 2 keeps the keyboard.
+    setup.Pad1.Joypad = true;
+    ConfigurePads(setup, keys1, keys2, pad1, pad2);
+    EXPECT_TRUE(!pad1.KeyboardOn() && pad1.JoystickOn());
+    EXPECT_TRUE(pad2.KeyboardOn() && !pad2.JoystickOn());
 }
 
 } // namespace
