@@ -57,6 +57,18 @@ std::unique_ptr<TMainForm> MakeForm(const std::filesystem::path& dir,
     return form;
 }
 
+// Waits (ten seconds at most) until pred holds, letting the window work meanwhile.
+template <class Pred> bool WaitFor(Pred pred) {
+    for (int i = 0; i < 1000 && !pred(); ++i) QTest::qWait(10);
+    return pred();
+}
+
+// Waits until the machine has shown n more frames: a loaded machine may start slowly.
+bool WaitForFrames(const TMainForm& form, std::uint64_t n) {
+    const std::uint64_t until = form.FramesShown() + n;
+    return WaitFor([&] { return form.FramesShown() >= until; });
+}
+
 bool PictureHasDetail(const QImage& image) {
     QSet<QRgb> colours;
     for (int y = 0; y < image.height(); y += 7)
@@ -157,8 +169,7 @@ TEST(MainForm, PausingResumingKeysAndFileCommands) {
         EXPECT_TRUE(form->Item(name)->isEnabled()) << name;
     EXPECT_EQ(ProfileFile(dir / "Velmar.ini").Read("GENERAL_OPTIONS", "DEFAULT_PATH", ""),
               VELMAR_TEST_ROM_DIR);
-    QTest::qWait(400);
-    EXPECT_GT(form->Video().Flips(), 5);
+    EXPECT_TRUE(WaitFor([&] { return form->Video().Flips() > 30; }));
     EXPECT_TRUE(PictureHasDetail(form->Video().Front()));
 
     // Opening a top-level menu pauses under the logo; other commands keep it paused.
@@ -206,7 +217,7 @@ TEST(MainForm, PausingResumingKeysAndFileCommands) {
     EXPECT_FALSE(form->Item("mSDump")->isEnabled());
     EXPECT_TRUE(form->Item("mEDump")->isEnabled());
     click();
-    QTest::qWait(200);
+    ASSERT_TRUE(WaitForFrames(*form, 30));
 
     form->close(); // as Exit: capture finished, battery RAM written
     EXPECT_EQ(form->Machine(), nullptr);
@@ -265,7 +276,7 @@ TEST(MainForm, FailedSavesAndCapturesAreReported) {
     const auto ram = dir / "RAM" / "battery.RAM";
     std::filesystem::create_directories(ram); // in the way of the save
     form->LoadRomFile(QString::fromStdString(std::string(VELMAR_TEST_ROM_DIR) + "/battery.sms"));
-    QTest::qWait(300);
+    ASSERT_TRUE(WaitForFrames(*form, 30));
     emit form->Menu("mFile")->aboutToShow();
     EXPECT_TRUE(form->Notice().startsWith("Battery RAM not saved")) << form->Notice().toStdString();
     EXPECT_TRUE(form->Notice().contains("Is a directory")) << form->Notice().toStdString();
@@ -279,7 +290,7 @@ TEST(MainForm, FailedSavesAndCapturesAreReported) {
     {
         const FileSizeLimit limit(100'000);
         click();
-        QTRY_VERIFY_WITH_TIMEOUT(form->Item("mSDump")->isEnabled(), 5000);
+        EXPECT_TRUE(WaitFor([&] { return form->Item("mSDump")->isEnabled(); }));
     }
     EXPECT_FALSE(form->Item("mEDump")->isEnabled());
     EXPECT_TRUE(form->Notice().startsWith("AVI Dump failed")) << form->Notice().toStdString();
@@ -289,7 +300,7 @@ TEST(MainForm, FailedSavesAndCapturesAreReported) {
     emit form->Menu("mGraphics")->aboutToShow();
     form->Item("mSDump")->trigger();
     click();
-    QTest::qWait(200);
+    ASSERT_TRUE(WaitForFrames(*form, 30));
     emit form->Menu("mGraphics")->aboutToShow();
     {
         const FileSizeLimit limit(1);
