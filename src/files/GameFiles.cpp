@@ -1,14 +1,20 @@
 #include "files/GameFiles.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <system_error>
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
 
 namespace velmar {
+
+namespace {
+constexpr int kMostSpares = 10000;
+} // namespace
 
 std::string GameBaseName(const std::string& ramFileName) {
     std::size_t slash = ramFileName.find_last_of("/\\");
@@ -52,14 +58,24 @@ FileResult GameFiles::CreateFolders() const {
     return {};
 }
 
+// Two runs of one game in the same second must not share a spare: each name is taken by
+// creating the file, which only one process can do.
 std::filesystem::path GameFiles::SpareRamFile(const std::filesystem::path& ramFile,
                                               const std::string& stamp) {
     const std::string base = ramFile.stem().string() + "_" + stamp;
-    std::filesystem::path spare = ramFile.parent_path() / (base + ".RAM");
-    std::error_code ec;
-    for (int n = 2; std::filesystem::exists(std::filesystem::symlink_status(spare, ec)); ++n)
-        spare = ramFile.parent_path() / (base + "_" + std::to_string(n) + ".RAM");
-    return spare;
+    const std::filesystem::path first = ramFile.parent_path() / (base + ".RAM");
+    for (int n = 1; n <= kMostSpares; ++n) {
+        const std::filesystem::path spare =
+            n == 1 ? first : ramFile.parent_path() / (base + "_" + std::to_string(n) + ".RAM");
+        const int fd =
+            ::open(spare.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return spare;
+        }
+        if (errno != EEXIST) break;
+    }
+    return first; // the battery write then fails and says why
 }
 
 std::filesystem::path GameFiles::RamFileFor(const std::filesystem::path& romFile) const {

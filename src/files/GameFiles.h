@@ -46,7 +46,8 @@ class GameFiles {
     // goes to RAM/BIOS.RAM here rather than into the working folder.
     std::filesystem::path BatteryFile(const std::string& ramFileName) const;
     // Where a run's battery RAM goes when the save at ramFile exists but cannot be read: beside
-    // it, as {base}_{stamp}.RAM (then _2, _3, ...), a name no file has yet.
+    // it, as {base}_{stamp}.RAM (then _2, _3, ...), a name no file had. The file is created
+    // empty, so that no other run takes the same name.
     static std::filesystem::path SpareRamFile(const std::filesystem::path& ramFile,
                                               const std::string& stamp);
     std::filesystem::path StateFile(const std::string& base) const;

@@ -3,6 +3,7 @@
 #include "platform/CpuFeatures.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -19,6 +20,36 @@ std::atomic<bool> g_stopRequested{false};
 
 extern "C" void RequestStop(int) {
     g_stopRequested.store(true);
+}
+
+// SIGTERM and SIGINT act as Exit. Caught before anything else, so that a stop that comes
+// while the program starts, or while a message box is open, still ends it through Exit.
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+// Once a stop was asked for: an open menu, dialog or message box is closed first (it may be
+// waiting inside a command), then the window, as Exit. No one may be there to read a
+// message box then, so what Exit reports goes to the standard error.
+void StopWhenAsked(velmar::TMainForm* window) {
+    if (!g_stopRequested.load()) return;
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+        popup->close();
+    } else if (QWidget* modal = QApplication::activeModalWidget()) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    } else if (window != nullptr) {
+        window->ShowError = [](const QString& text) {
+            std::fprintf(stderr, "velmar: %s\n", text.toLocal8Bit().constData());
+        };
+        window->close();
+    }
 }
 
 std::filesystem::path ProgramFolder() {
@@ -45,6 +76,7 @@ bool HasWindowSystem() {
 } // namespace
 
 int main(int argc, char** argv) {
+    CatchStopSignals();
     if (!HasWindowSystem()) {
         std::fprintf(stderr, "velmar: no display to open a window on (DISPLAY is not set); "
                              "velmar-cli runs the emulator without one\n");
@@ -52,6 +84,10 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmar"));
+    velmar::TMainForm* shown = nullptr;
+    QTimer stopWatch;
+    QObject::connect(&stopWatch, &QTimer::timeout, [&shown] { StopWhenAsked(shown); });
+    stopWatch.start(100);
     if (!velmar::HasRequiredCpuFeatures()) {
         QMessageBox::critical(nullptr, QStringLiteral("Velmar"),
                               QString::fromLatin1(velmar::kCpuFeaturesMissingMessage));
@@ -88,6 +124,7 @@ int main(int argc, char** argv) {
     velmar::TMainForm::Options options;
     options.DataFolder = dataFolder;
     velmar::TMainForm window(options);
+    shown = &window;
     window.show();
     // Once the window is on the screen, so that a message about the ROM opens over it.
     window.WhenShown([&window, rom, bios] {
@@ -97,16 +134,8 @@ int main(int argc, char** argv) {
             window.RunBiosCommand();
     });
 
-    // SIGTERM and SIGINT close the window as Exit does.
-    std::signal(SIGTERM, RequestStop);
-    std::signal(SIGINT, RequestStop);
-    QTimer stopWatch;
-    QObject::connect(&stopWatch, &QTimer::timeout, &window, [&window] {
-        if (g_stopRequested.load()) window.close();
-    });
-    stopWatch.start(100);
-
     const int code = QApplication::exec();
+    shown = nullptr;
     if (stats) {
         const double seconds = window.SecondsShown();
         const auto frames = static_cast<double>(window.FramesShown());
@@ -118,5 +147,5 @@ int main(int argc, char** argv) {
                      window.Sound().UsingDevice() ? "yes" : "no", window.Sound().Rewinds(),
                      lead.MeanMs, lead.MinMs, lead.MaxMs);
     }
-    return code;
+    return code != 0 || window.ExitFailures().isEmpty() ? code : 1;
 }

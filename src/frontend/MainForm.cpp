@@ -220,11 +220,17 @@ void TMainForm::Exit() {
     if (machine_) {
         lastFps_ = machine_->GetFps();
         machine_->PauseEmulation();
-        if (machine_->GetAviDumping()) (void)machine_->StopAviDump();
+        if (const FileResult stopped = machine_->StopAviDump(); !stopped)
+            exitFailures_ << QStringLiteral("AVI Dump failed: ") +
+                                 QString::fromStdString(stopped.error);
         machine_->Reset();
+        if (const FileResult& saved = machine_->BatteryRamSaveResult(); !saved)
+            exitFailures_ << QStringLiteral("Battery RAM not saved: ") +
+                                 QString::fromStdString(saved.error);
     }
     sound_.Close();
     machine_.reset();
+    for (const QString& failure : exitFailures_) ShowError(failure);
 }
 
 void TMainForm::WhenShown(std::function<void()> action) {
@@ -299,6 +305,7 @@ void TMainForm::Pause() {
     pausedByFocusLoss_ = false;
     if (!machine_) return;
     machine_->PauseEmulation();
+    ReportBatteryRam();
     ShowLogo(true);
 }
 
@@ -372,6 +379,7 @@ void TMainForm::LoadRomFile(const QString& fileName) {
     }
     machine_->PauseEmulation();
     machine_->Reset();
+    ReportBatteryRam();
     machine_->LoadCartridgeImage(image);
     WriteDefaultPath(ini_, file);
     machine_->SetRamFileName(files_.RamFileFor(file).string());
@@ -388,6 +396,7 @@ void TMainForm::RunBiosCommand() {
     if (!machine_) return;
     machine_->PauseEmulation();
     machine_->Reset();
+    ReportBatteryRam();
     machine_->SetRamFileName("");
     machine_->RunBios();
     SetGameTitle(GameBase());
@@ -413,6 +422,7 @@ void TMainForm::EnableGameItems() {
 // Console Reset from the menu resumes the game, so the picture comes back too.
 void TMainForm::ConsoleResetClick() {
     machine_->ConsoleReset();
+    ReportBatteryRam();
     machine_->ResumeEmulation();
     if (machine_->IsRunning()) ShowLogo(false);
 }
@@ -470,6 +480,7 @@ QString TMainForm::WriteFailure(const std::filesystem::path& file, const std::st
 void TMainForm::StartDumpClick() {
     const auto file = files_.AviFile(GameBase(), TimeStamp(std::chrono::system_clock::now()));
     if (machine_->StartAviDump(file, file.filename().string())) {
+        capturing_ = true;
         Item("mSDump")->setEnabled(false);
         Item("mEDump")->setEnabled(true);
     } else {
@@ -479,7 +490,9 @@ void TMainForm::StartDumpClick() {
     }
 }
 
+// Also when the capture stopped by itself: the reason is shown at once.
 void TMainForm::EndDumpClick() {
+    capturing_ = false;
     Item("mSDump")->setEnabled(true);
     Item("mEDump")->setEnabled(false);
     if (const FileResult stopped = machine_->StopAviDump(); !stopped)
@@ -500,6 +513,12 @@ void TMainForm::ShowNotice(const QString& text, NoticeKind kind) {
     notice_->show();
     notice_->raise();
     noticeTimer_->start(kind == NoticeKind::Done ? kDoneNoticeMilliseconds : kNoticeMilliseconds);
+}
+
+// A save that failed is written again at the next pause or reset: the RAM is kept.
+void TMainForm::ReportBatteryRam() {
+    if (const FileResult& saved = machine_->BatteryRamSaveResult(); !saved)
+        ShowNotice(QStringLiteral("Battery RAM not saved: ") + QString::fromStdString(saved.error));
 }
 
 QString TMainForm::Notice() const {
@@ -574,7 +593,10 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
     case 116: SaveStateFile(); break;
     case 119: LoadStateFile(); break;
     case 120: machine_->GameReset(); break;
-    case 123: machine_->ConsoleReset(); break;
+    case 123:
+        machine_->ConsoleReset();
+        ReportBatteryRam();
+        break;
     default: QMainWindow::keyPressEvent(event); return;
     }
     event->accept();
@@ -603,6 +625,7 @@ void TMainForm::FrameHandedOver() {
     if (!machine_) return;
     try {
         machine_->ServiceHandOver();
+        if (capturing_ && !machine_->GetAviDumping()) EndDumpClick(); // a frame failed
         lastFrame_ = std::chrono::steady_clock::now();
         if (framesShown_++ == 0) firstFrame_ = lastFrame_;
         if (sound_.UsingDevice() && sound_.IsPlaying()) {

@@ -15,6 +15,7 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QStringList>
 
 #include <chrono>
 #include <filesystem>
@@ -78,10 +79,12 @@ class TMainForm final : public QMainWindow {
     void RunBiosCommand();
     // The ROM dialog: "Sega Master System ROM File (*.SMS)", matching .sms in any case.
     static std::unique_ptr<QFileDialog> MakeRomDialog(QWidget* parent, const QString& folder);
-    // Stops a capture, writes the battery RAM, closes the sound and ends the machine.
+    // Stops a capture, writes the battery RAM, closes the sound and ends the machine. What
+    // could not be finished is shown (ShowError) and kept in ExitFailures.
     void Exit();
     // Runs action once the window is on the screen (at once, from the event loop, when it is).
     void WhenShown(std::function<void()> action);
+    const QStringList& ExitFailures() const { return exitFailures_; }
 
     // The frame rate measured last before Exit.
     std::uint32_t LastFps() const { return lastFps_; }
@@ -150,6 +153,7 @@ class TMainForm final : public QMainWindow {
     // "Velmar - NAME" while a game runs (its base name), "Velmar" before.
     void SetGameTitle(const std::string& base);
     void ConsoleResetClick();
+    void ReportBatteryRam();
     void FrameHandedOver();
     void FrameFailed(const QString& what);
     std::string GameBase() const;
@@ -183,10 +187,12 @@ class TMainForm final : public QMainWindow {
     std::uint64_t leadSum_ = 0, leadCount_ = 0;
     std::uint32_t leadMin_ = 0xFFFFFFFFu, leadMax_ = 0;
     bool frameFailed_ = false;
+    bool capturing_ = false; // End Dump is offered
     bool exited_ = false;
     bool pauseOnFocusLoss_ = true;
     QRect windowedGeometry_;         // the window's place before full screen
     bool pausedByFocusLoss_ = false; // resumed when the window is in front again
+    QStringList exitFailures_;
     TfrmController* controller_ = nullptr;
     GunAiming* gun_ = nullptr;
 };

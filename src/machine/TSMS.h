@@ -65,6 +65,8 @@ class TSMS {
     // Where the cartridge RAM is written when the game used it (on Reset and on pause), as the
     // caller resolved it (files/GameFiles). Empty: not written.
     void SetBatteryFile(const std::filesystem::path& file);
+    // The file the cartridge RAM goes to; empty when it goes nowhere.
+    const std::filesystem::path& BatteryFile() const { return batteryFile_; }
     // The data folder: a firmware run ("BIOS.SMS") keeps its cartridge RAM in RAM/BIOS.RAM
     // there. Without one, and without SetBatteryFile, that RAM is not written anywhere.
     void SetDataFolder(const std::filesystem::path& folder);

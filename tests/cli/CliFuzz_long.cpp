@@ -1,7 +1,9 @@
-// A short fuzz of the ROM and state loaders: random and mutated cartridges and states go
-// through the machine's loaders (thousands, in process) and through velmar-cli (dozens);
-// the sanitizer builds turn any memory fault into a failure.
+// A short fuzz of the ROM, state and Velmar.ini readers: random and mutated cartridges and
+// states go through the machine's loaders (thousands, in process) and through velmar-cli
+// (dozens), mutated INI text through the controller set-up; the sanitizer builds turn any
+// memory fault into a failure.
 
+#include "frontend/Configuration.h"
 #include "machine/MachineTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -166,6 +168,77 @@ TEST(CliFuzz, LoadersTakeRandomAndMutatedRomsAndStates) {
         ASSERT_TRUE(ReadWholeFile(dir / "err.txt", err, 1 << 16));
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), WEXITSTATUS(status) == 0 ? 0 : 1);
     }
+}
+
+// Velmar.ini is edited by hand: any text gives a set-up the pads can use (key codes 0 to 255,
+// joystick buttons 0 to 31, one pad at most on the joystick) or else the defaults, and a key
+// written afterwards reads back.
+TEST(CliFuzz, AnyIniTextGivesAUsableControllerSetup) {
+    TempFolder dir;
+    Mutator mutate(0x1A1F00D5);
+    ProfileFile ini(dir / "Velmar.ini");
+    const ControllerSetup defaults = ControllerSetup::Defaults();
+    const std::string setup = "[CONTROLLER_1]\nUP=38\nDOWN=40\nLEFT=37\nRIGHT=39\nBUTTON_1=3\n"
+                              "BUTTON_2=5\nBUTTON_3=7\nJOYPAD=1\n[CONTROLLER_2]\nUP=89\nDOWN=72\n"
+                              "LEFT=71\nRIGHT=74\nBUTTON_1=75\nBUTTON_2=76\nJOYPAD=0\n";
+    const Bytes valid(setup.begin(), setup.end());
+    const std::string words[] = {"[CONTROLLER_1]\n",
+                                 "[controller_2]\r\n",
+                                 "[GENERAL_OPTIONS]\n",
+                                 "UP=",
+                                 "button_3 = ",
+                                 "JOYPAD=1\n",
+                                 "JOYPAD=",
+                                 "=",
+                                 "[",
+                                 "]",
+                                 "12x",
+                                 "-1",
+                                 "4294967296",
+                                 " 65 ",
+                                 "+7",
+                                 "0x41",
+                                 "31",
+                                 "255",
+                                 "\r",
+                                 "\n",
+                                 "\t",
+                                 ";",
+                                 "\xff",
+                                 std::string(1, '\0'),
+                                 std::string(700, '9')};
+    int fellBack = 0;
+    for (int i = 0; i < 1000; ++i) {
+        Bytes text;
+        if (i % 2 == 0) {
+            text = mutate.Mutate(valid);
+        } else {
+            for (std::size_t n = mutate.Below(40); n > 0; --n) {
+                const std::string& w = words[mutate.Below(std::size(words))];
+                text.insert(text.end(), w.begin(), w.end());
+            }
+        }
+        ASSERT_TRUE(Put(dir / "Velmar.ini", text));
+        const ControllerSetup s = ReadControllerSetup(ini);
+        if (s.FellBack) {
+            ++fellBack;
+            EXPECT_TRUE(s.Pad1 == defaults.Pad1 && s.Pad2 == defaults.Pad2);
+        }
+        EXPECT_FALSE(s.Pad1.Joypad && s.Pad2.Joypad);
+        for (const PadSetup* p : {&s.Pad1, &s.Pad2}) {
+            const std::int32_t most = p->Joypad ? 31 : 255;
+            for (const std::int32_t v : {p->Up, p->Down, p->Left, p->Right})
+                EXPECT_TRUE(v >= 0 && v <= 255) << v;
+            for (const std::int32_t v : {p->Button1, p->Button2, p->Button3})
+                EXPECT_TRUE(v >= 0 && v <= most) << v;
+        }
+        if (i % 250 == 0) { // a safe write syncs the disk: a few only
+            ASSERT_TRUE(ini.Write("CONTROLLER_2", "UP", "77"));
+            EXPECT_EQ(ini.Read("CONTROLLER_2", "UP", ""), "77") << i;
+        }
+    }
+    EXPECT_GT(fellBack, 50);
+    EXPECT_LT(fellBack, 950);
 }
 
 } // namespace

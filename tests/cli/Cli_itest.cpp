@@ -1,3 +1,4 @@
+#include "Options.h"
 #include "core/util/FileIo.h"
 
 #include <gtest/gtest.h>
@@ -155,6 +156,28 @@ TEST_F(CliTest, BenchPrintsTheFramesPerSecond) {
     EXPECT_NEAR(realtime, fps / 60.0, 0.01);
 }
 
+// Values easy to get subtly wrong: the widest frameskip, a press of one frame, on and off.
+TEST(CliOptions, EdgeValuesParseAsWritten) {
+    const auto parse = [](std::vector<std::string> words) {
+        std::vector<char*> argv;
+        for (std::string& w : words) argv.push_back(w.data());
+        std::string error;
+        return velmar::cli::ParseRunOptions(static_cast<int>(argv.size()), argv.data(), error);
+    };
+    const auto o = parse(
+        {"--bios", "--frameskip", "255", "--press", "5-5:p1b1", "--mixer", "off", "--hq2x", "off"});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->Frameskip, 255);
+    EXPECT_EQ(o->KeysAt(5), velmar::cli::kKeyP1B1);
+    EXPECT_EQ(o->KeysAt(4) | o->KeysAt(6), 0u);
+    EXPECT_FALSE(o->Mixer || o->Hq2x);
+    const auto on =
+        parse({"--bios", "--mixer", "off", "--mixer", "on", "--hq2x", "off", "--hq2x", "on"});
+    ASSERT_TRUE(on);
+    EXPECT_TRUE(on->Mixer && on->Hq2x);
+    EXPECT_FALSE(parse({"--bios", "--frameskip", "256"})) << "a byte would wrap to 0";
+}
+
 } // namespace
 
 // The firmware's no-cartridge screen animates without sound or pads, so a run split by a
@@ -284,8 +307,8 @@ bool WriteBytes(const fs::path& file, const std::string& bytes) {
         file, {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}));
 }
 
-// A character device made in the test's folder (never the system's own): 1,3 discards, 1,7
-// is always full. Empty when devices cannot be made here.
+// A character device made in the test's folder (never the system's own): 1,3 discards.
+// Empty when devices cannot be made here.
 fs::path Device(const fs::path& path, unsigned minor) {
     if (::mknod(path.c_str(), S_IFCHR | 0666, ::makedev(1, minor)) != 0) return {};
     return path;
@@ -331,7 +354,9 @@ class CliFilesTest : public CliTest {
     std::string Save() const { return Path("d/RAM/game.RAM"); }
 };
 
-TEST_F(CliFilesTest, FailedCapturesAndFullDevicesAreReported) {
+// Folders, devices and pipes are refused before the first frame and never opened: a pipe
+// without a reader would hold the run up for ever (the time limit ends a run that hangs).
+TEST_F(CliFilesTest, OutputsThatAreNotFilesAreRefusedAtOnce) {
     fs::create_directories(Path("folder.avi"));
     Result r = Run(Game(12) + " --avi " + Path("folder.avi"));
     EXPECT_NE(r.Status, 0);
@@ -339,26 +364,27 @@ TEST_F(CliFilesTest, FailedCapturesAndFullDevicesAreReported) {
     EXPECT_NE(r.Err.find("Is a directory"), std::string::npos) << r.Err;
     EXPECT_TRUE(fs::is_directory(Path("folder.avi")));
 
-    const fs::path full = Device(Path("full"), 7);
-    const fs::path null = Device(Path("null"), 3);
-    if (full.empty() || null.empty()) GTEST_SKIP() << "cannot make device nodes here";
-    for (const std::string option : {"--avi", "--screenshot", "--wav", "--state-out"}) {
-        r = Run(Game(12) + " " + option + " " + full.string());
-        EXPECT_NE(r.Status, 0) << option;
-        EXPECT_NE(r.Err.find("No space left on device"), std::string::npos) << option << r.Err;
-        r = Run(Game(12) + " " + option + " " + null.string());
-        EXPECT_EQ(r.Status, 0) << option << r.Err;
+    const std::string limit = "timeout -s KILL 10 ";
+    ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0644), 0);
+    std::vector<std::pair<std::string, fs::path>> cases;
+    for (const std::string option : {"--avi", "--screenshot", "--wav", "--state-out"})
+        cases.emplace_back(option, Path("pipe"));
+    if (const fs::path null = Device(Path("null"), 3); !null.empty())
+        cases.emplace_back("--wav", null);
+    for (const auto& [option, node] : cases) {
+        r = Run(Game(12) + " " + option + " " + node.string(), limit);
+        EXPECT_EQ(r.Status, 1) << option << " " << node;
+        EXPECT_NE(r.Err.find("not a regular file"), std::string::npos) << option << r.Err;
     }
-    EXPECT_TRUE(fs::is_character_file(full));
-    EXPECT_TRUE(fs::is_character_file(null));
-    // A battery save on a full disk fails the run with the reason.
-    fs::remove(Save());
-    fs::create_symlink(full, Save());
-    r = Run(Game(12));
-    EXPECT_NE(r.Status, 0);
+    EXPECT_TRUE(fs::is_fifo(Path("pipe")));
+    // A pipe at the battery file: refused before the run, and left as it is.
+    fs::create_directories(Path("d/RAM"));
+    ASSERT_EQ(::mkfifo(Save().c_str(), 0644), 0);
+    r = Run(Game(12), limit);
+    EXPECT_EQ(r.Status, 1);
     EXPECT_NE(r.Err.find("battery RAM"), std::string::npos) << r.Err;
-    EXPECT_NE(r.Err.find("No space left on device"), std::string::npos) << r.Err;
-    EXPECT_TRUE(fs::is_symlink(Save()));
+    EXPECT_NE(r.Err.find("not a regular file"), std::string::npos) << r.Err;
+    EXPECT_TRUE(fs::is_fifo(Save()));
 }
 
 TEST_F(CliFilesTest, LinksAreFollowedAndPlantedTemporariesIgnored) {
@@ -395,12 +421,18 @@ TEST_F(CliFilesTest, AnUnreadableSaveIsKeptAndTheRunsRamGoesBesideIt) {
     EXPECT_NE(r.Err.find(spare), std::string::npos) << r.Err;
     EXPECT_EQ(fs::file_size(spare), 32768u);
 
-    // A save that cannot be written fails the run, with the reason.
+    // A save that cannot be written fails the run, with the reason: a folder in the way, a
+    // full disk (files are limited to 10 KB here).
     fs::remove(Save());
     fs::create_directories(Save());
     r = Run(Game(12));
     EXPECT_NE(r.Status, 0);
     EXPECT_NE(r.Err.find("Is a directory"), std::string::npos) << r.Err;
+    fs::remove(Save());
+    r = Run(Game(12), "trap '' XFSZ; ulimit -f 20; ");
+    EXPECT_NE(r.Status, 0);
+    EXPECT_NE(r.Err.find("battery RAM"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("File too large"), std::string::npos) << r.Err;
 }
 
 TEST_F(CliFilesTest, AFailedRunWritesNoOutputs) {
@@ -417,18 +449,36 @@ TEST_F(CliFilesTest, AFailedRunWritesNoOutputs) {
     EXPECT_FALSE(fs::exists(Path("a.wav")));
     EXPECT_TRUE(Leftovers(dir_).empty());
     EXPECT_EQ(fs::file_size(Save()), 32768u) << "the battery RAM is still written";
+
+    // A name the folder cannot hold is found before the first frame, so nothing is replaced.
+    const Result refused = Run(Game(6) + " --state-out " + Path("s.vlr") + " --screenshot " +
+                               Path(std::string(256, 'n') + ".bmp"));
+    EXPECT_EQ(refused.Status, 1);
+    EXPECT_NE(refused.Err.find("File name too long"), std::string::npos) << refused.Err;
+    EXPECT_EQ(Read(Path("s.vlr")), "good state");
 }
 
+// However the names are spelt: through links, from the working folder, or the game's own
+// battery file, whose write at exit would destroy the output.
 TEST_F(CliFilesTest, TwoOutputsOnOneFileAreRefused) {
     fs::create_symlink(Path("x.out"), Path("alias.out"));
-    for (const std::string& outputs :
-         {"--wav " + Path("x.out") + " --avi " + Path("x.out"),
-          "--screenshot " + Path("x.out") + " --state-out " + Path("alias.out")}) {
-        const Result r = Run(Game(6) + " " + outputs);
+    fs::create_symlink(dir_, Path("here"));
+    fs::create_directories(Path("d/RAM"));
+    ASSERT_TRUE(WriteBytes(Save(), "save"));
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"--wav " + Path("x.out") + " --avi " + Path("x.out"), "same file"},
+        {"--screenshot " + Path("x.out") + " --state-out " + Path("alias.out"), "same file"},
+        {"--wav x.out --avi ./x.out", "same file"},
+        {"--wav x.out --avi " + Path("here/x.out"), "same file"},
+        {"--state-out " + Path("here/d/RAM/game.RAM"), "battery file"},
+    };
+    for (const auto& [outputs, reason] : cases) {
+        const Result r = Run(Game(6) + " " + outputs, "cd '" + dir_.string() + "' && ");
         EXPECT_NE(r.Status, 0) << outputs;
         EXPECT_EQ(Lines(r.Err), 1) << r.Err;
-        EXPECT_NE(r.Err.find("same file"), std::string::npos) << r.Err;
+        EXPECT_NE(r.Err.find(reason), std::string::npos) << r.Err;
         EXPECT_FALSE(fs::exists(Path("x.out")));
+        EXPECT_EQ(Read(Save()), "save");
     }
 }
 

@@ -73,11 +73,12 @@ TEST(GameFiles, FoldersThatCannotBeMadeSayWhyAndSpareNamesAreFree) {
     EXPECT_NE(made.error.find("Not a directory"), std::string::npos) << made.error;
     EXPECT_TRUE(GameFiles(d).CreateFolders());
 
+    // Two runs in the same second each get a spare of their own: the name is taken at once.
     const fs::path save = d / "RAM" / "Game.RAM";
     EXPECT_EQ(GameFiles::SpareRamFile(save, "08122026_034825"),
               d / "RAM" / "Game_08122026_034825.RAM");
-    { std::ofstream(d / "RAM" / "Game_08122026_034825.RAM") << "x"; }
     EXPECT_EQ(GameFiles::SpareRamFile(save, "08122026_034825"),
               d / "RAM" / "Game_08122026_034825_2.RAM");
+    EXPECT_TRUE(fs::is_regular_file(d / "RAM" / "Game_08122026_034825_2.RAM"));
     fs::remove_all(d);
 }

@@ -80,6 +80,7 @@ TEST_F(ConfigurationTest, ControllerSetupRoundTripsAndDefaultsApply) {
 
     // JOYPAD=1 in both sections: pad 1 wins, pad 2 stays on the keyboard.
     ASSERT_TRUE(ini.Write("CONTROLLER_2", "JOYPAD", "1"));
+    EXPECT_TRUE(ReadControllerSetup(ini).Pad1.Joypad);
     EXPECT_FALSE(ReadControllerSetup(ini).Pad2.Joypad);
     // Only the exact text "1" sets a flag; pad 2 on the joystick passes its buttons.
     for (const char* flag : {"yes", "true", "01"}) {
@@ -102,6 +103,7 @@ TEST_F(ConfigurationTest, BadOrOutOfRangeValuesFallBackToTheDefaultsWithoutTouch
     const Case cases[] = {
         {"CONTROLLER_1", "UP", "abc", "0", false},
         {"CONTROLLER_1", "UP", "", "0", false},
+        {"CONTROLLER_1", "UP", "12x", "0", false},          // a number, then more
         {"CONTROLLER_2", "DOWN", "4294967296", "0", false}, // beyond 32 bits
         {"CONTROLLER_1", "LEFT", "256", "0", false},        // not a key code
         {"CONTROLLER_1", "RIGHT", "-1", "0", false},

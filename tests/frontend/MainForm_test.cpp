@@ -11,8 +11,16 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace velmar {
 namespace {
@@ -47,6 +55,18 @@ std::unique_ptr<TMainForm> MakeForm(const std::filesystem::path& dir,
     form->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     return form;
+}
+
+// Waits (ten seconds at most) until pred holds, letting the window work meanwhile.
+template <class Pred> bool WaitFor(Pred pred) {
+    for (int i = 0; i < 1000 && !pred(); ++i) QTest::qWait(10);
+    return pred();
+}
+
+// Waits until the machine has shown n more frames: a loaded machine may start slowly.
+bool WaitForFrames(const TMainForm& form, std::uint64_t n) {
+    const std::uint64_t until = form.FramesShown() + n;
+    return WaitFor([&] { return form.FramesShown() >= until; });
 }
 
 bool PictureHasDetail(const QImage& image) {
@@ -105,7 +125,10 @@ TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
         EXPECT_TRUE(form->Item(name)->isEnabled()) << name;
 
     // One tick per group, whichever is chosen.
+    form->Item("mFrame50")->trigger();
+    EXPECT_EQ(form->Machine()->GetConsole().Frameskip, 1);
     form->Item("mFrame75")->trigger();
+    EXPECT_EQ(form->Machine()->GetConsole().Frameskip, 3); // one frame drawn in four
     EXPECT_TRUE(form->Item("mFrame75")->isChecked());
     EXPECT_FALSE(form->Item("mFrameOff")->isChecked());
     form->Item("mFrame75")->trigger(); // choosing the ticked one keeps it ticked
@@ -148,8 +171,7 @@ TEST(MainForm, PausingResumingKeysAndFileCommands) {
         EXPECT_TRUE(form->Item(name)->isEnabled()) << name;
     EXPECT_EQ(ProfileFile(dir / "Velmar.ini").Read("GENERAL_OPTIONS", "DEFAULT_PATH", ""),
               VELMAR_TEST_ROM_DIR);
-    QTest::qWait(400);
-    EXPECT_GT(form->Video().Flips(), 5);
+    EXPECT_TRUE(WaitFor([&] { return form->Video().Flips() > 30; }));
     EXPECT_TRUE(PictureHasDetail(form->Video().Front()));
 
     // A file that is no ROM image is judged before the game is given up: it plays on, and
@@ -215,7 +237,7 @@ TEST(MainForm, PausingResumingKeysAndFileCommands) {
     EXPECT_FALSE(form->Item("mSDump")->isEnabled());
     EXPECT_TRUE(form->Item("mEDump")->isEnabled());
     click();
-    QTest::qWait(200);
+    ASSERT_TRUE(WaitForFrames(*form, 30));
 
     form->close(); // as Exit: capture finished, battery RAM written
     EXPECT_EQ(form->Machine(), nullptr);
@@ -286,6 +308,136 @@ TEST(MainForm, MessagesOverThePictureFitAndSayWhereFilesGo) {
     std::filesystem::remove_all(dir);
 }
 
+// Files stop growing past this many bytes while it lives, as on a disk that is full.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+  private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+std::string Head(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    char head[4] = {};
+    in.read(head, 4);
+    return std::string(head, static_cast<std::size_t>(in.gcount()));
+}
+
+// A battery save or a capture that fails is told over the picture when it happens, the RAM
+// is kept for the next try, the menu follows a capture that stopped by itself, and what fails
+// at Exit is reported too.
+TEST(MainForm, FailedSavesAndCapturesAreReported) {
+    const auto dir = TestDir("failures");
+    QStringList errors;
+    auto form = MakeForm(dir, &errors);
+    QWidget* logo = &form->Logo();
+    const auto click = [logo] {
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(20, 20), QPointF(20, 20),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(logo, &press);
+    };
+    form->Item("mBIOSJap")->trigger(); // the cartridge starts at once
+    const auto ram = dir / "RAM" / "battery.RAM";
+    std::filesystem::create_directories(ram); // in the way of the save
+    form->LoadRomFile(QString::fromStdString(std::string(VELMAR_TEST_ROM_DIR) + "/battery.sms"));
+    ASSERT_TRUE(WaitForFrames(*form, 30));
+    emit form->Menu("mFile")->aboutToShow();
+    EXPECT_TRUE(form->Notice().startsWith("Battery RAM not saved")) << form->Notice().toStdString();
+    EXPECT_TRUE(form->Notice().contains("Is a directory")) << form->Notice().toStdString();
+    std::filesystem::remove(ram);
+    emit form->Menu("mFile")->aboutToShow(); // the next pause writes the RAM it kept
+    EXPECT_EQ(Head(ram), "VLMR");
+
+    // The disk fills during a capture: the reason at once, and Start Dump offered again.
+    form->Item("mSDump")->trigger();
+    ASSERT_TRUE(form->Item("mEDump")->isEnabled());
+    {
+        const FileSizeLimit limit(100'000);
+        click();
+        EXPECT_TRUE(WaitFor([&] { return form->Item("mSDump")->isEnabled(); }));
+    }
+    EXPECT_FALSE(form->Item("mEDump")->isEnabled());
+    EXPECT_TRUE(form->Notice().startsWith("AVI Dump failed")) << form->Notice().toStdString();
+    EXPECT_TRUE(form->Notice().contains("File too large")) << form->Notice().toStdString();
+
+    // At Exit neither the capture nor the battery RAM can be finished: both are reported.
+    emit form->Menu("mGraphics")->aboutToShow();
+    form->Item("mSDump")->trigger();
+    click();
+    ASSERT_TRUE(WaitForFrames(*form, 30));
+    emit form->Menu("mGraphics")->aboutToShow();
+    {
+        const FileSizeLimit limit(1);
+        form->close();
+    }
+    ASSERT_EQ(errors.size(), 2) << errors.join('\n').toStdString();
+    EXPECT_EQ(form->ExitFailures(), errors);
+    EXPECT_TRUE(errors[0].startsWith("AVI Dump failed")) << errors[0].toStdString();
+    EXPECT_TRUE(errors[1].startsWith("Battery RAM not saved")) << errors[1].toStdString();
+    form.reset();
+    std::filesystem::remove_all(dir);
+}
+
+// SIGTERM ends the program as Exit does, even while a message box is open as it starts (the
+// time limit ends a program that missed it).
+TEST(MainForm, StopSignalEndsTheProgramDuringAStartUpMessage) {
+    const auto dir = TestDir("signal");
+    std::filesystem::create_directories(dir / "RAM");
+    // A save too large to read: the program keeps it and says so in a message box.
+    { std::ofstream(dir / "RAM" / "battery.RAM") << "x"; }
+    std::filesystem::resize_file(dir / "RAM" / "battery.RAM", (16u << 20) + 1);
+    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "SDL_AUDIODRIVER=dummy"};
+    for (char** e = environ; *e != nullptr; ++e)
+        if (std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0 &&
+            std::strncmp(*e, "SDL_AUDIODRIVER=", 16) != 0)
+            env.emplace_back(*e);
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const std::string folder = dir.string();
+    const std::string rom = std::string(VELMAR_TEST_ROM_DIR) + "/battery.sms";
+    const char* argv[] = {VELMAR_DESKTOP, "--data-dir", folder.c_str(), rom.c_str(), nullptr};
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::execve(VELMAR_DESKTOP, const_cast<char**>(argv), envp.data());
+        ::_exit(127);
+    }
+    // The spare file beside the save is made just before the message is shown.
+    const auto files = [&] {
+        return std::distance(std::filesystem::directory_iterator(dir / "RAM"), {});
+    };
+    for (int i = 0; i < 400 && files() < 2; ++i) QTest::qWait(50);
+    QTest::qWait(300);
+    ::kill(child, SIGTERM);
+    int status = 0;
+    pid_t done = 0;
+    for (int i = 0; i < 400 && done == 0; ++i) {
+        done = ::waitpid(child, &status, WNOHANG);
+        if (done == 0) QTest::qWait(50);
+    }
+    if (done == 0) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        FAIL() << "still running 20 s after SIGTERM";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+    EXPECT_EQ(std::filesystem::file_size(dir / "RAM" / "battery.RAM"), (16u << 20) + 1);
+    std::filesystem::remove_all(dir);
+}
+
 TEST(MainForm, RomDialogListsSmsFilesInAnyCase) {
     test::TestApplication();
     const auto dir = TestDir("dialog");
@@ -332,6 +484,12 @@ TEST(PadInput, DevicesByControllerTypeAndNothingWhenNotInFront) {
     pad1.Update();
     pad2.Update();
     EXPECT_TRUE(pad1.State().none() && pad2.State().none());
+
+    // Both on the joystick: pad 1 has it, pad 2 keeps the keyboard.
+    setup.Pad1.Joypad = true;
+    ConfigurePads(setup, keys1, keys2, pad1, pad2);
+    EXPECT_TRUE(!pad1.KeyboardOn() && pad1.JoystickOn());
+    EXPECT_TRUE(pad2.KeyboardOn() && !pad2.JoystickOn());
 }
 
 } // namespace

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -58,6 +60,7 @@ struct ThreadedMachine {
     CountingInput Input1;
     CountingInput Input2;
     NullClock Clock;
+    NullStreamBuffer Sound;
     QueuedHandOver HandOver;
     std::unique_ptr<TSMS> Machine;
 
@@ -66,6 +69,7 @@ struct ThreadedMachine {
         services.Input1 = &Input1;
         services.Input2 = &Input2;
         services.Timer = &Clock;
+        services.Sound = &Sound;
         if (queued) services.HandOver = &HandOver;
         Machine = std::make_unique<TSMS>(services);
     }
@@ -161,6 +165,34 @@ TEST(MachineThread, PauseRequestedDuringAHandOverDoesNotDeadlock) {
     ASSERT_TRUE(m.HandOver.WaitForPosts(posted + 2));
     m->ServiceHandOver();
     m->PauseEmulation();
+}
+
+// Pausing a machine that plays silences it: the stream stops and the PSG is reset. One that
+// is parked already is left as it is. (The hand-over is serviced here, so the stream is
+// started on this thread.)
+TEST(MachineThread, PausingSilencesARunningMachineOnly) {
+    ThreadedMachine m(true);
+    const TempFolder dir;
+    std::vector<std::uint8_t> rom(8192, 0x00);
+    const std::uint8_t loud[] = {0xF3, 0x3E, 0x90, 0xD3, 0x7F, 0x18, 0xFE}; // tone 1 at full
+    std::copy(std::begin(loud), std::end(loud), rom.begin());
+    m->SetBiosType(0); // starts the cartridge at once
+    ASSERT_TRUE(m->LoadCartridge(WriteRom(dir / "loud.sms", rom)));
+    m->ResumeEmulation();
+    for (int frame = 1; frame <= 40 && !m.Sound.IsPlaying(); ++frame) {
+        ASSERT_TRUE(m.HandOver.WaitForPosts(frame));
+        m->ServiceHandOver();
+    }
+    ASSERT_TRUE(m.Sound.IsPlaying());
+    m->PauseEmulation();
+    EXPECT_FALSE(m.Sound.IsPlaying());
+    EXPECT_EQ(m->GetConsole().Psg.GetTone(0).Attenuation, T_PSG_CORE::kSilent);
+
+    m.Sound.Play();
+    m->GetConsole().Psg.WriteData(0x90);
+    m->PauseEmulation();
+    EXPECT_TRUE(m.Sound.IsPlaying());
+    EXPECT_EQ(m->GetConsole().Psg.GetTone(0).Attenuation, 0);
 }
 
 TEST(MachineThread, DestroyingARunningMachineJoinsItsThread) {

@@ -1,6 +1,7 @@
 #include "Commands.h"
 #include "Options.h"
 #include "Output.h"
+#include "Outputs.h"
 #include "WavFile.h"
 
 #include "core/util/FileIo.h"
@@ -71,46 +72,15 @@ extern "C" void OnStopSignal(int signal) {
 }
 
 // SIGINT and SIGTERM end the run at the next frame, so that its files are cleaned up and the
-// battery RAM is written instead of dying half way through a write.
+// battery RAM is written instead of dying half way through a write. A call that blocks is
+// interrupted rather than restarted, so the signal is always seen.
 void CatchStopSignals() {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    action.sa_flags = 0;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
-}
-
-// Two outputs on one file would interleave into garbage; a device such as /dev/null may take
-// several.
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {};
-    struct stat sb {};
-    const bool hasA = ::stat(a.c_str(), &sa) == 0;
-    const bool hasB = ::stat(b.c_str(), &sb) == 0;
-    if (hasA && hasB)
-        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino && S_ISREG(sa.st_mode);
-    std::error_code ea;
-    std::error_code eb;
-    const auto ca = std::filesystem::weakly_canonical(FollowLinks(a), ea);
-    const auto cb = std::filesystem::weakly_canonical(FollowLinks(b), eb);
-    return ea || eb ? a == b : ca == cb;
-}
-
-std::string SharedOutput(const RunOptions& o) {
-    const std::pair<const char*, const std::string*> outputs[] = {
-        {"--screenshot", &o.Screenshot},
-        {"--wav", &o.Wav},
-        {"--avi", &o.Avi},
-        {"--state-out", &o.StateOut},
-    };
-    for (std::size_t i = 0; i < std::size(outputs); ++i)
-        for (std::size_t j = i + 1; j < std::size(outputs); ++j)
-            if (!outputs[i].second->empty() && !outputs[j].second->empty() &&
-                SameFile(*outputs[i].second, *outputs[j].second))
-                return std::string(outputs[i].first) + " and " + outputs[j].first +
-                       " name the same file '" + *outputs[j].second + "'";
-    return {};
 }
 
 // A whole file made after the run and written with the others.
@@ -137,17 +107,6 @@ Outcome Execute(const RunOptions& o) {
         outcome.ExitCode = Fail(message);
         return outcome;
     };
-    if (const std::string shared = SharedOutput(o); !shared.empty()) return fail(shared);
-
-    const std::filesystem::path dataDir = o.DataDir.empty()
-                                              ? GameFiles::DefaultDataFolder(ProgramFolder())
-                                              : std::filesystem::path(o.DataDir);
-    if (dataDir.empty())
-        return fail("no data folder: the program's folder is not writable and the user has no "
-                    "home folder (give --data-dir)");
-    GameFiles files(dataDir);
-    if (const FileResult made = files.CreateFolders(); !made) return fail(made.error);
-
     NullDisplay display;
     NullStreamBuffer sound;
     ScriptedInput input1;
@@ -161,7 +120,29 @@ Outcome Execute(const RunOptions& o) {
     services.Input1 = &input1;
     services.Input2 = &input2;
     services.Timer = &clock;
-    auto machine = std::make_unique<TSMS>(services);
+    std::unique_ptr<TSMS> machine; // made once the outputs pass; goes before its services
+
+    // Every output is completed on disk first and put in place only when all of them are.
+    WavFile wav;
+    StagedFile shot;
+    StagedFile state;
+    RunOutputs outputs;
+    outputs.Add("--avi", o.Avi, [&machine] { return machine->StopAviDump(); });
+    outputs.Add("--wav", o.Wav, [&wav] { return wav.Commit(); });
+    outputs.Add("--screenshot", o.Screenshot, [&shot] { return shot.Commit(); });
+    outputs.Add("--state-out", o.StateOut, [&state] { return state.Commit(); });
+
+    const std::filesystem::path dataDir = o.DataDir.empty()
+                                              ? GameFiles::DefaultDataFolder(ProgramFolder())
+                                              : std::filesystem::path(o.DataDir);
+    if (dataDir.empty())
+        return fail("no data folder: the program's folder is not writable and the user has no "
+                    "home folder (give --data-dir)");
+    GameFiles files(dataDir);
+    if (const FileResult made = files.CreateFolders(); !made) return fail(made.error);
+    if (const std::string problem = outputs.Check(); !problem.empty()) return fail(problem);
+
+    machine = std::make_unique<TSMS>(services);
 
     machine->SetKeys(0, 1, 0, 1, 2);
     machine->SetBiosType(o.BiosType);
@@ -184,6 +165,8 @@ Outcome Execute(const RunOptions& o) {
     // The firmware run's RAM lies in the data folder, a game's beside its name.
     if (const std::string notice = AttachBatteryFile(*machine, files); !notice.empty())
         Fail(notice);
+    if (const std::string problem = outputs.Check(machine->BatteryFile()); !problem.empty())
+        return fail(problem);
     if (!o.StateIn.empty())
         if (FileResult loaded = machine->LoadStateFromFile(o.StateIn); !loaded)
             return fail("cannot load state " + loaded.error);
@@ -192,7 +175,6 @@ Outcome Execute(const RunOptions& o) {
         !machine->StartAviDump(o.Avi, std::filesystem::path(o.Avi).filename().string()))
         return fail("cannot start the video capture: " + avi.LastError());
 
-    WavFile wav;
     if (!o.Wav.empty()) {
         const std::uint64_t bytes =
             o.Frames * static_cast<std::uint64_t>(console::kSamplesPerFrame) * 2;
@@ -238,7 +220,6 @@ Outcome Execute(const RunOptions& o) {
                   " after " + std::to_string(frame) + " of " + std::to_string(o.Frames) +
                   " frames; no outputs written";
 
-    // Every output is completed on disk first and put in place only when all of them are.
     if (failure.empty() && !o.Avi.empty()) {
         if (!machine->GetAviDumping()) {
             const FileResult stopped = machine->StopAviDump();
@@ -251,8 +232,6 @@ Outcome Execute(const RunOptions& o) {
     if (failure.empty() && !o.Wav.empty())
         if (Result finished = wav.Finish(); !finished)
             failure = "cannot write sound: " + finished.error;
-    StagedFile shot;
-    StagedFile state;
     if (failure.empty() && !o.Screenshot.empty())
         if (Result staged = Stage(shot, o.Screenshot, machine->SnapshotBmp()); !staged)
             failure = "cannot write the screenshot: " + staged.error;
@@ -260,16 +239,9 @@ Outcome Execute(const RunOptions& o) {
         if (Result staged = Stage(state, o.StateOut, machine->StateBytes()); !staged)
             failure = "cannot write the state: " + staged.error;
 
-    if (failure.empty()) {
-        const Result committed[] = {
-            o.Avi.empty() ? Result{} : machine->StopAviDump(),
-            o.Wav.empty() ? Result{} : wav.Commit(),
-            o.Screenshot.empty() ? Result{} : shot.Commit(),
-            o.StateOut.empty() ? Result{} : state.Commit(),
-        };
-        for (const Result& r : committed)
-            if (!r && failure.empty()) failure = r.error;
-    } else {
+    if (failure.empty())
+        if (Result committed = outputs.CommitAll(); !committed) failure = committed.error;
+    if (!failure.empty()) {
         avi.Abort();
         (void)machine->StopAviDump();
         wav.Abort();

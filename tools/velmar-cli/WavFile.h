@@ -20,8 +20,8 @@ class WavFile {
     WavFile() = default;
     explicit WavFile(StagedFile::WriteFunction write) : file_(write) {}
 
-    // expectedDataBytes goes into the first header, so that a pipe or device written in
-    // place gets a header that is right for a run that completes.
+    // expectedDataBytes goes into the first header, so that a run that completes needs no
+    // second one.
     Result Open(const std::filesystem::path& path, std::uint32_t sampleRate,
                 std::uint64_t expectedDataBytes);
     Result Append(std::span<const std::int16_t> samples);

@@ -1,11 +1,16 @@
 #include "core/util/StagedFile.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <ctime>
 #include <random>
+#include <string_view>
 #include <system_error>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,14 +21,55 @@ namespace {
 // Links are followed as the system would, up to its own limit.
 constexpr int kMostLinks = 40;
 constexpr int kNameAttempts = 100;
+// A temporary this old that no process holds is left over from a killed writer.
+constexpr std::time_t kStaleSeconds = 60;
+
+constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::string_view kTemporaryPrefix = ".velmar-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+constexpr std::size_t kTemporaryLetters = 12;
 
 // Short, so a target whose own name uses the folder's full 255 characters still works.
 std::string TemporaryName() {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device random;
-    std::string name = ".velmar-";
-    for (int i = 0; i < 12; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
-    return name + ".tmp";
+    std::string name(kTemporaryPrefix);
+    for (std::size_t i = 0; i < kTemporaryLetters; ++i)
+        name += kLetters[random() % (sizeof kLetters - 1)];
+    return name.append(kTemporarySuffix);
+}
+
+bool IsTemporaryName(std::string_view name) {
+    if (name.size() != kTemporaryPrefix.size() + kTemporaryLetters + kTemporarySuffix.size() ||
+        !name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix))
+        return false;
+    const std::string_view letters = name.substr(kTemporaryPrefix.size(), kTemporaryLetters);
+    return letters.find_first_not_of(kLetters) == std::string_view::npos;
+}
+
+// Every writer holds a lock on its temporary while it writes, so one that no process holds
+// and that has not changed for a minute belongs to a writer that was killed.
+void RemoveStaleTemporaries(const std::filesystem::path& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return;
+    const int dirFd = ::dirfd(dir);
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!IsTemporaryName(entry->d_name)) continue;
+        const int fd = ::openat(dirFd, entry->d_name,
+                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > kStaleSeconds &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            (void)::unlinkat(dirFd, entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
+std::filesystem::path FolderOf(const std::filesystem::path& file) {
+    std::filesystem::path folder = file.parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
 int FollowLinkChain(const std::filesystem::path& target, std::filesystem::path& real) {
@@ -49,6 +95,39 @@ std::filesystem::path FollowLinks(const std::filesystem::path& path) {
     return FollowLinkChain(path, real) == 0 ? real : path;
 }
 
+Result CheckTarget(const std::filesystem::path& target) {
+    if (target.empty()) return {"no file name given"};
+    const auto fail = [&target](const char* what, int error) {
+        return Result{"'" + target.string() + "': " + what + ": " + std::strerror(error)};
+    };
+    std::filesystem::path real;
+    if (const int error = FollowLinkChain(target, real); error != 0)
+        return fail("cannot open", error);
+    const std::string name = real.filename().string();
+    if (name.empty() || name == "." || name == "..") return fail("cannot write", EISDIR);
+    if (target.native().size() >= PATH_MAX || real.native().size() >= PATH_MAX)
+        return fail("cannot write", ENAMETOOLONG);
+
+    const std::filesystem::path folder = FolderOf(real);
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) return fail("cannot write", errno);
+    if (!S_ISDIR(st.st_mode)) return fail("cannot write", ENOTDIR);
+    const long longest = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (name.size() > static_cast<std::size_t>(longest > 0 ? longest : NAME_MAX))
+        return fail("cannot write", ENAMETOOLONG);
+    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+        return fail("cannot write", errno);
+    if (::stat(real.c_str(), &st) != 0) {
+        if (errno == ENOENT) return {};
+        return fail("cannot write", errno);
+    }
+    if (S_ISDIR(st.st_mode)) return fail("cannot write", EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return {"'" + target.string() + "': not a regular file (a device, pipe or socket is " +
+                "never written)"};
+    return {};
+}
+
 StagedFile::~StagedFile() {
     Abort();
 }
@@ -64,25 +143,21 @@ Result StagedFile::Open(const std::filesystem::path& target) {
     target_ = target;
     status_ = {};
     finished_ = false;
-    if (target.empty()) return {"no file name given"};
+    if (Result checked = CheckTarget(target); !checked) {
+        status_ = checked;
+        return checked;
+    }
     if (const int error = FollowLinkChain(target, real_); error != 0)
         return Fail("cannot open", error);
-
     struct stat st {};
     const bool exists = ::stat(real_.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) return Fail("cannot write", EISDIR);
-    if (exists && !S_ISREG(st.st_mode)) {
-        fd_ = ::open(real_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-        if (fd_ < 0) return Fail("cannot open", errno);
-        return {};
-    }
 
-    std::filesystem::path folder = real_.parent_path();
-    if (folder.empty()) folder = ".";
+    const std::filesystem::path folder = FolderOf(real_);
+    RemoveStaleTemporaries(folder);
     int error = EEXIST;
     for (int attempt = 0; attempt < kNameAttempts && fd_ < 0 && error == EEXIST; ++attempt) {
         temp_ = folder / TemporaryName();
-        // A new file gets the usual mode; a replacement gets the old file's mode below.
+        // A new file gets the mode the umask allows; a replacement the old file's, below.
         fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                      exists ? 0600 : 0666);
         error = fd_ < 0 ? errno : 0;
@@ -91,6 +166,8 @@ Result StagedFile::Open(const std::filesystem::path& target) {
         temp_.clear();
         return Fail("cannot create", error);
     }
+    // Held until the file is closed: others see that it is being written.
+    (void)::flock(fd_, LOCK_EX | LOCK_NB);
     if (exists) {
         if (::fchown(fd_, st.st_uid, st.st_gid) != 0) {
             // Only the owner's own files can be given away; the mode still carries over.
@@ -136,9 +213,7 @@ Result StagedFile::Finish() {
     if (!status_) return status_;
     if (fd_ < 0) return {"'" + target_.string() + "': not open"};
     if (finished_) return {};
-    // Devices and pipes written in place may have nothing to sync.
-    if (::fsync(fd_) != 0 && !(temp_.empty() && (errno == EINVAL || errno == EROFS)))
-        return Fail("cannot write", errno);
+    if (::fsync(fd_) != 0) return Fail("cannot write", errno);
     finished_ = true;
     return {};
 }
@@ -155,7 +230,6 @@ Result StagedFile::Commit() {
         Abort();
         return Fail("cannot write", e);
     }
-    if (temp_.empty()) return {};
     if (::rename(temp_.c_str(), real_.c_str()) != 0) {
         const int e = errno;
         Abort();
@@ -163,8 +237,7 @@ Result StagedFile::Commit() {
     }
     temp_.clear();
     // The new name reaches the disk with the folder.
-    std::filesystem::path folder = real_.parent_path();
-    if (folder.empty()) folder = ".";
+    const std::filesystem::path folder = FolderOf(real_);
     if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
         if (::fsync(dir) != 0) {
             // The file itself is in place and synced; a folder that cannot sync is no failure.

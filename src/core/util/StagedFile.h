@@ -16,13 +16,20 @@ namespace velmar {
 // when a link cannot be read.
 std::filesystem::path FollowLinks(const std::filesystem::path& path);
 
+// Whether a StagedFile can put a file at target, checked without creating anything: the name
+// is within the system's limits, its folder exists and may be written, and the target (its
+// links followed) is absent or a regular file. A folder, device, pipe or socket is refused
+// and never opened, so a pipe without a reader cannot hold the caller up.
+Result CheckTarget(const std::filesystem::path& target);
+
 // One file being written. The bytes go to a temporary created exclusively (never through a
 // link, under an unpredictable name) in the target's folder, and take the target's place
 // only at Commit: a failed or abandoned write leaves the target as it was and nothing
-// behind. Replacing a file keeps its mode; a target that is a link is followed and the file
-// it names is replaced; a target that exists and is not a regular file (a device, a pipe) is
-// written in place. Every failure names the target and gives the system's reason; the first
-// one sticks, so a caller may check only at the end.
+// behind. A new file gets the mode the umask allows; replacing a file keeps its mode; a
+// target that is a link is followed and the file it names is replaced; a target that is not
+// a regular file is refused (CheckTarget). Temporaries that a killed process left in the
+// folder are removed once they are a minute old. Every failure names the target and gives
+// the system's reason; the first one sticks, so a caller may check only at the end.
 class StagedFile {
   public:
     // The call that hands bytes to the system; tests put a full disk in its place.
@@ -50,8 +57,6 @@ class StagedFile {
     void Abort();
 
     bool IsOpen() const { return fd_ >= 0; }
-    // True while the target itself (a device or pipe) is being written.
-    bool InPlace() const { return fd_ >= 0 && temp_.empty(); }
     const std::filesystem::path& Target() const { return target_; }
     // The first failure since Open, if any.
     const Result& Status() const { return status_; }
@@ -62,7 +67,7 @@ class StagedFile {
     WriteFunction write_ = nullptr; // the system's write
     std::filesystem::path target_;  // as named, for messages
     std::filesystem::path real_;    // after following links
-    std::filesystem::path temp_;    // empty when writing in place
+    std::filesystem::path temp_;    // the file being written, beside the target
     int fd_ = -1;
     bool finished_ = false;
     Result status_;

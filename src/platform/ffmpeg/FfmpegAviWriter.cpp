@@ -69,9 +69,8 @@ std::string FfmpegAviWriter::Open(const std::filesystem::path& path, int width, 
     if (io_ == nullptr) av_free(buffer);
     if (stream_ == nullptr || packet_ == nullptr || io_ == nullptr)
         return Failure("out of memory").error;
-    // A device or pipe written in place is streamed; a file is finished with its index and
-    // sizes filled in.
-    io_->seekable = file_.InPlace() ? 0 : AVIO_SEEKABLE_NORMAL;
+    // The file is finished with its index and sizes filled in.
+    io_->seekable = AVIO_SEEKABLE_NORMAL;
     context_->pb = io_;
     context_->flags |= AVFMT_FLAG_CUSTOM_IO;
 

@@ -96,6 +96,11 @@ TEST_F(InterconnectTest, TrAndThOutputsReadBackTheirLevels) {
     // One output line among the three is enough to reflect all three levels.
     bus.WritePort(0x3F, 0x07); // TH of pad 2 an output, every level 0
     EXPECT_EQ(bus.ReadPort(0xDD), 0x37);
+    // Each TH reads back its own level, not the other pad's.
+    bus.WritePort(0x3F, 0x25); // TH 1 high, TH 2 low
+    EXPECT_EQ(bus.ReadPort(0xDD), 0x77);
+    bus.WritePort(0x3F, 0x85); // TH 1 low, TH 2 high
+    EXPECT_EQ(bus.ReadPort(0xDD), 0xB7);
     // Pad 2 buttons stay visible in the kept bits; TR of pad 2 follows its level.
     bus.Pad2Button1Press();
     bus.Pad2Button2Press();

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -117,7 +119,7 @@ std::size_t Entries(const fs::path& dir) {
 }
 
 // A character device made beside the test's files (the system's own must never be at risk):
-// 1,3 discards, 1,7 is always full. Empty when devices cannot be made here.
+// 1,3 discards. Empty when devices cannot be made here.
 fs::path Device(const fs::path& dir, const char* name, unsigned minor) {
     const fs::path node = dir / name;
     if (::mknod(node.c_str(), S_IFCHR | 0666, ::makedev(1, minor)) != 0) return {};
@@ -148,19 +150,58 @@ TEST(StagedFile, ReplacesThroughLinksKeepingModeAndTakesLongNames) {
     fs::remove_all(d);
 }
 
-TEST(StagedFile, DevicesAreWrittenInPlaceAndAFullOneIsReported) {
-    const fs::path d = TempDir("staged_devices");
-    const fs::path null = Device(d, "null", 3);
-    const fs::path full = Device(d, "full", 7);
-    if (null.empty() || full.empty()) GTEST_SKIP() << "cannot make device nodes here";
+// A pipe without a reader would block an open for ever: targets that are not files are
+// refused without being opened (the alarm ends a test that hangs), and names the folder
+// cannot hold are refused before anything is written.
+TEST(StagedFile, NonFilesAndOverlongNamesAreRefusedUnopened) {
+    const fs::path d = TempDir("staged_nonfiles");
+    ASSERT_EQ(::mkfifo((d / "pipe").c_str(), 0644), 0);
+    std::vector<fs::path> nodes = {d / "pipe"};
+    if (const fs::path null = Device(d, "null", 3); !null.empty()) nodes.push_back(null);
+    fs::create_symlink("pipe", d / "link");
+    nodes.push_back(d / "link");
     const std::vector<std::uint8_t> data(4096, 1);
-    EXPECT_TRUE(WriteFileAtomic(null, data));
-    const FileResult r = WriteFileAtomic(full, data);
-    EXPECT_FALSE(r);
-    EXPECT_NE(r.error.find("No space left on device"), std::string::npos) << r.error;
-    EXPECT_TRUE(fs::is_character_file(null));
-    EXPECT_TRUE(fs::is_character_file(full));
-    EXPECT_EQ(Entries(d), 2u);
+    ::alarm(20);
+    for (const fs::path& node : nodes) {
+        const FileResult r = WriteFileAtomic(node, data);
+        EXPECT_NE(r.error.find("not a regular file"), std::string::npos) << node << r.error;
+        EXPECT_EQ(CheckTarget(node).error, r.error);
+    }
+    ::alarm(0);
+    EXPECT_TRUE(fs::is_fifo(d / "pipe"));
+    const FileResult tooLong = WriteFileAtomic(d / std::string(256, 'n'), data);
+    EXPECT_NE(tooLong.error.find("File name too long"), std::string::npos) << tooLong.error;
+    EXPECT_EQ(Entries(d), nodes.size());
+    fs::remove_all(d);
+}
+
+// A killed writer leaves its temporary behind; the next write into the folder removes it
+// once it is a minute old, unless a writer still holds it.
+TEST(StagedFile, StaleTemporariesGoAndNewFilesTakeTheUmask) {
+    const fs::path d = TempDir("staged_stale");
+    const auto make = [&d](const char* name, int ageSeconds) {
+        std::ofstream(d / name) << "left over";
+        const timespec times[2] = {{::time(nullptr) - ageSeconds, 0},
+                                   {::time(nullptr) - ageSeconds, 0}};
+        EXPECT_EQ(::utimensat(AT_FDCWD, (d / name).c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+    };
+    make(".velmar-abcdefghijkl.tmp", 120);
+    make(".velmar-0123456789ab.tmp", 5);   // still being written
+    make(".velmar-held00000000.tmp", 120); // held open by a writer
+    make(".velmar-short.tmp", 120);        // not a name of ours
+    const int held = ::open((d / ".velmar-held00000000.tmp").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const mode_t old = ::umask(022);
+    ASSERT_TRUE(WriteFileAtomic(d / "new.bin", std::vector<std::uint8_t>(10, 1)));
+    ::umask(old);
+    ::close(held);
+    EXPECT_FALSE(fs::exists(d / ".velmar-abcdefghijkl.tmp"));
+    for (const char* kept :
+         {".velmar-0123456789ab.tmp", ".velmar-held00000000.tmp", ".velmar-short.tmp"})
+        EXPECT_TRUE(fs::exists(d / kept)) << kept;
+    EXPECT_EQ(fs::status(d / "new.bin").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
     fs::remove_all(d);
 }
 
