@@ -616,33 +616,40 @@ VELMAR_HQ2X_INLINE void ScaleRows(const Job& job, int y0, int y1) {
 
         std::uint8_t* upper = dest + 2 * y * pitch;
         std::uint8_t* lower = upper + pitch;
-        const unsigned runs = kKept ? job.runs[y] : kEveryRun;
-        std::uint8_t* keptUpper = kKept ? job.kept + 2 * y * kLineBytes<kBytes> : nullptr;
+        [[maybe_unused]] const unsigned runs = kKept ? job.runs[y] : kEveryRun;
+        [[maybe_unused]] std::uint8_t* keptUpper =
+            kKept ? job.kept + 2 * y * kLineBytes<kBytes> : nullptr;
         for (int x = 0; x < kWidth; x += kLanes) {
             const int i = x + 1;
             const std::ptrdiff_t at = 2 * x * kBytes;
             std::uint8_t* u = upper + at;
             std::uint8_t* l = lower + at;
-            if (kKept && (runs >> (x / kLanes) & 1) == 0) {
-                std::memcpy(u, keptUpper + at, kRunBytes);
-                std::memcpy(l, keptUpper + kLineBytes<kBytes> + at, kRunBytes);
-                continue;
+            if constexpr (kKept) {
+                if ((runs >> (x / kLanes) & 1) == 0) {
+                    std::memcpy(u, keptUpper + at, kRunBytes);
+                    std::memcpy(l, keptUpper + kLineBytes<kBytes> + at, kRunBytes);
+                    continue;
+                }
             }
+            const auto keep = [&] {
+                if constexpr (kKept) {
+                    std::memcpy(keptUpper + at, u, kRunBytes);
+                    std::memcpy(keptUpper + kLineBytes<kBytes> + at, l, kRunBytes);
+                }
+            };
             const V16 chunk = IndexOf<kConsole>(*up, across, *down, i, filter);
             const bool lineEnd = x + kLanes == kWidth;
             if (AllPlain(chunk)) {
                 PlainLines<kBytes>(*centre, i, u, l, lineEnd);
-            } else {
-                Store(index + x, chunk);
-                for (int k = 0; k < kLanes; ++k) codes[x + k] = resolved[index[x + k]];
-                const Corners corners = Unpack(codes + x);
-                BlendLine<kBytes>(*centre, *above, i, corners.code[0], corners.code[1], u, lineEnd);
-                BlendLine<kBytes>(*centre, *below, i, corners.code[2], corners.code[3], l, lineEnd);
+                keep();
+                continue;
             }
-            if constexpr (kKept) {
-                std::memcpy(keptUpper + at, u, kRunBytes);
-                std::memcpy(keptUpper + kLineBytes<kBytes> + at, l, kRunBytes);
-            }
+            Store(index + x, chunk);
+            for (int k = 0; k < kLanes; ++k) codes[x + k] = resolved[index[x + k]];
+            const Corners corners = Unpack(codes + x);
+            BlendLine<kBytes>(*centre, *above, i, corners.code[0], corners.code[1], u, lineEnd);
+            BlendLine<kBytes>(*centre, *below, i, corners.code[2], corners.code[3], l, lineEnd);
+            keep();
         }
 
         above = centre;
