@@ -3,13 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
-#include <system_error>
-#include <thread>
-#include <vector>
+#include <span>
 
+#include "filters/Hq2xBands.h"
 #include "filters/Hq2xTables.h"
 
 namespace velmar {
@@ -538,6 +535,16 @@ VELMAR_HQ2X_INLINE void PlainLines(const Row& c, int i, std::uint8_t* upper, std
     }
 }
 
+// A frame is scaled in bands of rows, by up to four threads (see Scale).
+constexpr int kBands = 8;
+// A row's runs of 16 pixels; a cache marks which of them to scale by the bits of a word.
+constexpr int kRuns = kWidth / kLanes;
+constexpr std::uint16_t kEveryRun = 0xFFFF;
+static_assert(kRuns == 16 && kBands <= hq2x::BandThreads::kMostBands);
+
+// The bytes of an output line at kBytes bytes a pixel.
+template <int kBytes> constexpr std::ptrdiff_t kLineBytes = std::ptrdiff_t{2 * kWidth} * kBytes;
+
 // What one frame's scaling needs, shared by the threads that scale its bands.
 struct Job {
     const std::uint16_t* source;
@@ -545,16 +552,28 @@ struct Job {
     std::ptrdiff_t pitch;
     bool filter;
     const ResolvedTable* resolved;
+    // Through a cache that keeps this frame: per source row the runs to scale, and the kept
+    // output (lines packed), which the other runs are copied from and the scaled ones copied
+    // to. Otherwise every run is scaled and nothing is kept.
+    const std::uint16_t* runs = nullptr;
+    std::uint8_t* kept = nullptr;
+    Hq2xCache* cache = nullptr;
+    // Band b: source rows bounds[b] to bounds[b + 1] - 1.
+    std::array<int, kBands + 1> bounds{};
 };
 
-// Source rows y0 to y1 - 1 of a frame, into their output lines.
-template <int kBytes, bool kConsole>
+// Source rows y0 to y1 - 1 of a frame, into their output lines; with kKept (the job's
+// cache keeps the frame) only the runs it marks, the others copied from the kept output.
+// Runs are done left to right, so the eight bytes a 24-bit run stores past its end are
+// overwritten by the next run.
+template <int kBytes, bool kConsole, bool kKept>
 VELMAR_HQ2X_INLINE void ScaleRows(const Job& job, int y0, int y1) {
     const std::uint16_t* source = job.source;
     std::uint8_t* dest = job.dest;
     const std::ptrdiff_t pitch = job.pitch;
     const bool filter = job.filter;
     const ResolvedTable& resolved = *job.resolved;
+    constexpr std::size_t kRunBytes = 2 * kLanes * kBytes;
     Row rows[3];
     Pairs pairs[2];
     alignas(32) std::uint16_t across[kPairLength];
@@ -597,14 +616,32 @@ VELMAR_HQ2X_INLINE void ScaleRows(const Job& job, int y0, int y1) {
 
         std::uint8_t* upper = dest + 2 * y * pitch;
         std::uint8_t* lower = upper + pitch;
+        [[maybe_unused]] const unsigned runs = kKept ? job.runs[y] : kEveryRun;
+        [[maybe_unused]] std::uint8_t* keptUpper =
+            kKept ? job.kept + 2 * y * kLineBytes<kBytes> : nullptr;
         for (int x = 0; x < kWidth; x += kLanes) {
             const int i = x + 1;
+            const std::ptrdiff_t at = 2 * x * kBytes;
+            std::uint8_t* u = upper + at;
+            std::uint8_t* l = lower + at;
+            if constexpr (kKept) {
+                if ((runs >> (x / kLanes) & 1) == 0) {
+                    std::memcpy(u, keptUpper + at, kRunBytes);
+                    std::memcpy(l, keptUpper + kLineBytes<kBytes> + at, kRunBytes);
+                    continue;
+                }
+            }
+            const auto keep = [&] {
+                if constexpr (kKept) {
+                    std::memcpy(keptUpper + at, u, kRunBytes);
+                    std::memcpy(keptUpper + kLineBytes<kBytes> + at, l, kRunBytes);
+                }
+            };
             const V16 chunk = IndexOf<kConsole>(*up, across, *down, i, filter);
-            std::uint8_t* u = upper + 2 * x * kBytes;
-            std::uint8_t* l = lower + 2 * x * kBytes;
             const bool lineEnd = x + kLanes == kWidth;
             if (AllPlain(chunk)) {
                 PlainLines<kBytes>(*centre, i, u, l, lineEnd);
+                keep();
                 continue;
             }
             Store(index + x, chunk);
@@ -612,6 +649,7 @@ VELMAR_HQ2X_INLINE void ScaleRows(const Job& job, int y0, int y1) {
             const Corners corners = Unpack(codes + x);
             BlendLine<kBytes>(*centre, *above, i, corners.code[0], corners.code[1], u, lineEnd);
             BlendLine<kBytes>(*centre, *below, i, corners.code[2], corners.code[3], l, lineEnd);
+            keep();
         }
 
         above = centre;
@@ -623,6 +661,58 @@ VELMAR_HQ2X_INLINE void ScaleRows(const Job& job, int y0, int y1) {
         up = down;
         down = spent;
     }
+}
+
+// Rows y0 to y1 - 1: every run of rows with something to scale through ScaleRows, the
+// other rows' lines copied whole from the kept output.
+template <int kBytes, bool kConsole>
+VELMAR_HQ2X_INLINE void ScaleOrCopyRows(const Job& job, int y0, int y1) {
+    if (job.runs == nullptr) {
+        ScaleRows<kBytes, kConsole, false>(job, y0, y1);
+        return;
+    }
+    for (int y = y0; y < y1;) {
+        int end = y;
+        while (end < y1 && job.runs[end] != 0) ++end;
+        if (end > y) {
+            ScaleRows<kBytes, kConsole, true>(job, y, end);
+            y = end;
+            continue;
+        }
+        std::uint8_t* upper = job.dest + 2 * y * job.pitch;
+        const std::uint8_t* kept = job.kept + 2 * y * kLineBytes<kBytes>;
+        std::memcpy(upper, kept, kLineBytes<kBytes>);
+        std::memcpy(upper + job.pitch, kept + kLineBytes<kBytes>, kLineBytes<kBytes>);
+        ++y;
+    }
+}
+
+// How a row differs from the kept row, by runs of 16 pixels (bit k: pixels 16k to 16k + 15):
+// the runs that differ, and those whose first or last pixel does.
+struct RowChanges {
+    unsigned runs = 0, first = 0, last = 0;
+};
+inline RowChanges ChangesOf(const std::uint16_t* now, const std::uint16_t* was) {
+    RowChanges c;
+    for (int k = 0; k < kRuns; ++k) {
+        const int x = k * kLanes;
+        if (AllZero(Load(now + x) ^ Load(was + x))) continue;
+        c.runs |= 1u << k;
+        c.first |= (now[x] != was[x] ? 1u : 0u) << k;
+        c.last |= (now[x + kLanes - 1] != was[x + kLanes - 1] ? 1u : 0u) << k;
+    }
+    return c;
+}
+
+// Copies a row into the kept source; true when it holds a colour that is not the console's.
+inline bool KeepRow(const std::uint16_t* row, std::uint16_t* kept) {
+    V16 stray{};
+    for (int k = 0; k < kWidth; k += kLanes) {
+        const V16 p = Load(row + k);
+        Store(kept + k, p);
+        stray |= StrayBits(p);
+    }
+    return !AllZero(stray);
 }
 
 // Without the filter a picture of console colours has no similar neighbours to blend, so
@@ -660,19 +750,105 @@ VELMAR_HQ2X_INLINE bool DoubleFrame(const std::uint16_t* source, std::uint8_t* d
     return AllZero(stray);
 }
 
-// How a frame is scaled: in full, comparing pixels by equality (console colours only), or
-// doubled (console colours only, filter off); or only checked for console colours.
-enum class Way : std::uint8_t { Full, Console, Double, Check };
+} // namespace
 
-// Scales rows y0 to y1 - 1 the given way; doubling does the whole frame and checking
-// writes nothing. False when doubling or checking finds a colour that is not the console's.
+// What a cache keeps, read and written by the scaler.
+struct hq2x::CacheAccess {
+    // The changed rows of a frame at kBytes bytes a pixel into the cache's kept source, and
+    // when its kept output fits, the runs to scale: those whose neighbourhood changed (the
+    // row above and below, the pixel either side). Returns whether the source holds only
+    // console colours.
+    template <int kBytes>
+    VELMAR_HQ2X_INLINE static bool Keep(Hq2xCache& cache, const std::uint16_t* source, bool filter);
+    // Makes room for a frame at kBytes bytes a pixel (the first time only).
+    template <int kBytes> static void Ready(Hq2xCache& cache);
+    // Points the job at the kept output and the runs to scale, when the frame is kept.
+    static void Point(Hq2xCache& cache, Job& job);
+};
+
+namespace {
+
+// A frame where more rows than this changed (a scroll) is scaled whole and its output not
+// kept: the next frame is likely to change as much, and keeping costs a copy of every line.
+constexpr int kMostChangedRows = kHeight * 7 / 8;
+
+} // namespace
+
+template <int kBytes>
+bool hq2x::CacheAccess::Keep(Hq2xCache& cache, const std::uint16_t* source, bool filter) {
+    constexpr std::size_t kRowBytes = kWidth * sizeof(std::uint16_t);
+    std::uint16_t* kept = cache.source_.data();
+    std::array<bool, kHeight> changed;
+    int changedRows = 0;
+    for (std::size_t y = 0; y < kHeight; ++y) {
+        changed[y] = !cache.sourceKept_ ||
+                     std::memcmp(source + y * kWidth, kept + y * kWidth, kRowBytes) != 0;
+        changedRows += changed[y];
+    }
+    const bool keep = changedRows <= kMostChangedRows;
+    const bool reuse = keep && cache.bytesPerPixel_ == kBytes && cache.filter_ == filter;
+    std::array<RowChanges, kHeight> changes{};
+    bool console = true;
+    for (std::size_t y = 0; y < kHeight; ++y) {
+        const std::uint16_t* row = source + y * kWidth;
+        if (changed[y]) {
+            if (reuse) changes[y] = ChangesOf(row, kept + y * kWidth);
+            cache.stray_[y] = KeepRow(row, kept + y * kWidth);
+        }
+        console = console && !cache.stray_[y];
+    }
+    cache.sourceKept_ = true;
+    cache.bytesPerPixel_ = keep ? kBytes : 0;
+    cache.filter_ = filter;
+    // A run is scaled when a pixel of it or next to it changed, in its row or the one above
+    // or below.
+    for (int y = 0; y < kHeight; ++y) {
+        const auto at = [](int row) {
+            return static_cast<std::size_t>(std::clamp(row, 0, kHeight - 1));
+        };
+        RowChanges near;
+        for (const std::size_t r : {at(y - 1), at(y), at(y + 1)}) {
+            near.runs |= changes[r].runs;
+            near.first |= changes[r].first;
+            near.last |= changes[r].last;
+        }
+        cache.runs_[at(y)] = static_cast<std::uint16_t>(
+            reuse ? near.runs | near.last << 1 | near.first >> 1 : kEveryRun);
+    }
+    return console;
+}
+
+template <int kBytes> void hq2x::CacheAccess::Ready(Hq2xCache& cache) {
+    constexpr std::size_t kOutputBytes = static_cast<std::size_t>(kLineBytes<kBytes>) * 2 * kHeight;
+    cache.source_.resize(static_cast<std::size_t>(kWidth * kHeight));
+    if (cache.output_.size() < kOutputBytes) cache.output_.resize(kOutputBytes);
+}
+
+void hq2x::CacheAccess::Point(Hq2xCache& cache, Job& job) {
+    if (cache.bytesPerPixel_ == 0) return;
+    job.kept = cache.output_.data();
+    job.runs = cache.runs_.data();
+}
+
+namespace {
+
+// How a frame is scaled: in full, comparing pixels by equality (console colours only), or
+// doubled (console colours only, filter off); or only checked for console colours, or
+// kept in a cache.
+enum class Way : std::uint8_t { Full, Console, Double, Check, Keep };
+
+// Scales rows y0 to y1 - 1 the given way; doubling does the whole frame, checking writes
+// nothing, and keeping writes only the cache. False when doubling, checking or keeping finds
+// a colour that is not the console's.
 template <int kBytes, Way kWay> VELMAR_HQ2X_INLINE bool ScaleBand(const Job& job, int y0, int y1) {
     if constexpr (kWay == Way::Double) {
         return DoubleFrame<kBytes>(job.source, job.dest, job.pitch);
     } else if constexpr (kWay == Way::Check) {
         return ConsoleColoursOnly(job.source);
+    } else if constexpr (kWay == Way::Keep) {
+        return hq2x::CacheAccess::Keep<kBytes>(*job.cache, job.source, job.filter);
     } else {
-        ScaleRows<kBytes, kWay == Way::Console>(job, y0, y1);
+        ScaleOrCopyRows<kBytes, kWay == Way::Console>(job, y0, y1);
         return true;
     }
 }
@@ -707,135 +883,118 @@ template <int kBytes, Way kWay> BandFn BandOf() {
     return baselineOnly.load(std::memory_order_relaxed) ? &BandBaseline<kBytes, kWay> : widest;
 }
 
-// Threads that scale bands of a frame beside the one presenting it. The bands are
-// handed out one at a time from a counter tagged with the frame's number, so whichever
-// thread is free takes the next; the presenting thread returns once every band is done.
-// A frame is scaled by one caller at a time; another caller meanwhile scales alone.
-constexpr int kBands = 8, kBandRows = kHeight / kBands;
-static_assert(kBands * kBandRows == kHeight && kBands < 256);
-
-class BandWorkers {
-  public:
-    // The workers, or null where there is only one processor to run on. Up to three threads
-    // help the presenting one; more would have less than two bands each.
-    static BandWorkers* Instance() {
-        static BandWorkers* const worker = [] {
-            const unsigned processors = std::thread::hardware_concurrency();
-            return processors > 1 ? new BandWorkers(std::min(processors - 1, 3u)) : nullptr;
-        }();
-        return worker;
-    }
-
-    void Run(const Job& job, BandFn band) {
-        std::unique_lock<std::mutex> busy(busy_, std::try_to_lock);
-        if (!busy.owns_lock()) {
-            band(job, 0, kHeight);
-            return;
-        }
-        std::uint64_t frame;
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            frame = ++frame_;
-            job_ = &job;
-            band_ = band;
-            done_ = 0;
-            next_.store(frame << 8, std::memory_order_release);
-        }
-        wake_.notify_all();
-        const int mine = ScaleClaimed(job, band, frame);
-        std::unique_lock<std::mutex> lock(mutex_);
-        done_ += mine;
-        finished_.wait(lock, [&] { return done_ == kBands; });
-        job_ = nullptr;
-    }
-
-  private:
-    // Fewer threads than asked for, or none, where the system refuses more: the presenting
-    // thread takes whatever bands are left.
-    explicit BandWorkers(unsigned threads) {
-        try {
-            for (unsigned k = 0; k < threads; ++k) threads_.emplace_back([this] { Loop(); });
-        } catch (const std::system_error&) {
-        }
-    }
-
-    // Scales bands of the given frame until none is left; returns how many it scaled.
-    int ScaleClaimed(const Job& job, BandFn band, std::uint64_t frame) {
-        int count = 0;
-        std::uint64_t next = next_.load(std::memory_order_acquire);
-        for (;;) {
-            if ((next >> 8) != frame || (next & 0xFF) >= kBands) return count;
-            if (!next_.compare_exchange_weak(next, next + 1, std::memory_order_acq_rel)) {
-                continue;
-            }
-            const int y0 = static_cast<int>(next & 0xFF) * kBandRows;
-            band(job, y0, y0 + kBandRows);
-            ++count;
-            next = next_.load(std::memory_order_acquire);
-        }
-    }
-
-    void Loop() {
-        std::uint64_t seen = 0;
-        std::unique_lock<std::mutex> lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [&] { return frame_ != seen; });
-            seen = frame_;
-            if (job_ == nullptr) continue; // finished before this thread woke
-            const Job& job = *job_;
-            const BandFn band = band_;
-            lock.unlock();
-            // The job stays valid while a band of this frame is unclaimed or unfinished.
-            const int mine = ScaleClaimed(job, band, seen);
-            lock.lock();
-            if (mine > 0) {
-                done_ += mine;
-                finished_.notify_one();
-            }
-        }
-    }
-
-    std::mutex busy_;
-    std::mutex mutex_;
-    std::condition_variable wake_, finished_;
-    std::uint64_t frame_ = 0;
-    const Job* job_ = nullptr;
-    BandFn band_ = nullptr;
-    int done_ = 0;
-    std::atomic<std::uint64_t> next_{0};
-    std::vector<std::thread> threads_;
+// A band of a frame for the band threads.
+struct BandRun {
+    const Job* job;
+    BandFn band;
 };
+void RunBand(const void* run, int b) {
+    const BandRun& r = *static_cast<const BandRun*>(run);
+    r.band(*r.job, r.job->bounds[static_cast<std::size_t>(b)],
+           r.job->bounds[static_cast<std::size_t>(b) + 1]);
+}
 
+// Every thread that scales a frame must have at least this many runs of 16 pixels to scale,
+// 48 rows' worth (a quarter of a frame), so a helper is woken only for a frame with half a
+// frame's worth or more. Waking a thread and waiting for it to finish costs two hand-overs
+// between threads, the time of scaling a dozen rows or more when the processors are idle
+// and far more when they are busy; with less, the presenting thread scales alone and wakes
+// no one.
+constexpr int kRunsPerThread = 48 * kRuns;
+// Splitting the rows into bands, a scaled run weighs as much as copying eight.
+constexpr int kScaleWeight = 8;
+
+// Bands of equal work: scaled runs plus copied ones, weighed.
+void BalanceBands(Job& job) {
+    std::array<int, kHeight> weight;
+    int total = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        int scaled = 0;
+        for (unsigned left = job.runs[y]; left != 0; left &= left - 1) ++scaled;
+        weight[static_cast<std::size_t>(y)] = kScaleWeight * scaled + (kRuns - scaled);
+        total += weight[static_cast<std::size_t>(y)];
+    }
+    int sum = 0, b = 1;
+    for (int y = 0; y < kHeight && b < kBands; ++y) {
+        sum += weight[static_cast<std::size_t>(y)];
+        while (b < kBands && sum * kBands >= b * total)
+            job.bounds[static_cast<std::size_t>(b++)] = y + 1;
+    }
+    job.bounds[kBands] = kHeight;
+}
+
+// The presenting thread scales with helpers only when the frame has enough to scale: one
+// more thread for each kRunsPerThread runs, up to the band threads there are.
 template <int kBytes>
 void Scale(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitch,
-           std::uint8_t filterEnabled) {
-    const Job job{source, dest, pitch, filterEnabled == 1, &Resolved()};
+           std::uint8_t filterEnabled, Hq2xCache* cache) {
+    Job job{source, dest, pitch, filterEnabled == 1, &Resolved()};
     // Machine pictures hold only console colours, so the cheaper ways are tried first.
+    // Doubling passes a cache by: what it keeps still matches its own last frame.
     if (!job.filter && BandOf<kBytes, Way::Double>()(job, 0, kHeight)) return;
-    const bool console = job.filter && BandOf<kBytes, Way::Check>()(job, 0, kHeight);
-    const BandFn band = console ? BandOf<kBytes, Way::Console>() : BandOf<kBytes, Way::Full>();
-    if (BandWorkers* worker = BandWorkers::Instance()) {
-        worker->Run(job, band);
+    int runs = kHeight * kRuns;
+    bool console;
+    if (cache != nullptr) {
+        job.cache = cache;
+        hq2x::CacheAccess::Ready<kBytes>(*cache);
+        console = BandOf<kBytes, Way::Keep>()(job, 0, kHeight);
+        hq2x::CacheAccess::Point(*cache, job);
+        if (job.runs != nullptr) {
+            runs = 0;
+            for (const std::uint16_t r : std::span(job.runs, kHeight))
+                for (unsigned left = r; left != 0; left &= left - 1) ++runs;
+        }
     } else {
-        band(job, 0, kHeight);
+        console = job.filter && BandOf<kBytes, Way::Check>()(job, 0, kHeight);
     }
+    const BandFn band = console ? BandOf<kBytes, Way::Console>() : BandOf<kBytes, Way::Full>();
+    hq2x::BandThreads* threads = hq2x::BandThreads::Instance();
+    const int helpers =
+        threads == nullptr ? 0 : std::min(threads->Helpers(), runs / kRunsPerThread - 1);
+    if (helpers <= 0) {
+        band(job, 0, kHeight);
+        return;
+    }
+    if (job.runs != nullptr) {
+        BalanceBands(job);
+    } else {
+        for (int b = 0; b <= kBands; ++b)
+            job.bounds[static_cast<std::size_t>(b)] = b * kHeight / kBands;
+    }
+    const BandRun run{&job, band};
+    threads->Run(&run, &RunBand, kBands, helpers);
 }
 
 } // namespace
 
 void Hq2x16(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitch,
             std::uint8_t filterEnabled) {
-    Scale<2>(source, dest, pitch, filterEnabled);
+    Scale<2>(source, dest, pitch, filterEnabled, nullptr);
 }
 
 void Hq2x24(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitch,
             std::uint8_t filterEnabled) {
-    Scale<3>(source, dest, pitch, filterEnabled);
+    Scale<3>(source, dest, pitch, filterEnabled, nullptr);
 }
 
 void Hq2x32(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitch,
             std::uint8_t filterEnabled) {
-    Scale<4>(source, dest, pitch, filterEnabled);
+    Scale<4>(source, dest, pitch, filterEnabled, nullptr);
+}
+
+void Hq2x16(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitch,
+            std::uint8_t filterEnabled, Hq2xCache& cache) {
+    Scale<2>(source, dest, pitch, filterEnabled, &cache);
+}
+
+void Hq2x24(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitch,
+            std::uint8_t filterEnabled, Hq2xCache& cache) {
+    Scale<3>(source, dest, pitch, filterEnabled, &cache);
+}
+
+void Hq2x32(const std::uint16_t* source, std::uint8_t* dest, std::ptrdiff_t pitch,
+            std::uint8_t filterEnabled, Hq2xCache& cache) {
+    Scale<4>(source, dest, pitch, filterEnabled, &cache);
 }
 
 namespace hq2x {

@@ -219,7 +219,7 @@ void Presenter::DrawPicture() {
         display->Resize(kFrameWidth, kFrameHeight);
     SurfaceLock lock;
     if (!display->Lock(lock)) return;
-    console_.Vdp.RenderFrame(lock.Pixels, lock.BitsPerPixel, lock.Pitch, Hq2xOn);
+    console_.Vdp.RenderFrame(lock.Pixels, lock.BitsPerPixel, lock.Pitch, Hq2xOn, displayCache_);
     display->Unlock();
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/ConsoleConstants.h"
 #include "core/util/FileIo.h"
+#include "filters/Hq2x.h"
 #include "machine/Console.h"
 #include "machine/FrameBitmap.h"
 #include "machine/MachineServices.h"
@@ -150,6 +151,9 @@ class Presenter {
     std::atomic<bool> gunTrigger_{false};
     FileResult aviFailure_;     // why a capture stopped by itself
     bool pauseWasDown_ = false; // the pause key as the last input poll saw it
+    // The displayed picture's last frame: its unchanged blocks are copied, not scaled again.
+    // Snapshots and capture frames are scaled whole.
+    Hq2xCache displayCache_;
 };
 
 } // namespace velmar

@@ -46,10 +46,11 @@ struct Output {
     }
 };
 
-// Scales picture at the given depth. pitch 0 means rows packed tightly; a negative pitch
-// stores the rows bottom-up. Every byte starts as fill.
+// Scales picture at the given depth, through cache when one is given. pitch 0 means rows
+// packed tightly; a negative pitch stores the rows bottom-up. Every byte starts as fill.
 inline Output Render(int bits, const Picture& picture, std::uint8_t filter,
-                     std::ptrdiff_t pitch = 0, std::uint8_t fill = 0xAA) {
+                     std::ptrdiff_t pitch = 0, std::uint8_t fill = 0xAA,
+                     Hq2xCache* cache = nullptr) {
     const std::ptrdiff_t row = kOutWidth * (bits / 8);
     if (pitch == 0) pitch = row;
     const std::ptrdiff_t span = (pitch < 0 ? -pitch : pitch);
@@ -58,10 +59,19 @@ inline Output Render(int bits, const Picture& picture, std::uint8_t filter,
         std::vector<std::uint8_t>(static_cast<std::size_t>(span * (kOutHeight - 1) + row), fill),
         pitch < 0 ? static_cast<std::size_t>(span * (kOutHeight - 1)) : 0};
     std::uint8_t* dest = out.bytes.data() + out.first;
+    const std::uint16_t* source = picture.pixels.data();
+    if (cache != nullptr) {
+        switch (bits) {
+        case 16: Hq2x16(source, dest, pitch, filter, *cache); break;
+        case 24: Hq2x24(source, dest, pitch, filter, *cache); break;
+        default: Hq2x32(source, dest, pitch, filter, *cache); break;
+        }
+        return out;
+    }
     switch (bits) {
-    case 16: Hq2x16(picture.pixels.data(), dest, pitch, filter); break;
-    case 24: Hq2x24(picture.pixels.data(), dest, pitch, filter); break;
-    default: Hq2x32(picture.pixels.data(), dest, pitch, filter); break;
+    case 16: Hq2x16(source, dest, pitch, filter); break;
+    case 24: Hq2x24(source, dest, pitch, filter); break;
+    default: Hq2x32(source, dest, pitch, filter); break;
     }
     return out;
 }

@@ -141,5 +141,99 @@ TEST(Hq2xPinned, EveryPatternInEveryDepthKeepsItsOutput) {
     }
 }
 
+// Scaling through a cache gives, frame after frame, exactly what scaling the whole frame
+// gives, guard bytes included, whatever was kept: a first frame, a sprite moving over a still
+// background (across the edges and the runs of 16 pixels), scrolls, a palette change, a
+// change of depth, filter, pitch or destination, and pictures of other colours.
+TEST(Hq2xCache, EveryFrameIsTheWholeFrameScaled) {
+    const Picture stage = GameLikePicture();
+    const auto withSprite = [&](int left, int top, const Picture& under) {
+        Picture p = under;
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                if (left + x < kHq2xSourceWidth && top + y < kHq2xSourceHeight)
+                    p.At(left + x, top + y) = ConsoleColour((x * 5 + y * 3) % 7 < 3 ? 0x3F : 0x13);
+            }
+        }
+        return p;
+    };
+    const auto scrolled = [](const Picture& from, int dx, int dy) {
+        Picture p;
+        for (int y = 0; y < kHq2xSourceHeight; ++y) {
+            for (int x = 0; x < kHq2xSourceWidth; ++x) {
+                p.At(x, y) = from.pixels[static_cast<std::size_t>(
+                    (y + dy) % kHq2xSourceHeight * kHq2xSourceWidth + (x + dx) % kHq2xSourceWidth)];
+            }
+        }
+        return p;
+    };
+    std::array<std::uint16_t, 64> console{};
+    for (int c = 0; c < 64; ++c) console[static_cast<std::size_t>(c)] = ConsoleColour(c);
+    const Picture detail = EveryPatternPicture(console, 9);
+    Picture repainted = stage;
+    for (std::uint16_t& p : repainted.pixels)
+        if (p == ConsoleColour(0x04)) p = ConsoleColour(0x0C);
+    Picture noisy = EveryPatternPicture(kPalette, 12), noisyMoved = noisy;
+    for (int y = 40; y < 44; ++y) noisyMoved.At(200, y) = noisy.At(17, y);
+
+    struct Frame {
+        Picture picture;
+        int bits;
+        std::uint8_t filter;
+        std::ptrdiff_t pitch;
+    };
+    const std::ptrdiff_t wide = 2 * 1024 + 8;
+    const Frame frames[] = {
+        {stage, 32, 1, 0},
+        {withSprite(100, 60, stage), 32, 1, 0},
+        {withSprite(101, 60, stage), 32, 1, 0},
+        {withSprite(103, 63, stage), 32, 1, 0},
+        {withSprite(0, 0, stage), 32, 1, 0},
+        {withSprite(240, 176, stage), 32, 1, 0},
+        {withSprite(250, 188, stage), 32, 1, wide},
+        {withSprite(15, 90, stage), 32, 1, -wide},
+        {stage, 32, 1, 0},
+        {scrolled(stage, 1, 0), 32, 1, 0},
+        {detail, 32, 1, 0},
+        {scrolled(detail, 1, 0), 32, 1, 0},
+        {withSprite(20, 20, scrolled(detail, 1, 0)), 32, 1, 0},
+        {scrolled(detail, 1, 1), 32, 1, 0},
+        {stage, 32, 1, 0},
+        {repainted, 32, 1, 0},
+        {withSprite(31, 100, stage), 16, 1, 0},
+        {withSprite(32, 101, stage), 16, 1, 0},
+        {withSprite(32, 102, stage), 24, 1, 0},
+        {withSprite(47, 102, stage), 24, 1, 0},
+        {withSprite(47, 102, stage), 24, 0, 0},
+        {withSprite(48, 103, stage), 24, 0, 0},
+        {withSprite(48, 103, stage), 24, 1, 0},
+        {noisy, 24, 1, 0},
+        {noisyMoved, 24, 1, 0},
+        {noisy, 24, 0, 0},
+        {noisyMoved, 24, 0, 0},
+        {noisyMoved, 32, 1, 0},
+        {withSprite(64, 64, stage), 32, 1, 0},
+    };
+    // Every byte of the destination, guard bytes included.
+    const auto hash = [](const Output& out) {
+        std::uint64_t h = 0xCBF29CE484222325ull;
+        for (const std::uint8_t b : out.bytes) h = (h ^ b) * 0x100000001B3ull;
+        return h;
+    };
+    std::vector<std::uint64_t> whole;
+    for (const Frame& f : frames)
+        whole.push_back(hash(Render(f.bits, f.picture, f.filter, f.pitch)));
+    Hq2xCache cache;
+    for (const bool baseline : {false, true}) {
+        hq2x::UseBaselineCode(baseline);
+        for (std::size_t k = 0; k < std::size(frames); ++k) {
+            const Frame& f = frames[k];
+            EXPECT_EQ(hash(Render(f.bits, f.picture, f.filter, f.pitch, 0xAA, &cache)), whole[k])
+                << "frame " << k << ", baseline " << baseline;
+        }
+    }
+    hq2x::UseBaselineCode(false);
+}
+
 } // namespace
 } // namespace velmar::testing

@@ -1,6 +1,8 @@
 // Runs the test programs of tests/roms through the Japanese firmware and checks the whole
 // picture against one built here from each program's documented scene.
 
+#include "filters/Hq2x.h"
+#include "platform/null/NullDisplay.h"
 #include "scenes/SceneHarness.h"
 
 #include <gtest/gtest.h>
@@ -203,6 +205,31 @@ TEST(Scenes, LightGunShotsMarkWhereTheGunPoints) {
     EXPECT_EQ(Ram(*machine, kMisses), 1);
     EXPECT_EQ(Ram(*machine, kShots), shots);
     EXPECT_TRUE(PictureIs(*machine, [](int, int) -> std::uint8_t { return Bg(0); }));
+}
+
+// The displayed picture is scaled through the presenter's own cache: frame after frame of
+// the still stage (fighters moving over a still background) it is what scaling the whole
+// frame gives, with snapshots (24 bits, their own bitmap) taken and the filter switched off
+// and on between frames.
+TEST(Scenes, DisplayedPictureIsTheWholeFrameScaledFrameAfterFrame) {
+    NullDisplay display;
+    MachineServices services;
+    services.Display = &display;
+    TSMS machine(services);
+    machine.SetBiosType(kJapanese);
+    machine.Reset();
+    ASSERT_TRUE(machine.LoadCartridge(TestRom("still_stage")));
+    for (int f = 0; f < kSceneFrames; ++f) machine.RunFrame();
+    ASSERT_EQ(Ram(machine, kSceneReady), kReadyMagic);
+    std::vector<std::uint8_t> whole(display.Pixels().size());
+    for (int f = 0; f < 12; ++f) {
+        if (f % 4 == 1) (void)machine.SnapshotBmp();
+        const std::uint8_t filter = f == 6 ? 0 : 1;
+        machine.SetHq2x(filter);
+        machine.RunFrame();
+        Hq2x32(machine.GetConsole().Vdp.FrameBuffer.data(), whole.data(), display.Pitch(), filter);
+        EXPECT_TRUE(display.Pixels() == whole) << "frame " << f;
+    }
 }
 
 } // namespace

@@ -15,6 +15,8 @@
 
 namespace velmar {
 
+class Hq2xCache;
+
 namespace vdp {
 
 inline constexpr int kScreenWidth = 256;
@@ -184,9 +186,12 @@ class T_VDP_CORE {
     void GetStatusInfo(std::array<std::uint8_t, 7>& info) const;
 
     // Scales FrameBuffer to 512 x 384 into dest (rows pitch bytes apart) at 16, 24 or 32 bits
-    // per pixel; any other depth draws nothing. hq2x = 1 turns the filter on.
+    // per pixel; any other depth draws nothing. hq2x = 1 turns the filter on. Through a cache
+    // the output blocks whose neighbourhood did not change since its last frame are copied.
     void RenderFrame(std::uint8_t* dest, int bitsPerPixel, std::ptrdiff_t pitch,
                      std::uint8_t hq2x) const;
+    void RenderFrame(std::uint8_t* dest, int bitsPerPixel, std::ptrdiff_t pitch, std::uint8_t hq2x,
+                     Hq2xCache& cache) const;
 
     // The chip's save-state block, appended at the stream's current position.
     void SaveState(StateWriter& writer);

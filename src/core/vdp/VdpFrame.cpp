@@ -15,4 +15,14 @@ void T_VDP_CORE::RenderFrame(std::uint8_t* dest, int bitsPerPixel, std::ptrdiff_
     }
 }
 
+void T_VDP_CORE::RenderFrame(std::uint8_t* dest, int bitsPerPixel, std::ptrdiff_t pitch,
+                             std::uint8_t hq2x, Hq2xCache& cache) const {
+    switch (bitsPerPixel) {
+    case 16: Hq2x16(FrameBuffer.data(), dest, pitch, hq2x, cache); break;
+    case 24: Hq2x24(FrameBuffer.data(), dest, pitch, hq2x, cache); break;
+    case 32: Hq2x32(FrameBuffer.data(), dest, pitch, hq2x, cache); break;
+    default: break;
+    }
+}
+
 } // namespace velmar
