@@ -43,8 +43,17 @@ class TSMS {
     TSMS(const TSMS&) = delete;
     TSMS& operator=(const TSMS&) = delete;
 
-    // Lifecycle and commands.
+    // Lifecycle and commands. A cartridge is a plain ROM file (files/RomFiles reads zips too)
+    // or an image read and checked already; it gets the mapper SetMapperChoice chose.
     FileResult LoadCartridge(const std::filesystem::path& fileName);
+    FileResult LoadCartridge(const CartridgeImage& image);
+    // The mapper for this and later cartridges (Auto by default): applied to the loaded one at
+    // once, its registers starting afresh when the kind changes; reset the console after.
+    void SetMapperChoice(MapperChoice choice);
+    MapperChoice GetMapperChoice() const;
+    // The mapper the loaded cartridge runs on, and the one Auto picks for it.
+    MapperKind GetMapper() const;
+    MapperKind GetAutoMapper() const;
     void Reset();
     void ConsoleReset() { Reset(); }
     void GameReset();
