@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/cpu/Cartridge.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -48,6 +50,7 @@ struct RunOptions {
     bool Fm = false;
     bool Mixer = true;
     bool Hq2x = true;
+    MapperChoice Mapper = MapperChoice::Auto;
 
     // The keys held during one frame.
     std::uint32_t KeysAt(std::uint64_t frame) const;
