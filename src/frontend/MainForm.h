@@ -69,7 +69,8 @@ class TMainForm final : public QMainWindow {
     // Load Game ROM once the file is chosen (the dialog, the command line and a drop).
     void LoadRomFile(const QString& fileName);
     void RunBiosCommand();
-    // The ROM dialog: "Sega Master System ROM File (*.SMS)", matching .sms in any case.
+    // The ROM dialog: Master System and SG-1000 cartridges and zip archives of them, matching
+    // .sms, .sg and .zip in any case.
     static std::unique_ptr<QFileDialog> MakeRomDialog(QWidget* parent, const QString& folder);
     // Stops a capture, writes the battery RAM, closes the sound and ends the machine.
     void Exit();
@@ -107,6 +108,8 @@ class TMainForm final : public QMainWindow {
     void LogoClick();
     void LoadRomClick();
     void EnableGameItems();
+    void MapperClick(MapperChoice choice);
+    void ShowMapperChoice();
     void ResumeWithMachinePriority();
     void SaveStateFile();
     void LoadStateFile();
@@ -146,6 +149,8 @@ class TMainForm final : public QMainWindow {
     std::chrono::steady_clock::time_point lastFrame_{};
     bool frameFailed_ = false;
     bool exited_ = false;
+    // The base name of the cartridge last loaded: its mapper choice is remembered under it.
+    std::string cartridgeGame_;
     TfrmController* controller_ = nullptr;
 };
 
