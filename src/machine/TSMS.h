@@ -50,10 +50,12 @@ class TSMS {
     // The mapper for this and later cartridges (Auto by default): applied to the loaded one at
     // once, its registers starting afresh when the kind changes; reset the console after.
     void SetMapperChoice(MapperChoice choice);
+    // The choice, the mapper the loaded cartridge runs on and the one Auto picks for it; read
+    // while no frame runs (after a command, or with the machine paused).
     MapperChoice GetMapperChoice() const;
-    // The mapper the loaded cartridge runs on, and the one Auto picks for it.
     MapperKind GetMapper() const;
     MapperKind GetAutoMapper() const;
+
     void Reset();
     void ConsoleReset() { Reset(); }
     void GameReset();
