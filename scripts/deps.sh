@@ -8,6 +8,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     z80asm
     libavformat-dev libavcodec-dev libavutil-dev
+    # Zipped ROMs.
+    libzip-dev
     ffmpeg
     # The desktop program: Qt 6 Widgets (its CMake package wants the GL headers), SDL2 for
     # sound and joysticks, and a font so Qt has something to draw with on a bare machine.

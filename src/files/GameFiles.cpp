@@ -22,6 +22,12 @@ std::string GameBaseName(const std::string& ramFileName) {
     return name.size() <= 4 ? std::string() : name.substr(0, name.size() - 4);
 }
 
+std::string RomBaseName(const std::filesystem::path& romFile) {
+    const std::string name = romFile.filename().string();
+    if (SystemForFileName(name) == CartridgeSystem::Sg1000) return name.substr(0, name.size() - 3);
+    return GameBaseName(name);
+}
+
 std::string TimeStamp(std::chrono::system_clock::time_point when) {
     std::time_t t = std::chrono::system_clock::to_time_t(when);
     std::tm local{};
@@ -79,7 +85,7 @@ std::filesystem::path GameFiles::SpareRamFile(const std::filesystem::path& ramFi
 }
 
 std::filesystem::path GameFiles::RamFileFor(const std::filesystem::path& romFile) const {
-    return data_ / "RAM" / (GameBaseName(romFile.filename().string()) + ".RAM");
+    return data_ / "RAM" / (RomBaseName(romFile) + ".RAM");
 }
 
 std::filesystem::path GameFiles::BatteryFile(const std::string& ramFileName) const {

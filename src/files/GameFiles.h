@@ -5,6 +5,7 @@
 // battery RAM. The command-line runner and the desktop resolve names here and hand the
 // machine finished paths.
 
+#include "core/cpu/Cartridge.h"
 #include "core/util/FileIo.h"
 
 #include <chrono>
@@ -17,6 +18,11 @@ namespace velmar {
 // characters (normally ".RAM" or ".SMS"); "BIOS" for a firmware run ("BIOS.SMS"), empty
 // before any game. Both '/' and '\' separate folders.
 std::string GameBaseName(const std::string& ramFileName);
+
+// The name a cartridge file gives its game's files: the file name without its folder and
+// without its last four characters (".SMS", ".ZIP"), or without ".sg" (any case) for an
+// SG-1000 cartridge.
+std::string RomBaseName(const std::filesystem::path& romFile);
 
 // Local date and time as "ddmmyyyy_hhmmss".
 std::string TimeStamp(std::chrono::system_clock::time_point when);
@@ -39,7 +45,7 @@ class GameFiles {
     FileResult CreateFolders() const;
 
     const std::filesystem::path& DataFolder() const { return data_; }
-    // RAM/{ROM base}.RAM for a cartridge file.
+    // RAM/{ROM base}.RAM for a cartridge file (RomBaseName).
     std::filesystem::path RamFileFor(const std::filesystem::path& romFile) const;
     // Where the battery RAM of a machine whose RAM file name is ramFileName is read and
     // written: the name itself, except the bare "BIOS.SMS" of a firmware run, whose RAM

@@ -1,6 +1,7 @@
 #include "frontend/Configuration.h"
 
 #include <charconv>
+#include <string_view>
 
 namespace velmar {
 
@@ -22,6 +23,19 @@ bool ToInteger(const std::string& text, std::int32_t& out) {
 
 bool InRange(std::int32_t v, std::int32_t most) {
     return v >= 0 && v <= most;
+}
+
+std::string MapperKey(const std::string& game) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string key;
+    for (const char c : game) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b <= ' ' || b == 0x7F || std::string_view("%=;[]\"'").find(c) != std::string_view::npos)
+            key += {'%', kHex[b >> 4], kHex[b & 15]};
+        else
+            key += c;
+    }
+    return key;
 }
 
 } // namespace
@@ -111,6 +125,17 @@ void WriteDefaultPath(ProfileFile& file, const std::string& romFile) {
     const std::string folder = slash == 0 ? "/" : romFile.substr(0, slash);
     if (folder.find_first_of("\r\n") != std::string::npos) return;
     (void)file.Write(kGeneralSection, kDefaultPathKey, folder);
+}
+
+MapperChoice ReadGameMapper(const ProfileFile& file, const std::string& game) {
+    if (game.empty()) return MapperChoice::Auto;
+    return ParseMapperChoice(file.Read(kMapperSection, MapperKey(game), "auto"))
+        .value_or(MapperChoice::Auto);
+}
+
+FileResult WriteGameMapper(ProfileFile& file, const std::string& game, MapperChoice choice) {
+    if (game.empty()) return {};
+    return file.Write(kMapperSection, MapperKey(game), MapperChoiceName(choice));
 }
 
 std::array<std::uint32_t, 5> ButtonKeys(const ControllerSetup& s) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/cpu/Cartridge.h"
 #include "core/util/FileIo.h"
 #include "frontend/ProfileFile.h"
 
@@ -37,6 +38,7 @@ inline constexpr const char* kIniFileName = "Velmar.ini";
 inline constexpr const char* kGeneralSection = "GENERAL_OPTIONS";
 inline constexpr const char* kDefaultPathKey = "DEFAULT_PATH";
 inline constexpr const char* kPauseOnFocusLossKey = "PAUSE_ON_FOCUS_LOSS";
+inline constexpr const char* kMapperSection = "MAPPER";
 
 // Reads both pads' set-up. A value that is not a decimal integer, a key code outside 0 to
 // 255 or a joystick button outside 0 to 31 makes the whole set-up fall back to the
@@ -56,6 +58,13 @@ std::string ReadDefaultPath(const ProfileFile& file);
 // Stores the folder of a chosen ROM file: the text before its last '/' ("/" for a file in
 // the root folder). A folder holding a line break is not stored. Failures are ignored.
 void WriteDefaultPath(ProfileFile& file, const std::string& romFile);
+
+// The mapper chosen for a game (by its base name) in section MAPPER: "sega", "codemasters",
+// "korean" or "none"; Auto when the game has no entry or an unknown one. The base name is
+// stored with '%', '=', ';', '[', ']', quotes, blanks and control characters written as %XX,
+// so that any file name makes one key. A game without a name is not stored.
+MapperChoice ReadGameMapper(const ProfileFile& file, const std::string& game);
+FileResult WriteGameMapper(ProfileFile& file, const std::string& game, MapperChoice choice);
 
 // The five numbers handed to the machine's SetKeys for a set-up: a pad on the joystick
 // passes its joystick buttons, a pad on the keyboard 0 and 1; the pause is pad 1's

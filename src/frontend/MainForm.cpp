@@ -1,6 +1,7 @@
 #include "frontend/MainForm.h"
 
 #include "files/BatteryFiles.h"
+#include "files/RomFiles.h"
 #include "frontend/AboutBox.h"
 #include "frontend/ControllerDialog.h"
 #include "frontend/GunAiming.h"
@@ -30,7 +31,7 @@
 namespace velmar {
 
 namespace {
-constexpr const char* kRomFilter = "Sega Master System ROM File (*.SMS)";
+constexpr const char* kRomFilter = "Master System and SG-1000 ROM Files (*.SMS *.SG *.ZIP)";
 constexpr int kNoticeMilliseconds = 5000;
 
 // Thread priorities, best effort: a failure (no permission) leaves the thread as it was.
@@ -48,7 +49,9 @@ void SetThisThreadNice(int nice) {
 }
 
 bool IsRomFile(const QString& name) {
-    return name.endsWith(QStringLiteral(".sms"), Qt::CaseInsensitive);
+    for (const char* end : {".sms", ".sg", ".zip"})
+        if (name.endsWith(QLatin1String(end), Qt::CaseInsensitive)) return true;
+    return false;
 }
 
 constexpr int kDoneNoticeMilliseconds = 1500;
@@ -73,6 +76,10 @@ std::filesystem::path UsableDataFolder(const std::filesystem::path& wanted, std:
     notice = "The folder " + wanted.string() + " cannot be written: nothing can be saved.";
     return wanted;
 }
+
+// The Mapper items in MapperChoice order.
+constexpr const char* kMapperItems[] = {"mMapperAuto", "mMapperSega", "mMapperCodemasters",
+                                        "mMapperKorean", "mMapperNone"};
 } // namespace
 
 // ---- Logo ----------------------------------------------------------------------------
@@ -371,16 +378,24 @@ void TMainForm::LoadRomClick() {
 void TMainForm::LoadRomFile(const QString& fileName) {
     if (!machine_) return;
     const std::string file = QFileInfo(fileName).absoluteFilePath().toStdString();
-    // The file is judged first: one that is no ROM image leaves the running game alone.
-    std::vector<std::uint8_t> image;
-    if (FileResult read = TSMS::ReadCartridge(file, image); !read) {
+    // Read and checked first: a file that cannot be played leaves the game as it was.
+    CartridgeImage image;
+    if (FileResult read = ReadCartridge(file, image); !read) {
         ShowError(QString::fromStdString(read.error));
         return;
     }
     machine_->PauseEmulation();
     machine_->Reset();
     ReportBatteryRam();
-    machine_->LoadCartridgeImage(image);
+    const std::string game = RomBaseName(file);
+    machine_->SetMapperChoice(ReadGameMapper(ini_, game));
+    if (FileResult loaded = machine_->LoadCartridge(image); !loaded) {
+        ShowLogo(true);
+        ShowError(QString::fromStdString(loaded.error));
+        return;
+    }
+    cartridgeGame_ = game;
+    ShowMapperChoice();
     WriteDefaultPath(ini_, file);
     machine_->SetRamFileName(files_.RamFileFor(file).string());
     SetGameTitle(GameBase());
@@ -417,6 +432,25 @@ void TMainForm::ResumeWithMachinePriority() {
 void TMainForm::EnableGameItems() {
     for (const char* name : {"mConsoleReset", "mGameReset", "mLoadState", "mSaveState"})
         if (QAction* item = Item(name)) item->setEnabled(true);
+}
+
+// The choice is the game's from now on; like a firmware change, it resets the console, which
+// stays paused.
+void TMainForm::MapperClick(MapperChoice choice) {
+    if (FileResult kept = WriteGameMapper(ini_, cartridgeGame_, choice); !kept)
+        ShowNotice(QStringLiteral("The mapper choice was not saved: ") +
+                   QString::fromStdString(kept.error));
+    machine_->SetMapperChoice(choice);
+    machine_->ConsoleReset();
+}
+
+// Ticks the loaded cartridge's choice; Auto says what it picked.
+void TMainForm::ShowMapperChoice() {
+    Item("mMapper")->setEnabled(true);
+    Item(kMapperItems[static_cast<int>(machine_->GetMapperChoice())])->setChecked(true);
+    Item("mMapperAuto")
+        ->setText(QStringLiteral("Auto (%1)")
+                      .arg(QLatin1String(MapperKindCaption(machine_->GetAutoMapper()))));
 }
 
 // Console Reset from the menu resumes the game, so the picture comes back too.

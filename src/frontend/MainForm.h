@@ -77,7 +77,8 @@ class TMainForm final : public QMainWindow {
     // Load Game ROM once the file is chosen (the dialog, the command line and a drop).
     void LoadRomFile(const QString& fileName);
     void RunBiosCommand();
-    // The ROM dialog: "Sega Master System ROM File (*.SMS)", matching .sms in any case.
+    // The ROM dialog: Master System and SG-1000 cartridges and zip archives of them, matching
+    // .sms, .sg and .zip in any case.
     static std::unique_ptr<QFileDialog> MakeRomDialog(QWidget* parent, const QString& folder);
     // Stops a capture, writes the battery RAM, closes the sound and ends the machine. What
     // could not be finished is shown (ShowError) and kept in ExitFailures.
@@ -140,6 +141,8 @@ class TMainForm final : public QMainWindow {
     bool KeyPlaysAPad(std::uint32_t code) const;
     void LoadRomClick();
     void EnableGameItems();
+    void MapperClick(MapperChoice choice);
+    void ShowMapperChoice();
     void ResumeWithMachinePriority();
     void SaveStateFile();
     void LoadStateFile();
@@ -193,6 +196,8 @@ class TMainForm final : public QMainWindow {
     QRect windowedGeometry_;         // the window's place before full screen
     bool pausedByFocusLoss_ = false; // resumed when the window is in front again
     QStringList exitFailures_;
+    // The base name of the cartridge last loaded: its mapper choice is remembered under it.
+    std::string cartridgeGame_;
     TfrmController* controller_ = nullptr;
     GunAiming* gun_ = nullptr;
 };

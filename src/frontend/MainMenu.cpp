@@ -104,6 +104,16 @@ void TMainForm::BuildMenus() {
                      m.ConsoleReset();
                  }}},
                0);
+    QMenu* mapper = AddSubmenu(file, "mMapper", "Mapper");
+    mapper->menuAction()->setEnabled(false); // until a cartridge is loaded
+    AddChoices(
+        mapper,
+        {{"mMapperAuto", "Auto", [this] { MapperClick(MapperChoice::Auto); }},
+         {"mMapperSega", "Sega", [this] { MapperClick(MapperChoice::Sega); }},
+         {"mMapperCodemasters", "Codemasters", [this] { MapperClick(MapperChoice::Codemasters); }},
+         {"mMapperKorean", "Korean", [this] { MapperClick(MapperChoice::Korean); }},
+         {"mMapperNone", "None", [this] { MapperClick(MapperChoice::None); }}},
+        0);
     file->addSeparator();
     AddItem(file, "mExit", "Exit", [this] { close(); });
 

@@ -43,24 +43,34 @@ void TSMS::SetDataFolder(const std::filesystem::path& folder) {
 }
 
 FileResult TSMS::LoadCartridge(const std::filesystem::path& fileName) {
+    CartridgeImage image;
+    if (FileResult read = ReadRomFile(fileName, image); !read) return read;
+    return LoadCartridge(image);
+}
+
+FileResult TSMS::LoadCartridge(const CartridgeImage& image) {
     FileResult result;
     WithCoresStill([&] {
-        result = console_.Cpu.LoadRom(fileName);
+        result = console_.Cpu.LoadRomImage(image);
         if (result) ready_ = 1;
     });
     return result;
 }
 
-FileResult TSMS::ReadCartridge(const std::filesystem::path& fileName,
-                               std::vector<std::uint8_t>& image) {
-    return ConsoleMemory::ReadRom(fileName, image);
+void TSMS::SetMapperChoice(MapperChoice choice) {
+    WithCoresStill([&] { console_.Cpu.SetMapperChoice(choice); });
 }
 
-void TSMS::LoadCartridgeImage(const std::vector<std::uint8_t>& image) {
-    WithCoresStill([&] {
-        console_.Cpu.InstallRom(image);
-        ready_ = 1;
-    });
+MapperChoice TSMS::GetMapperChoice() const {
+    return console_.Cpu.GetMapperChoice();
+}
+
+MapperKind TSMS::GetMapper() const {
+    return console_.Cpu.GetMapper();
+}
+
+MapperKind TSMS::GetAutoMapper() const {
+    return console_.Cpu.AutoMapper();
 }
 
 void TSMS::Reset() {
@@ -81,8 +91,11 @@ void TSMS::GameReset() {
     console_.Bus.ResetButtonPress();
 }
 
+// An SG-1000 cartridge left in the slot does not keep the firmware from running: the console
+// is a Master System again, and its firmware may start that cartridge.
 void TSMS::RunBios() {
     WithCoresStill([&] {
+        console_.Cpu.SetSystem(CartridgeSystem::MasterSystem);
         ready_ = 1;
         if (!RamFileName.empty()) return;
         RamFileName = kBiosRamFileName;

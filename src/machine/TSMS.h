@@ -43,13 +43,19 @@ class TSMS {
     TSMS(const TSMS&) = delete;
     TSMS& operator=(const TSMS&) = delete;
 
-    // Lifecycle and commands.
+    // Lifecycle and commands. A cartridge is a plain ROM file (files/RomFiles reads zips too)
+    // or an image read and checked already; it gets the mapper SetMapperChoice chose.
     FileResult LoadCartridge(const std::filesystem::path& fileName);
-    // LoadCartridge in two steps, so that a file is judged before anything is given up for
-    // it: reading and checking (the machine is not touched), then loading what was read.
-    static FileResult ReadCartridge(const std::filesystem::path& fileName,
-                                    std::vector<std::uint8_t>& image);
-    void LoadCartridgeImage(const std::vector<std::uint8_t>& image);
+    FileResult LoadCartridge(const CartridgeImage& image);
+    // The mapper for this and later cartridges (Auto by default): applied to the loaded one at
+    // once, its registers starting afresh when the kind changes; reset the console after.
+    void SetMapperChoice(MapperChoice choice);
+    // The choice, the mapper the loaded cartridge runs on and the one Auto picks for it; read
+    // while no frame runs (after a command, or with the machine paused).
+    MapperChoice GetMapperChoice() const;
+    MapperKind GetMapper() const;
+    MapperKind GetAutoMapper() const;
+
     void Reset();
     void ConsoleReset() { Reset(); }
     void GameReset();

@@ -1,8 +1,10 @@
-// A short fuzz of the ROM, state and Velmar.ini readers: random and mutated cartridges and
-// states go through the machine's loaders (thousands, in process) and through velmar-cli
+// A short fuzz of the ROM, state and Velmar.ini readers: random and mutated cartridges, zips
+// and states go through the machine's loaders (thousands, in process) and through velmar-cli
 // (dozens), mutated INI text through the controller set-up; the sanitizer builds turn any
 // memory fault into a failure.
 
+#include "ZipSupport.h"
+#include "files/RomFiles.h"
 #include "frontend/Configuration.h"
 #include "machine/MachineTestSupport.h"
 
@@ -145,6 +147,25 @@ TEST(CliFuzz, LoadersTakeRandomAndMutatedRomsAndStates) {
             m->RunFrame();
         }
     }
+    // Damaged zips give an image or a reason, never a fault; each mapper sees odd images.
+    const Bytes zip = MakeZip({{"a.sms", roms[0]}, {"b.sg", roms[1 % roms.size()]}});
+    int zipsTaken = 0;
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_TRUE(Put(dir / "fuzz.zip", mutate.Mutate(zip)));
+        CartridgeImage image;
+        const FileResult read = ReadCartridge(dir / "fuzz.zip", image);
+        EXPECT_EQ(static_cast<bool>(read), !image.Bytes.empty());
+        if (!read) continue;
+        ++zipsTaken;
+        m->SetMapperChoice(static_cast<MapperChoice>(i % 5));
+        m->Reset();
+        ASSERT_TRUE(m->LoadCartridge(image));
+        m->RunFrame();
+    }
+    EXPECT_GT(zipsTaken, 10);
+    EXPECT_LT(zipsTaken, 300);
+    m->SetMapperChoice(MapperChoice::Auto);
+
     // Both loaders saw inputs they took and inputs they refused.
     EXPECT_GT(romsTaken, 100);
     EXPECT_LT(romsTaken, 1000);

@@ -1,4 +1,5 @@
 #include "Options.h"
+#include "ZipSupport.h"
 #include "core/util/FileIo.h"
 
 #include <gtest/gtest.h>
@@ -85,6 +86,7 @@ TEST_F(CliTest, ErrorsPrintOneLineAndFail) {
         "run --bios --press 0-3:jump",
         "run --bios --hq2x maybe",
         "run --bios --frameskip 300",
+        "run --bios --mapper sg1000",
         "run --bios " + Path("also.sms"),
         "run",
         "bench " + Path("missing.sms"),
@@ -106,6 +108,33 @@ TEST_F(CliTest, ErrorsPrintOneLineAndFail) {
     const Result r = Run("run " + Path("empty.sms") + " --data-dir " + Path("d"));
     EXPECT_NE(r.Status, 0);
     EXPECT_EQ(Lines(r.Err), 1);
+}
+
+// A zipped Codemasters cartridge: its game files are named after the zip, and --mapper
+// overrides what Auto finds (on the Sega mapper the program never reaches its RAM).
+TEST_F(CliTest, ZippedCartridgesRunOnTheMapperChosen) {
+    std::vector<std::uint8_t> rom;
+    ASSERT_TRUE(velmar::ReadWholeFile(std::string(VELMAR_TEST_ROM_DIR) + "/mapper_codemasters.sms",
+                                      rom, 1 << 20));
+    ASSERT_TRUE(velmar::WriteFileAtomic(
+        Path("micro.zip"), velmar::testing::MakeZip({{"read.me", {1}}, {"Micro.sms", rom}})));
+    const std::string run =
+        "run " + Path("micro.zip") + " --bios-type japan --frames 40 --data-dir " + Path("d");
+    const Result sega = Run(run + " --mapper sega");
+    ASSERT_EQ(sega.Status, 0) << sega.Err;
+    EXPECT_FALSE(fs::exists(dir_ / "d" / "RAM" / "micro.RAM"));
+    const Result automatic = Run(run + " --mapper auto");
+    ASSERT_EQ(automatic.Status, 0) << automatic.Err;
+    const std::string ram = Read(dir_ / "d" / "RAM" / "micro.RAM");
+    ASSERT_EQ(ram.size(), 32768u);
+    EXPECT_EQ(ram[0x123], 0x5A);
+
+    ASSERT_TRUE(
+        velmar::WriteFileAtomic(Path("text.zip"), velmar::testing::MakeZip({{"read.me", {1}}})));
+    const Result none = Run("run " + Path("text.zip") + " --data-dir " + Path("d"));
+    EXPECT_EQ(none.Status, 1);
+    EXPECT_EQ(none.Err, "velmar-cli: cannot load ROM: '" + Path("text.zip") +
+                            "': no .sms or .sg file inside the zip archive\n");
 }
 
 TEST_F(CliTest, RunsAreDeterministicAndWriteTheirOutputs) {

@@ -27,6 +27,9 @@ TEST(GameFiles, NamesPerGameAndSharedAcrossFoldersAndExtensionCase) {
     EXPECT_EQ(files.RamFileFor("/a/Game.SMS"), fs::path("/d/RAM/Game.RAM"));
     EXPECT_EQ(files.RamFileFor("/b/Game.sms"), fs::path("/d/RAM/Game.RAM"));
     EXPECT_EQ(files.RamFileFor("/roms/GAME"), fs::path("/d/RAM/.RAM"));
+    // A zip names the game; an SG-1000 file loses its three-letter ".sg".
+    EXPECT_EQ(files.RamFileFor("/a/Game.zip"), fs::path("/d/RAM/Game.RAM"));
+    EXPECT_EQ(files.RamFileFor("/a/Castle.SG"), fs::path("/d/RAM/Castle.RAM"));
     EXPECT_EQ(files.StateFile("BIOS"), fs::path("/d/VLR/BIOS.VLR"));
     EXPECT_EQ(files.SnapshotFile("Game", "08122026_034825"),
               fs::path("/d/BMP/Game_08122026_034825.BMP"));

@@ -1,3 +1,4 @@
+#include "ZipSupport.h"
 #include "frontend/MainForm.h"
 #include "frontend/QtTestSupport.h"
 #include "platform/null/ScriptedInput.h"
@@ -83,8 +84,9 @@ TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
     EXPECT_EQ(Captions(form->menuBar()->actions()), "File|Graphics|Sound|Controllers|Help");
     const std::pair<const char*, const char*> menus[] = {
         {"mFile", "Load Game ROM|Game Reset (F9)|Console Reset (F12)|-|Load State (F8)|Save State "
-                  "(F5)|-|Run BIOS|BIOS Type|-|Exit"},
+                  "(F5)|-|Run BIOS|BIOS Type|Mapper|-|Exit"},
         {"mBiosType", "American / Brazilian|Japanese"},
+        {"mMapper", "Auto|Sega|Codemasters|Korean|None"},
         {"mGraphics", "Frameskip|Background|Sprites|Video Mode|VSync|HQ2x Filter|-|Snapshot|-|AVI "
                       "Dump|-|VDP Status"},
         {"mFrameskip", "75% Frameskip|50% Frameskip|No Frameskip"},
@@ -107,11 +109,11 @@ TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
         EXPECT_EQ(Captions(form->Menu(name)->actions()), captions) << name;
     }
 
-    const char* ticked[] = {"mBIOSBr",   "mFrameOff", "mBckOn",   "mSprOn",   "mWindowed",
-                            "mVSyncOFF", "mHQ2xON",   "mVDPSOff", "mMixerOn", "mPSGOn",
-                            "mTom1On",   "mTom2On",   "mTom3On",  "mNoiseOn", "mSquare",
-                            "mPSGSOff",  "mFMOff",    "mCH1On",   "mCH5On",   "mCH9On",
-                            "mPortAPad", "mPortBPad"};
+    const char* ticked[] = {"mBIOSBr",   "mFrameOff", "mBckOn",     "mSprOn",   "mWindowed",
+                            "mVSyncOFF", "mHQ2xON",   "mVDPSOff",   "mMixerOn", "mPSGOn",
+                            "mTom1On",   "mTom2On",   "mTom3On",    "mNoiseOn", "mSquare",
+                            "mPSGSOff",  "mFMOff",    "mCH1On",     "mCH5On",   "mCH9On",
+                            "mPortAPad", "mPortBPad", "mMapperAuto"};
     for (const char* name : ticked) {
         ASSERT_NE(form->Item(name), nullptr) << name;
         EXPECT_TRUE(form->Item(name)->isChecked()) << name;
@@ -119,7 +121,8 @@ TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
     for (const char* name : {"mBIOSJap", "mFrame75", "mFrame50", "mBckOff", "mVSyncON", "mFull",
                              "mHQ2xOFF", "mSine", "mFMOn", "mCH9Off", "mPSGSOn"})
         EXPECT_FALSE(form->Item(name)->isChecked()) << name;
-    for (const char* name : {"mGameReset", "mConsoleReset", "mLoadState", "mSaveState", "mEDump"})
+    for (const char* name :
+         {"mGameReset", "mConsoleReset", "mLoadState", "mSaveState", "mEDump", "mMapper"})
         EXPECT_FALSE(form->Item(name)->isEnabled()) << name;
     for (const char* name : {"mLoadRom", "mBios", "mSDump", "mSnapshot", "mExit", "mAbout"})
         EXPECT_TRUE(form->Item(name)->isEnabled()) << name;
@@ -441,20 +444,72 @@ TEST(MainForm, StopSignalEndsTheProgramDuringAStartUpMessage) {
 TEST(MainForm, RomDialogListsSmsFilesInAnyCase) {
     test::TestApplication();
     const auto dir = TestDir("dialog");
-    for (const char* name : {"a.sms", "B.SMS", "c.Sms", "d.txt"}) std::ofstream(dir / name) << "x";
+    for (const char* name : {"a.sms", "B.SMS", "c.Sms", "d.txt", "e.SG", "f.zip", "g.sgx"})
+        std::ofstream(dir / name) << "x";
     const auto dialog = TMainForm::MakeRomDialog(nullptr, QString::fromStdString(dir.string()));
-    EXPECT_EQ(dialog->nameFilters(), QStringList{"Sega Master System ROM File (*.SMS)"});
+    EXPECT_EQ(dialog->nameFilters(),
+              QStringList{"Master System and SG-1000 ROM Files (*.SMS *.SG *.ZIP)"});
     auto* model = dialog->findChild<QFileSystemModel*>();
     ASSERT_NE(model, nullptr);
     const QModelIndex root = model->index(QString::fromStdString(dir.string()));
-    QTRY_COMPARE(model->rowCount(root), model->nameFilterDisables() ? 4 : 3);
+    QTRY_COMPARE(model->rowCount(root), model->nameFilterDisables() ? 7 : 5);
     QStringList shown;
     for (int row = 0; row < model->rowCount(root); ++row) {
         const QModelIndex i = model->index(row, 0, root);
         if (model->flags(i) & Qt::ItemIsEnabled) shown << model->fileName(i);
     }
     shown.sort();
-    EXPECT_EQ(shown, (QStringList{"B.SMS", "a.sms", "c.Sms"}));
+    EXPECT_EQ(shown, (QStringList{"B.SMS", "a.sms", "c.Sms", "e.SG", "f.zip"}));
+    std::filesystem::remove_all(dir);
+}
+
+// The mapper choice belongs to the game: remembered in Velmar.ini under its name and taken
+// up when it is loaded again. A zip that cannot be played leaves the running game alone.
+TEST(MainForm, MapperChoicesAreRememberedPerGameAndBadZipsKeepTheGame) {
+    const auto dir = TestDir("mapper");
+    QStringList errors;
+    auto form = MakeForm(dir, &errors);
+    std::vector<std::uint8_t> rom;
+    ASSERT_TRUE(
+        ReadWholeFile(std::string(VELMAR_TEST_ROM_DIR) + "/mapper_codemasters.sms", rom, 1 << 20));
+    ASSERT_TRUE(WriteFileAtomic(dir / "Micro [=].zip", testing::MakeZip({{"m.sms", rom}})));
+    const QString game = QString::fromStdString((dir / "Micro [=].zip").string());
+    const QString other = QString::fromStdString(std::string(VELMAR_TEST_ROM_DIR) + "/battery.sms");
+
+    form->LoadRomFile(game);
+    ASSERT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    EXPECT_EQ(form->Machine()->GetRamFileName(), (dir / "RAM" / "Micro [=].RAM").string());
+    EXPECT_TRUE(form->Item("mMapper")->isEnabled());
+    EXPECT_TRUE(form->Item("mMapperAuto")->isChecked());
+    EXPECT_EQ(form->Item("mMapperAuto")->text(), "Auto (Codemasters)");
+    EXPECT_EQ(form->Machine()->GetMapper(), MapperKind::Codemasters);
+
+    emit form->Menu("mFile")->aboutToShow();
+    form->Item("mMapperKorean")->trigger();
+    EXPECT_EQ(form->Machine()->GetMapper(), MapperKind::Korean);
+    EXPECT_FALSE(form->Machine()->IsRunning()) << "reset, and paused as after a firmware change";
+    EXPECT_EQ(ProfileFile(dir / "Velmar.ini").Read("MAPPER", "Micro%20%5B%3D%5D", ""), "korean");
+
+    form->LoadRomFile(other);
+    EXPECT_TRUE(form->Item("mMapperAuto")->isChecked());
+    EXPECT_EQ(form->Item("mMapperAuto")->text(), "Auto (Sega)");
+    EXPECT_EQ(form->Machine()->GetMapper(), MapperKind::Sega);
+    form->LoadRomFile(game);
+    EXPECT_TRUE(form->Item("mMapperKorean")->isChecked());
+    EXPECT_EQ(form->Machine()->GetMapper(), MapperKind::Korean);
+
+    // A damaged zip: one message naming it; the game, its files and its mapper stay.
+    auto damaged = testing::MakeZip({{"m.sms", rom}});
+    damaged.resize(damaged.size() / 2);
+    ASSERT_TRUE(WriteFileAtomic(dir / "damaged.zip", damaged));
+    const auto image = form->Machine()->GetConsole().Cpu.RomImage;
+    form->LoadRomFile(QString::fromStdString((dir / "damaged.zip").string()));
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains("damaged.zip")) << errors[0].toStdString();
+    EXPECT_EQ(form->Machine()->GetConsole().Cpu.RomImage, image);
+    EXPECT_EQ(form->Machine()->GetRamFileName(), (dir / "RAM" / "Micro [=].RAM").string());
+    EXPECT_EQ(form->Machine()->GetMapper(), MapperKind::Korean);
+    form.reset();
     std::filesystem::remove_all(dir);
 }
 

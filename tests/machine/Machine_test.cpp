@@ -732,3 +732,65 @@ TEST(Machine, RefusedStateChangesNothingAndGamesWithoutRamFilesStartClear) {
     EXPECT_EQ(m->GetConsole().Cpu.CartridgeRam[100], 0x00);
     EXPECT_FALSE(std::filesystem::exists(dir / "other.RAM"));
 }
+
+// Test cartridges of each mapper as Auto finds them, run from reset: each program records
+// what it reads from 0xC000 on, then 0x5A at 0xC0FF.
+TEST(Machine, MapperCartridgesSwitchBanksOnTheMapperAutoChooses) {
+    TempFolder dir;
+    struct Case {
+        const char* rom;
+        const char* loadAs;
+        MapperKind kind;
+        int frames; // the Japanese firmware hands over within 30; an SG-1000 needs none
+        std::vector<std::uint8_t> seen;
+    };
+    const Case cases[] = {
+        {"mapper_codemasters",
+         "cm.sms",
+         MapperKind::Codemasters,
+         30,
+         {0xB3, 0xB2, 0xB1, 0x5A, 0xB3, 0xB3, 0x5A, 0xB2, 0xB3}},
+        {"mapper_korean", "kr.SMS", MapperKind::Korean, 30, {0xB3, 0xB1, 0xB1, 0xB0, 0xB1, 0x02}},
+        {"sg_ram", "sg_ram.sg", MapperKind::None, 1, {0x11, 0x22, 0x33, 0xFF}},
+        {"battery", "battery.sms", MapperKind::Sega, 0, {}},
+    };
+    std::vector<std::uint8_t> codemastersState;
+    for (const Case& c : cases) {
+        HeadlessMachine m;
+        m->SetBiosType(0);
+        m->Reset();
+        std::filesystem::copy_file(std::string(VELMAR_TEST_ROM_DIR) + "/" + c.rom + ".sms",
+                                   dir / c.loadAs);
+        ASSERT_TRUE(m->LoadCartridge(dir / c.loadAs)) << c.rom;
+        EXPECT_EQ(m->GetMapper(), c.kind) << c.rom;
+        for (int f = 0; f < c.frames; ++f) m->RunFrame();
+        const auto& ram = m->GetConsole().Cpu.WorkRam;
+        if (c.seen.empty()) continue;
+        EXPECT_EQ(ram[0xFF], 0x5A) << c.rom << " did not finish";
+        EXPECT_EQ(std::vector<std::uint8_t>(ram.begin(), ram.begin() + std::ssize(c.seen)), c.seen)
+            << c.rom;
+        if (c.kind == MapperKind::Codemasters) codemastersState = m->StateBytes();
+        if (c.kind == MapperKind::None) {
+            m->Reset(); // the firmware runs when asked for, with the cartridge in the slot
+            m->RunBios();
+            EXPECT_EQ(m->GetConsole().Cpu.ReadMemory(0x0000), 0xF3);
+        }
+    }
+
+    // The Codemasters registers travel where the Sega page registers do (banks 0, 1, 3, RAM
+    // on); the kind comes from the choice. Chosen Sega, the same program never switches.
+    ASSERT_EQ(codemastersState.size(), machine::kStateFileSize);
+    EXPECT_EQ(
+        std::vector<std::uint8_t>(codemastersState.begin() + 8193, codemastersState.begin() + 8197),
+        (std::vector<std::uint8_t>{0, 1, 3, 0x80}));
+    HeadlessMachine m;
+    m->SetBiosType(0);
+    m->Reset();
+    ASSERT_TRUE(m->LoadCartridge(dir / "cm.sms"));
+    m->GetConsole().LoadState(codemastersState);
+    EXPECT_EQ(m->GetConsole().Cpu.ReadMemory(0x8200), 0xB3);
+    m->SetMapperChoice(MapperChoice::Sega);
+    m->Reset();
+    for (int f = 0; f < 30; ++f) m->RunFrame();
+    EXPECT_EQ(m->GetConsole().Cpu.WorkRam[0], 0xB2);
+}

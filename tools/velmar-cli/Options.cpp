@@ -149,7 +149,8 @@ std::optional<RunOptions> ParseRunOptions(int argc, char** argv, std::string& er
         } else if (arg == "--frames" || arg == "--frameskip" || arg == "--bios-type" ||
                    arg == "--press" || arg == "--data-dir" || arg == "--screenshot" ||
                    arg == "--wav" || arg == "--mixer" || arg == "--hq2x" || arg == "--state-in" ||
-                   arg == "--state-out" || arg == "--avi" || arg == "--gun" || arg == "--aim") {
+                   arg == "--state-out" || arg == "--avi" || arg == "--gun" || arg == "--aim" ||
+                   arg == "--mapper") {
             if (!value(v)) return fail(std::string(arg) + " needs a value");
             if (arg == "--frames") {
                 std::uint64_t n = 0;
@@ -185,6 +186,12 @@ std::optional<RunOptions> ParseRunOptions(int argc, char** argv, std::string& er
                 if (!ParseAim(v, range, why))
                     return fail("bad --aim value '" + std::string(v) + "': " + why);
                 o.Aims.push_back(range);
+            } else if (arg == "--mapper") {
+                const std::optional<MapperChoice> choice = ParseMapperChoice(v);
+                if (!choice)
+                    return fail("bad --mapper value '" + std::string(v) +
+                                "' (auto, sega, codemasters, korean or none)");
+                o.Mapper = *choice;
             } else if (arg == "--mixer" || arg == "--hq2x") {
                 bool& flag = arg == "--mixer" ? o.Mixer : o.Hq2x;
                 if (!OnOff(v, flag))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/cpu/Cartridge.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -60,6 +62,7 @@ struct RunOptions {
     bool Hq2x = true;
     std::uint8_t GunPort = 0; // 1 port A, 2 port B; its trigger is that pad's button 1
     std::vector<AimRange> Aims;
+    MapperChoice Mapper = MapperChoice::Auto;
 
     // The keys held during one frame.
     std::uint32_t KeysAt(std::uint64_t frame) const;

@@ -8,6 +8,7 @@
 #include "core/util/StagedFile.h"
 #include "files/BatteryFiles.h"
 #include "files/GameFiles.h"
+#include "files/RomFiles.h"
 #include "machine/TSMS.h"
 #include "platform/ffmpeg/FfmpegAviWriter.h"
 #include "platform/null/NullClock.h"
@@ -151,15 +152,19 @@ Outcome Execute(const RunOptions& o) {
     machine->SetMixer(o.Mixer ? 1 : 0);
     machine->SetFmOutput(o.Fm ? 1 : 0);
     machine->SetLightGun(o.GunPort);
+    machine->SetMapperChoice(o.Mapper);
 
     if (o.Bios) {
         machine->Reset();
         machine->SetRamFileName("");
         machine->RunBios();
     } else {
+        CartridgeImage image;
+        if (const FileResult read = ReadCartridge(o.Rom, image); !read)
+            return fail("cannot load ROM: " + read.error);
         machine->Reset();
-        const FileResult loaded = machine->LoadCartridge(o.Rom);
-        if (!loaded) return fail("cannot load ROM: " + loaded.error);
+        if (const FileResult loaded = machine->LoadCartridge(image); !loaded)
+            return fail("cannot load ROM: " + loaded.error);
         machine->SetRamFileName(files.RamFileFor(o.Rom).string());
     }
     // The firmware run's RAM lies in the data folder, a game's beside its name.

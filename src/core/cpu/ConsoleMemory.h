@@ -1,5 +1,9 @@
 #pragma once
 
+#include "core/cpu/Cartridge.h"
+#include "core/cpu/CodemastersMapper.h"
+#include "core/cpu/KoreanMapper.h"
+#include "core/cpu/NoMapper.h"
 #include "core/cpu/SegaMapper.h"
 #include "core/util/FileIo.h"
 #include "firmware/BiosStore.h"
@@ -14,19 +18,22 @@
 
 namespace velmar {
 
-// The console's memory map as the Z80 sees it: cartridge ROM behind three 16 KB page
-// registers, 8 KB of work RAM at 0xC000 (mirrored at 0xE000), 32 KB of battery-backed
-// cartridge RAM that can replace slot 2, and the boot firmware, which is mapped instead of
-// the cartridge until the program sets bit 3 of port 0x3E.
+// The console's memory map as the Z80 sees it: cartridge ROM in three 16 KB slots through the
+// cartridge's mapper (Sega, Codemasters, Korean or none), 8 KB of work RAM at 0xC000
+// (mirrored at 0xE000), cartridge RAM that the mapper can put in slot 2, and the boot
+// firmware, which is mapped instead of the cartridge until the program sets bit 3 of port
+// 0x3E. An SG-1000 cartridge runs as that console did: 1 KB of work RAM mirrored through
+// 0xC000-0xFFFF, and no firmware.
 class ConsoleMemory {
   public:
-    static constexpr std::size_t kBankSize = 16384;
-    static constexpr std::size_t kRomImageSize = 64 * kBankSize; // 1 MB
+    static constexpr std::size_t kBankSize = kCartridgeBankSize;
+    static constexpr std::size_t kRomImageSize = kLargestRomImage; // 64 banks, 1 MB
     static constexpr std::uint32_t kRomImageMask = kRomImageSize - 1;
-    static constexpr std::size_t kRomHeaderSize = 512;
+    static constexpr std::size_t kRomHeaderSize = kRomFileHeaderSize;
     static constexpr std::size_t kWorkRamSize = 8192;
     static constexpr std::size_t kWorkRamStoredSize = kWorkRamSize + 1; // plus one spare byte
     static constexpr std::uint16_t kWorkRamMask = kWorkRamSize - 1;
+    static constexpr std::uint16_t kSg1000WorkRamMask = 1024 - 1;
     static constexpr std::size_t kCartridgeRamSize = 2 * kBankSize;
     static constexpr std::uint32_t kBiosStoreMask = kBiosStoreSize - 1;
     static constexpr std::uint16_t kSlotOffsetMask = kBankSize - 1;
@@ -57,9 +64,13 @@ class ConsoleMemory {
     std::uint8_t BiosType = 0;
     std::uint8_t CartridgeRamUsed = 0;
     std::uint8_t MemoryControl = 0;
+    // The loaded image's size in bytes and the console it was made for (not saved in states).
+    std::uint32_t RomSize = 0;
+    CartridgeSystem System = CartridgeSystem::MasterSystem;
 
-    // The cartridge mapper; another kind of cartridge is one more alternative here.
-    std::variant<SegaMapper> Mapper;
+    // The cartridge mapper, in MapperKind order; another kind of cartridge is one more
+    // alternative here and one more file beside SegaMapper.h. Set through SetMapperChoice.
+    std::variant<SegaMapper, CodemastersMapper, KoreanMapper, NoMapper> Mapper;
 
     // Reads and writes from outside the CPU. A mapping field may have been set directly, so
     // the page table is brought up to date first.
@@ -85,7 +96,7 @@ class ConsoleMemory {
     }
     void WriteMapped(std::uint16_t address, std::uint8_t value) {
         if (static_cast<std::uint16_t>(address - kWorkRamStart) < kPlainRamSpan) [[likely]] {
-            WorkRam[address & kWorkRamMask] = value;
+            WorkRam[address & workRamMask_] = value;
             return;
         }
         WriteUnpaged(address, value);
@@ -114,15 +125,35 @@ class ConsoleMemory {
     }
     void RebuildMemoryMap();
 
-    // Loads a cartridge image: a 512-byte header is skipped when the size is not a multiple of
-    // 1024. Refuses a missing or unreadable file, one too small to hold anything after that
-    // header and one over 1 MB without it; on refusal nothing changes. Does not reset the page
-    // registers.
+    // Loads a cartridge file (ReadRomFile: a 512-byte header is skipped when the size is not a
+    // multiple of 1024; a name ending in .sg is an SG-1000 cartridge). Refuses a missing,
+    // unreadable or empty file and one over 1 MB without its header; on refusal nothing
+    // changes.
     FileResult LoadRom(const std::filesystem::path& path);
-    // The two halves of LoadRom: reading and checking the file (the image without its header
-    // into image), then putting a checked image in place.
-    static FileResult ReadRom(const std::filesystem::path& path, std::vector<std::uint8_t>& image);
-    void InstallRom(std::span<const std::uint8_t> image);
+    // Loads a checked image and puts the chosen mapper in front of it. The page registers stay
+    // unless the mapper kind changes (then the new mapper starts as after a reset); the
+    // caller resets the console before.
+    Result LoadRomImage(const CartridgeImage& image);
+    // Which mapper the cartridge gets: Auto asks DetectMapper about the loaded image. Applies
+    // at once (the registers start afresh when the kind changes) and to every later image.
+    void SetMapperChoice(MapperChoice choice);
+    MapperChoice GetMapperChoice() const { return choice_; }
+    MapperKind GetMapper() const { return static_cast<MapperKind>(Mapper.index()); }
+    // What Auto picks for the loaded image.
+    MapperKind AutoMapper() const;
+    // The console the cartridge runs on; called with the console just reset (Run BIOS sets the
+    // Master System back so that the firmware runs).
+    void SetSystem(CartridgeSystem system);
+
+    // For the mappers: a pointer to the byte at offset in ROM bank (wrapping within the
+    // 1 MB image), and a written bank number reduced modulo the bank count.
+    const std::uint8_t* RomAt(unsigned bank, std::uint32_t offset) const {
+        return &RomImage[(bank * kBankSize + offset) & kRomImageMask];
+    }
+    std::uint8_t ReducedBank(std::uint8_t value) const {
+        // BankCount is never 0 once reset or loaded; the guard keeps a hand-set 0 safe.
+        return static_cast<std::uint8_t>(value % (BankCount != 0 ? BankCount : 1));
+    }
     // Writes the 32 KB of cartridge RAM (atomically) only when the game touched it.
     FileResult SaveBatteryRam(const std::filesystem::path& path) const;
     // Fills cartridge RAM from the start of the file (up to 32 KB); a missing file changes
@@ -133,9 +164,9 @@ class ConsoleMemory {
         RebuildMemoryMap();
     }
 
-    // The memory half of the console reset: pages 0, 1, 2, firmware mapped, work RAM cleared,
-    // BankCount at least 1, CartridgeRamUsed cleared. ROM, cartridge RAM, RamControl and the
-    // firmware choice stay.
+    // The memory half of the console reset: the mapper's registers as at power-on (Sega:
+    // pages 0, 1, 2 with RamControl kept), firmware mapped, work RAM cleared, BankCount at
+    // least 1, CartridgeRamUsed cleared. ROM, cartridge RAM and the firmware choice stay.
     void ResetMemory();
 
     ConsoleMemory() { RebuildMemoryMap(); }
@@ -168,10 +199,17 @@ class ConsoleMemory {
                (std::uint64_t{BankCount} << 32) | (std::uint64_t{BiosType} << 40) |
                (std::uint64_t{CartridgeRamUsed} << 48) | (std::uint64_t{MemoryControl} << 56);
     }
+    bool FirmwareMapped() const {
+        return (MemoryControl & kMemoryControlCartridge) == 0 && System != CartridgeSystem::Sg1000;
+    }
+    void SetMapper(MapperKind kind);
     std::uint8_t ReadUnpaged(std::uint16_t address);
     void WriteUnpaged(std::uint16_t address, std::uint8_t value);
 
     PageTable pages_;
+    // Work RAM addresses wrap at 8 KB, or at 1 KB for an SG-1000.
+    std::uint16_t workRamMask_ = kWorkRamMask;
+    MapperChoice choice_ = MapperChoice::Auto;
 };
 
 } // namespace velmar

@@ -3,7 +3,7 @@
 // core/cpu: the Z80. Z80Engine (with its tables and instruction files) is the processor for
 // any memory map; FlatZ80 and CpmRunner run it on 64 KB of RAM for CP/M test programs
 // (library velmar_z80, no firmware needed). This header is the console's CPU, the engine on
-// ConsoleMemory (work RAM, firmware, cartridge through SegaMapper), with its state block.
+// ConsoleMemory (work RAM, firmware, cartridge through its mapper), with its state block.
 
 #include "core/cpu/ConsoleMemory.h"
 #include "core/cpu/Z80Engine.h"

@@ -252,9 +252,10 @@ TEST_F(RomLoading, RefusedFilesNameThemselvesAndChangeNothing) {
     WriteBytes(dir / "big.sms", std::vector<std::uint8_t>(ConsoleMemory::kRomImageSize + 1024, 1));
     WriteBytes(dir / "big2.sms", std::vector<std::uint8_t>(ConsoleMemory::kRomImageSize + 513, 1));
     WriteBytes(dir / "tiny.sms", std::vector<std::uint8_t>(300, 1));
+    WriteBytes(dir / "big.sg", std::vector<std::uint8_t>(64 * 1024, 1)); // an SG-1000 holds 48 KB
     fs::create_directories(dir / "folder.sms");
     for (const char* name :
-         {"missing.sms", "empty.sms", "big.sms", "big2.sms", "tiny.sms", "folder.sms"}) {
+         {"missing.sms", "empty.sms", "big.sms", "big2.sms", "tiny.sms", "big.sg", "folder.sms"}) {
         FileResult r = mem->LoadRom(dir / name);
         EXPECT_FALSE(r) << name;
         EXPECT_NE(r.error.find(name), std::string::npos) << r.error;
@@ -300,4 +301,127 @@ TEST_F(BatteryRam, SavedOnlyWhenUsedAtomicallyAndLoadedUpToItsLength) {
     EXPECT_FALSE(mem->LoadBatteryRam(dir / "missing.RAM"));
     EXPECT_FALSE(mem->LoadBatteryRam(""));
     EXPECT_EQ(mem->CartridgeRam[0], 0x66);
+}
+
+TEST_F(MemoryMap, OtherMappersKeepTheirRegistersApartFromTheSegaOnes) {
+    // Codemasters: banks 0, 1, 0 after a reset, registers only at the first byte of a slot,
+    // the RAM switch kept in RamControl's bit 7; 0xFFFC-0xFFFF are plain RAM.
+    LoadBanks(8);
+    mem->SetMapperChoice(MapperChoice::Codemasters);
+    mem->ResetMemory();
+    mem->MemoryControl = ConsoleMemory::kMemoryControlCartridge;
+    EXPECT_EQ(mem->ReadMemory(0x8400), RomByte(0, 0x400));
+    mem->WriteMemory(0x8001, 5);
+    mem->WriteMemory(0xFFFF, 5);
+    mem->WriteMemory(0xFFFC, 0x08);
+    EXPECT_EQ(mem->ReadMemory(0x8400), RomByte(0, 0x400));
+    EXPECT_EQ(mem->ReadMemory(0xDFFF), 5);
+    mem->WriteMemory(0x4000, 0x8D); // bank 13 of 8 is 5, RAM on
+    EXPECT_EQ(mem->PageRegisters[1], 5);
+    EXPECT_EQ(mem->RamControl, CodemastersMapper::kRamEnable);
+    mem->WriteMemory(0xBFFF, 0x66);
+    EXPECT_EQ(mem->CartridgeRam[0x1FFF], 0x66);
+    EXPECT_EQ(mem->CartridgeRamUsed, 1);
+    mem->ResetMemory();
+    EXPECT_EQ(mem->RamControl, 0) << "a reset switches the RAM off";
+    mem->MemoryControl = ConsoleMemory::kMemoryControlCartridge;
+
+    // Korean: only 0xA000 selects slot 2's bank; slots 0 and 1 hold banks 0 and 1 whatever a
+    // state left in their registers.
+    mem->SetMapperChoice(MapperChoice::Korean);
+    mem->PageRegisters = {6, 7, 2};
+    mem->WriteMemory(0xA001, 4);
+    mem->WriteMemory(0xFFFF, 4);
+    mem->WriteMemory(0xA000, 12);
+    EXPECT_EQ(mem->ReadMemory(0x0400), RomByte(0, 0x400));
+    EXPECT_EQ(mem->ReadMemory(0x4000), RomByte(1, 0));
+    EXPECT_EQ(mem->ReadMemory(0x8000), RomByte(4, 0));
+
+    // None: banks 0, 1, 2 whatever is written anywhere.
+    mem->SetMapperChoice(MapperChoice::None);
+    for (const std::uint16_t at : {0x0000, 0x4000, 0x8000, 0xA000, 0xFFFC, 0xFFFF})
+        mem->WriteMemory(at, 7);
+    for (std::uint16_t slot = 0; slot < 3; ++slot)
+        EXPECT_EQ(mem->ReadMemory(static_cast<std::uint16_t>(slot * kBank + 0x500)),
+                  RomByte(slot, 0x500));
+    EXPECT_EQ(mem->GetMapper(), MapperKind::None);
+    mem->SetMapperChoice(MapperChoice::Auto);
+    EXPECT_EQ(mem->GetMapper(), MapperKind::Sega);
+}
+
+TEST_F(MemoryMap, Sg1000CartridgesHaveOneKilobyteOfRamAndNoFirmware) {
+    WriteBytes(dir / "game.SG", MakeRom(2));
+    std::vector<std::uint8_t> big = MakeRom(3);
+    big.resize(40 * 1024);
+    WriteBytes(dir / "big.sg", big);
+    ASSERT_TRUE(mem->LoadRom(dir / "game.SG"));
+    mem->ResetMemory();
+    EXPECT_EQ(mem->GetMapper(), MapperKind::None);
+    EXPECT_EQ(mem->ReadMemory(0x0010), RomByte(0, 0x10)) << "no firmware, whatever port 0x3E says";
+    mem->WriteMemory(0xC005, 0x12);
+    EXPECT_EQ(mem->ReadMemory(0xC405), 0x12);
+    EXPECT_EQ(mem->ReadMemory(0xFC05), 0x12);
+    mem->WriteMemory(0xFFFF, 0x34);
+    EXPECT_EQ(mem->ReadMemory(0xC3FF), 0x34);
+    // 32 KB or less: 8 KB of RAM in slot 2, not battery-backed; larger: ROM there.
+    mem->WriteMemory(0x9001, 0x56);
+    EXPECT_EQ(mem->ReadMemory(0xB001), 0x56);
+    EXPECT_EQ(mem->CartridgeRamUsed, 0);
+    ASSERT_TRUE(mem->LoadRom(dir / "big.sg"));
+    EXPECT_EQ(mem->ReadMemory(0x8001), RomByte(2, 1));
+    mem->WriteMemory(0x8001, 0x56);
+    EXPECT_EQ(mem->ReadMemory(0x8001), RomByte(2, 1));
+
+    // The Master System again: 8 KB of RAM and the firmware after a reset.
+    LoadBanks(2);
+    mem->WriteMemory(0xC005, 0x78);
+    EXPECT_EQ(mem->ReadMemory(0xC405), 0);
+    mem->ResetMemory();
+    EXPECT_EQ(mem->ReadMemory(0x0000), 0xF3) << "the firmware's DI";
+}
+
+TEST(Cartridges, AutoReadsTheImage) {
+    const auto image =
+        [](std::size_t banks,
+           std::initializer_list<std::pair<std::size_t, std::vector<std::uint8_t>>> bytes) {
+            std::vector<std::uint8_t> rom(banks * kBank, 0xFF);
+            for (const auto& [at, b] : bytes)
+                std::copy(b.begin(), b.end(), rom.begin() + static_cast<std::ptrdiff_t>(at));
+            return rom;
+        };
+    const std::vector<std::uint8_t> codemasters = {4,    9,    12, 0x26, 10, 30, 0x34, 0x12,
+                                                   0xCC, 0xED, 0,  0,    0,  0,  0,    0};
+    std::vector<std::uint8_t> badSum = codemasters;
+    badSum[8] = 0xCD;
+    std::vector<std::uint8_t> noZeros = codemasters;
+    noZeros[15] = 1;
+    const std::vector<std::uint8_t> korean = {0x32, 0x00, 0xA0};
+    const std::vector<std::uint8_t> sega = {0x32, 0xFF, 0xFF};
+    const std::vector<std::uint8_t> ramControl = {0x32, 0xFC, 0xFF};
+    struct Case {
+        std::vector<std::uint8_t> rom;
+        CartridgeSystem system;
+        MapperKind kind;
+    };
+    const Case cases[] = {
+        {image(2, {{0x7FE0, codemasters}}), CartridgeSystem::MasterSystem, MapperKind::Codemasters},
+        {image(2, {{0x7FE0, badSum}}), CartridgeSystem::MasterSystem, MapperKind::Sega},
+        {image(2, {{0x7FE0, noZeros}}), CartridgeSystem::MasterSystem, MapperKind::Sega},
+        {image(1, {}), CartridgeSystem::MasterSystem, MapperKind::Sega},
+        {image(4, {{0x100, korean}, {0x9000, korean}}), CartridgeSystem::MasterSystem,
+         MapperKind::Korean},
+        {image(4, {{0x100, korean}, {0x9000, sega}}), CartridgeSystem::MasterSystem,
+         MapperKind::Sega},
+        {image(4, {{0x100, korean}, {0xFFFD, ramControl}}), CartridgeSystem::MasterSystem,
+         MapperKind::Sega},
+        {image(3, {{0x100, korean}}), CartridgeSystem::MasterSystem, MapperKind::Sega},
+        {image(2, {{0x7FE0, codemasters}}), CartridgeSystem::Sg1000, MapperKind::None},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(DetectMapper(cases[i].rom, cases[i].system), cases[i].kind) << "case " << i;
+
+    for (const char* name : {"auto", "sega", "codemasters", "korean", "none"})
+        EXPECT_STREQ(MapperChoiceName(*ParseMapperChoice(name)), name);
+    EXPECT_FALSE(ParseMapperChoice("Sega"));
+    EXPECT_FALSE(ParseMapperChoice(""));
 }
