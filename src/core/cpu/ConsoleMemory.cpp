@@ -38,6 +38,7 @@ Result ConsoleMemory::LoadRomImage(const CartridgeImage& image) {
     SetSystem(image.System);
     SetMapperChoice(choice_);
     RebuildMemoryMap();
+    return {};
 }
 
 void ConsoleMemory::SetMapperChoice(MapperChoice choice) {

@@ -12,9 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <span>
 #include <variant>
-#include <vector>
 
 namespace velmar {
 
