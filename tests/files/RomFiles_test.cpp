@@ -63,7 +63,8 @@ TEST(RomFiles, BadZipsSayWhyAndChangeNothing) {
          "'huge.sms' inside: 1049089 bytes, larger than the largest cartridge (1 MB)"},
         {"bigsg.zip", MakeZip({{"big.sg", std::vector<std::uint8_t>(65536)}}),
          "SG-1000 ROM image larger than 48 KB"},
-        {"hollow.zip", MakeZip({{"hollow.sms", {}}}), "'hollow.sms' inside: too small to be a ROM image (0 bytes)"},
+        {"hollow.zip", MakeZip({{"hollow.sms", {}}}),
+         "'hollow.sms' inside: too small to be a ROM image (0 bytes)"},
     };
     for (const Case& c : cases) WriteBytes(dir / c.name, c.bytes);
     fs::create_directories(dir / "folder.zip");
