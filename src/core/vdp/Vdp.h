@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "core/ConsoleConstants.h"
+#include "core/Region.h"
 #include "core/util/StateStream.h"
 #include "core/util/TStateClock.h"
 
@@ -21,7 +22,6 @@ namespace vdp {
 
 inline constexpr int kScreenWidth = 256;
 inline constexpr int kScreenHeight = 192;
-inline constexpr int kLinesPerFrame = 262;
 inline constexpr int kRegisterCount = 11;
 
 inline constexpr std::size_t kVramSize = 16384;
@@ -84,7 +84,6 @@ inline constexpr int kSpriteXTileOffset = 128;
 inline constexpr int kSpritesPerLine = 8;
 
 inline constexpr int kFrameIrqLine = 193;
-inline constexpr int kVCounterJumpLine = 219;
 
 // The H counter: nine bits counting the 342 pixels of a line, of which port 0x7F reads the
 // top eight (two pixels a step). It runs 0x00-0x93, jumps to 0xE9 and runs on to 0xFF; steps
@@ -171,9 +170,17 @@ class T_VDP_CORE {
     void LatchHCounterAt(std::uint32_t position) { HCounterLatch = vdp::HCounterAt(position); }
     void LatchHCounter() { LatchHCounterAt(LinePosition()); }
 
-    // One scan line (0..261): counters and interrupts, then (lines 0..191) the line is drawn
-    // when render is set, zeroed when only clear is set, or left as it was.
+    // One scan line (0 up to the region's last): counters and interrupts, then (lines
+    // 0..191) the line is drawn when render is set, zeroed when only clear is set, or left
+    // as it was.
     void RunLine(int line, bool render, bool clear);
+
+    // The television standard the chip runs at, which decides where its V counter jumps
+    // back (NTSC until told otherwise). A choice of the machine, not part of the state.
+    void SetRegion(const RegionTiming& timing) {
+        VCounterJumpLine = timing.VCounterJumpLine;
+        VCounterJumpTo = timing.VCounterJumpTo;
+    }
 
     // Draws lines with the plain code even where the processor offers byte shuffles (the
     // picture is the same either way).
@@ -278,6 +285,9 @@ class T_VDP_CORE {
     // The time the chip follows, and where on it the current line started.
     const TStateClock* Clock = &vdp::kEndOfLine;
     std::uint32_t LineStart = 0;
+    // The region's V counter jump.
+    int VCounterJumpLine = kNtscTiming.VCounterJumpLine;
+    std::uint8_t VCounterJumpTo = kNtscTiming.VCounterJumpTo;
 
     static bool ShuffleSupported();
 

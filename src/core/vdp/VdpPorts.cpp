@@ -223,8 +223,8 @@ void T_VDP_CORE::UpdateCounters(int line) {
 
     if (line == 0) {
         VCounter = 0;
-    } else if (line == kVCounterJumpLine) {
-        VCounter = static_cast<std::uint16_t>(VCounter - 5); // 0xDA -> 0xD5: NTSC 262 lines
+    } else if (line == VCounterJumpLine) {
+        VCounter = VCounterJumpTo; // into the vertical blank: 0xDA -> 0xD5, or 0xF2 -> 0xBA
     } else {
         VCounter = static_cast<std::uint16_t>((VCounter + 1) & 0xFF);
     }
