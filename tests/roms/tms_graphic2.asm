@@ -9,36 +9,20 @@
         include "testrom.inc"
         include "tms_scene.inc"
 
-main:
-        ld hl, registers
-        call vdp_load_regs
-        ld hl, 0x0000
-        ld bc, 0x1800
-        ld e, 0x29
-        call tms_fill           ; patterns
-        ld hl, 0x2000
-        ld bc, 0x1800
-        ld e, 0x6E
-        call tms_fill           ; colours
-        ld hl, 0x3800
-        ld bc, 768
-        ld e, 0x90
-        call tms_fill           ; names
-        ld hl, 0x1800
-        ld bc, 0x0800
-        ld e, 0x41
-        call tms_fill           ; sprite patterns
-        ld hl, sprites
-        ld de, 0x3B00
-        ld bc, sprites_end - sprites
-        call tms_copy
-        ld a, 0xC2              ; display on, 16 x 16 sprites
-        jp show_and_idle
+main:   ld hl, scene
+        jp tms_show
 
-registers:
-        db 0x02, 0x80, 0x0E, 0xFF, 0x03, 0x76, 0x03, 0xFC, 0x00, 0x00, 0xFF
-
-sprites:
+scene:  db 0x02, 0x80, 0x0E, 0xFF, 0x03, 0x76, 0x03, 0xFC, 0x00, 0x00, 0xFF
+        db 4
+        dw 0x0000, 0x1800
+        db 0x29                 ; patterns
+        dw 0x2000, 0x1800
+        db 0x6E                 ; colours
+        dw 0x3800, 768
+        db 0x90                 ; names
+        dw 0x1800, 0x0800
+        db 0x41                 ; sprite patterns
+        dw 0x3B00
         db 10, 20, 0x04, 0x0F
         db 50, 100, 0x08, 0x09
         db 56, 108, 0x0C, 0x03
@@ -49,6 +33,6 @@ sprites:
         db 149, 230, 0x20, 0x0D
         db 0xF0, 120, 0x24, 0x07
         db 0xD0
-sprites_end:
+        db 0xC2                 ; display on, 16 x 16 sprites
 
         include "testend.inc"

@@ -8,32 +8,18 @@
         include "testrom.inc"
         include "tms_scene.inc"
 
-main:
-        ld hl, registers
-        call vdp_load_regs
-        ld hl, 0x0000
-        ld bc, 0x0800
-        ld e, 0x52
-        call tms_fill           ; patterns
-        ld hl, 0x3800
-        ld bc, 768
-        ld e, 0x0B
-        call tms_fill           ; names
-        ld hl, 0x1800
-        ld bc, 0x0800
-        ld e, 0x7A
-        call tms_fill           ; sprite patterns
-        ld hl, sprites
-        ld de, 0x3B00
-        ld bc, sprites_end - sprites
-        call tms_copy
-        ld a, 0xC9              ; display on, Multicolor, magnified sprites
-        jp show_and_idle
+main:   ld hl, scene
+        jp tms_show
 
-registers:
-        db 0x00, 0x80, 0x0E, 0x00, 0x00, 0x76, 0x03, 0xF5, 0x00, 0x00, 0xFF
-
-sprites:
+scene:  db 0x00, 0x80, 0x0E, 0x00, 0x00, 0x76, 0x03, 0xF5, 0x00, 0x00, 0xFF
+        db 3
+        dw 0x0000, 0x0800
+        db 0x52                 ; patterns
+        dw 0x3800, 768
+        db 0x0B                 ; names
+        dw 0x1800, 0x0800
+        db 0x7A                 ; sprite patterns
+        dw 0x3B00
         db 30, 40, 1, 0x0F
         db 70, 90, 2, 0x08
         db 74, 96, 3, 0x0C
@@ -43,6 +29,6 @@ sprites:
         db 125, 150, 7, 0x0B
         db 127, 250, 8, 0x0D
         db 0xD0
-sprites_end:
+        db 0xC9                 ; display on, Multicolor, magnified sprites
 
         include "testend.inc"

@@ -6,34 +6,22 @@
         include "testrom.inc"
         include "tms_scene.inc"
 
-main:
-        ld hl, registers
-        call vdp_load_regs
-        ld hl, 0x0000
-        ld bc, 0x0800
-        ld e, 0x3D
-        call tms_fill           ; patterns
-        ld hl, 0x3800
-        ld bc, 960
-        ld e, 0xC7
-        call tms_fill           ; names
-        ld hl, sprites
-        ld de, 0x3B00
-        ld bc, sprites_end - sprites
-        call tms_copy
-        ld a, 0xD0              ; display on, Text
-        jp show_and_idle
+main:   ld hl, scene
+        jp tms_show
 
-registers:
-        db 0x00, 0x80, 0x0E, 0x00, 0x00, 0x76, 0x00, 0xF4, 0x00, 0x00, 0xFF
-
-sprites:
+scene:  db 0x00, 0x80, 0x0E, 0x00, 0x00, 0x76, 0x00, 0xF4, 0x00, 0x00, 0xFF
+        db 2
+        dw 0x0000, 0x0800
+        db 0x3D                 ; patterns
+        dw 0x3800, 960
+        db 0xC7                 ; names
+        dw 0x3B00
         db 50, 0, 1, 0x0F
         db 50, 40, 1, 0x0F
         db 50, 80, 1, 0x0F
         db 50, 120, 1, 0x0F
         db 50, 160, 1, 0x0F
         db 0xD0
-sprites_end:
+        db 0xD0                 ; display on, Text
 
         include "testend.inc"
