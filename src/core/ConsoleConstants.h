@@ -21,8 +21,8 @@ inline constexpr std::uint32_t kSamplesPerFrame = kDefaultSampleRate / kDefaultF
 inline constexpr std::size_t kSampleBufferSize = 16384;
 // Entries zeroed when sound generation is off.
 inline constexpr std::size_t kSilencedSamples = 8192;
-// The sound stream holds this many frames of samples.
-inline constexpr std::int32_t kStreamFrames = 12;
+// The sound stream: 200 ms of samples, 12 frames of a 60 Hz console or 10 of a 50 Hz one.
+inline constexpr std::uint32_t kStreamBytes = kDefaultSampleRate * 2 / 5;
 // The displayed picture: the 256 x 192 screen doubled.
 inline constexpr int kFrameWidth = 512;
 inline constexpr int kFrameHeight = 384;

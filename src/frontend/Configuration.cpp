@@ -115,6 +115,15 @@ bool ReadPauseOnFocusLoss(const ProfileFile& file) {
     return file.Read(kGeneralSection, kPauseOnFocusLossKey, "1") != "0";
 }
 
+ConsoleRegion ReadRegion(const ProfileFile& file) {
+    return ParseRegion(file.Read(kGeneralSection, kRegionKey, "ntsc"))
+        .value_or(ConsoleRegion::Ntsc);
+}
+
+FileResult WriteRegion(ProfileFile& file, ConsoleRegion region) {
+    return file.Write(kGeneralSection, kRegionKey, RegionName(region));
+}
+
 std::string ReadDefaultPath(const ProfileFile& file) {
     return file.Read(kGeneralSection, kDefaultPathKey, "");
 }

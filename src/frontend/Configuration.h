@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Region.h"
 #include "core/cpu/Cartridge.h"
 #include "core/util/FileIo.h"
 #include "frontend/ProfileFile.h"
@@ -39,6 +40,7 @@ inline constexpr const char* kGeneralSection = "GENERAL_OPTIONS";
 inline constexpr const char* kDefaultPathKey = "DEFAULT_PATH";
 inline constexpr const char* kPauseOnFocusLossKey = "PAUSE_ON_FOCUS_LOSS";
 inline constexpr const char* kMapperSection = "MAPPER";
+inline constexpr const char* kRegionKey = "REGION";
 
 // Reads both pads' set-up. A value that is not a decimal integer, a key code outside 0 to
 // 255 or a joystick button outside 0 to 31 makes the whole set-up fall back to the
@@ -52,6 +54,11 @@ FileResult WritePadSetup(ProfileFile& file, int pad, const PadSetup& setup);
 
 // Whether the game pauses while the window is not in front: on unless the file says "0".
 bool ReadPauseOnFocusLoss(const ProfileFile& file);
+
+// The console's region, REGION in GENERAL_OPTIONS: "ntsc" or "pal"; NTSC when the key is
+// missing or holds anything else.
+ConsoleRegion ReadRegion(const ProfileFile& file);
+FileResult WriteRegion(ProfileFile& file, ConsoleRegion region);
 
 // The folder the ROM dialog opens in (empty: its own default).
 std::string ReadDefaultPath(const ProfileFile& file);

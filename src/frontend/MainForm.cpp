@@ -204,6 +204,7 @@ TMainForm::TMainForm(const Options& options)
     services.Avi = &avi_;
     machine_ = std::make_unique<TSMS>(services);
     machine_->SetDataFolder(files_.DataFolder());
+    machine_->SetRegion(ReadRegion(ini_));
     LoadConfiguration();
     controller_ = MakeControllerDialog(keyState_.Table(), &joystick_, this);
     gun_ = new GunAiming([this] { return machine_.get(); }, *video_, this);
@@ -441,6 +442,16 @@ void TMainForm::MapperClick(MapperChoice choice) {
         ShowNotice(QStringLiteral("The mapper choice was not saved: ") +
                    QString::fromStdString(kept.error));
     machine_->SetMapperChoice(choice);
+    machine_->ConsoleReset();
+}
+
+// The console of the other region: remembered, and like a firmware change it resets the
+// console, which stays paused.
+void TMainForm::RegionClick(ConsoleRegion region) {
+    if (FileResult kept = WriteRegion(ini_, region); !kept)
+        ShowNotice(QStringLiteral("The region was not saved: ") +
+                   QString::fromStdString(kept.error));
+    machine_->SetRegion(region);
     machine_->ConsoleReset();
 }
 

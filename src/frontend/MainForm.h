@@ -142,6 +142,7 @@ class TMainForm final : public QMainWindow {
     void LoadRomClick();
     void EnableGameItems();
     void MapperClick(MapperChoice choice);
+    void RegionClick(ConsoleRegion region);
     void ShowMapperChoice();
     void ResumeWithMachinePriority();
     void SaveStateFile();

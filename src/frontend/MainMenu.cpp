@@ -104,6 +104,10 @@ void TMainForm::BuildMenus() {
                      m.ConsoleReset();
                  }}},
                0);
+    AddChoices(AddSubmenu(file, "mRegion", "Region"),
+               {{"mRegionNTSC", "NTSC (60 Hz)", [this] { RegionClick(ConsoleRegion::Ntsc); }},
+                {"mRegionPAL", "PAL (50 Hz)", [this] { RegionClick(ConsoleRegion::Pal); }}},
+               m.GetRegion() == ConsoleRegion::Pal ? 1 : 0);
     QMenu* mapper = AddSubmenu(file, "mMapper", "Mapper");
     mapper->menuAction()->setEnabled(false); // until a cartridge is loaded
     AddChoices(

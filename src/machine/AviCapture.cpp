@@ -30,7 +30,7 @@ bool Presenter::StartAviDump(const std::filesystem::path& fileName, const std::s
     }
     AviShortName = ShortenAviName(shortName);
     AviDumping = 1;
-    AviInterval = kAviInterval;
+    AviInterval = static_cast<std::int32_t>(FramesPerSecond) / kAviFramesPerSecond; // 6 or 5
     FramesDumped = 0; // AviCountdown keeps its value
     return true;
 }

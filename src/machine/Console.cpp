@@ -31,6 +31,22 @@ void Console::Reset() {
     Vdp.Reset();
 }
 
+void Console::SetRegion(ConsoleRegion region) {
+    const RegionTiming& timing = TimingOf(region);
+    Region = region;
+    ClockHz = timing.ClockHz;
+    Samples = SampleClock{timing.CyclesPerFrame(), timing.SamplesPerFrame};
+    Vdp.SetRegion(timing);
+    Psg.SetClock(ClockHz);
+    // Set-up switches the FM unit on and all its channels: the user's switches stay.
+    const std::uint8_t fmOn = Fm.FmEnabled;
+    const auto channels = Fm.ChannelEnabled;
+    Fm.Configure(kDefaultSampleRate, ClockHz);
+    Fm.SetFmEnabled(fmOn);
+    for (std::size_t c = 0; c < channels.size(); ++c)
+        Fm.SetChannelEnabled(static_cast<std::uint8_t>(c), channels[c]);
+}
+
 std::vector<std::uint8_t> Console::SaveState() {
     StateWriter writer;
     Cpu.SaveState(writer);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ConsoleConstants.h"
+#include "core/Region.h"
 #include "core/bus/Interconnect.h"
 #include "core/bus/SampleClock.h"
 #include "core/sound/psg/SN76489_EMU.h"
@@ -29,10 +30,18 @@ class Console {
     // the firmware choice, the cartridge RAM and the sound chips' options stay.
     void Reset();
 
-    // One frame: 262 lines, each the video step and then the line's CPU time, with the
-    // frame's 735 samples evenly spaced over its T-states while sound is on. Frameskip
-    // decides whether the lines are drawn.
+    // One frame: the region's lines (262 or 313), each the video step and then the line's
+    // CPU time, with the frame's samples (735 or 882) evenly spaced over its T-states while
+    // sound is on. Frameskip decides whether the lines are drawn.
     void EmulateFrame();
+
+    // The television standard (NTSC until told otherwise): the frame's lines and the V
+    // counter's sequence, the clock the sound chips are set up with and the samples of a
+    // frame. The sound chips' options stay; reset the console after a change, as a console
+    // of the other region starts from power-on.
+    void SetRegion(ConsoleRegion region);
+    ConsoleRegion GetRegion() const { return Region; }
+    const RegionTiming& Timing() const { return TimingOf(Region); }
 
     // The save state: the CPU block, then the video chip's (exactly kStateFileSize bytes).
     std::vector<std::uint8_t> SaveState();
@@ -45,6 +54,7 @@ class Console {
     T_Z80_CPU_CORE Cpu;
     T_INTERCONNECT_CORE Bus;
 
+    ConsoleRegion Region = ConsoleRegion::Ntsc;
     std::uint32_t ClockHz = console::kDefaultClockHz;
     // Where the frame's samples fall due.
     SampleClock Samples{console::kCyclesPerFrame, console::kSamplesPerFrame};

@@ -22,7 +22,8 @@ void Console::EmulateFrame() {
     Bus.SetSampleBuffer(SampleBuffer.data(), kLastIndex);
     Samples.StartFrame();
     std::uint32_t now = 0; // T-states of the frame run so far
-    for (int line = 0; line < kLinesPerFrame; ++line) {
+    const int lines = Timing().LinesPerFrame;
+    for (int line = 0; line < lines; ++line) {
         Vdp.RunLine(line, drawn, false);
         Bus.StartLine(line);
         const std::uint32_t lineEnd = now + kCyclesPerLine;

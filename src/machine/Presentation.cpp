@@ -34,9 +34,19 @@ Presenter::Presenter(Console& console, const MachineServices& services)
     WaveFormat.BlockAlign = WaveFormat.Channels * 16 / 8;
     WaveFormat.BitsPerSample = 16;
     WaveFormat.ExtraSize = 0;
-    StreamBytes = SamplesPerFrame * 2 * kStreamFrames;
+    StreamBytes = static_cast<std::int32_t>(kStreamBytes);
     LeadTarget = static_cast<std::uint32_t>(SamplesPerFrame) * 2 * kLeadFrames;
     PerfFrequency = clock_->PerformanceFrequency();
+}
+
+void Presenter::SetRegion(const RegionTiming& timing) {
+    FramesPerSecond = timing.FramesPerSecond;
+    SamplesPerFrame = static_cast<std::int32_t>(timing.SamplesPerFrame);
+    LeadTarget = timing.SamplesPerFrame * 2 * kLeadFrames;
+    quietFrames_ = 0;
+    if (AviDumping == 1)
+        AviInterval = static_cast<std::int32_t>(FramesPerSecond) / kAviFramesPerSecond;
+    ResetStream();
 }
 
 // Creates the sound stream and sizes the display, once, before the first frame.

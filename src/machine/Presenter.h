@@ -19,13 +19,13 @@ namespace velmar {
 namespace machine {
 using namespace console;
 inline constexpr int kAviFramesPerSecond = 10;
-inline constexpr std::int32_t kAviInterval = 6;
 inline constexpr std::size_t kAviShortNameLength = 30;
 inline constexpr std::size_t kButtonCount = 5;
 // Pad-1 button 1, pad-1 button 2, pad-2 button 1, pad-2 button 2, pause.
 inline constexpr std::size_t kButtonPause = 4;
 inline constexpr std::uint32_t kHighestButtonKey = 31;
-// The sound writer keeps this many frames (50 ms) ahead of the player.
+// The sound writer keeps this many frames (50 ms; 60 ms at 50 frames a second) ahead of the
+// player.
 inline constexpr std::uint32_t kLeadFrames = 3;
 // A lead under one frame after a write means the player has passed the writer: it is put
 // back behind by the lead aimed at, which grows by a frame at each such pass, up to
@@ -70,6 +70,10 @@ class Presenter {
     void Pace();
     // The stream half of the hard reset: stopped, rewound, cursors at 0.
     void ResetStream();
+    // The region's frame rate and samples a frame: the pacing, the stream's frames (the
+    // stream keeps its length, a whole number of frames in either region) and the capture's
+    // interval follow; the stream starts afresh.
+    void SetRegion(const RegionTiming& timing);
     // Pausing stops the stream without touching the cursors.
     void StopStream();
     // The console's reset button, pressed at the next input step.

@@ -73,6 +73,13 @@ MapperKind TSMS::GetAutoMapper() const {
     return console_.Cpu.AutoMapper();
 }
 
+void TSMS::SetRegion(ConsoleRegion region) {
+    WithCoresStill([&] {
+        console_.SetRegion(region);
+        presenter_.SetRegion(TimingOf(region));
+    });
+}
+
 void TSMS::Reset() {
     WithCoresStill([&] {
         SaveBatteryRam();

@@ -56,6 +56,12 @@ class TSMS {
     MapperKind GetMapper() const;
     MapperKind GetAutoMapper() const;
 
+    // The console's region, NTSC (60 frames a second) or PAL (50): the frame's lines and V
+    // counter, the clock of the sound chips, the samples of a frame, the pacing and the
+    // sound stream. The stream starts afresh; reset the console after.
+    void SetRegion(ConsoleRegion region);
+    ConsoleRegion GetRegion() const { return console_.GetRegion(); }
+
     void Reset();
     void ConsoleReset() { Reset(); }
     void GameReset();

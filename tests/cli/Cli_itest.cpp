@@ -87,6 +87,7 @@ TEST_F(CliTest, ErrorsPrintOneLineAndFail) {
         "run --bios --hq2x maybe",
         "run --bios --frameskip 300",
         "run --bios --mapper sg1000",
+        "run --bios --region secam",
         "run --bios " + Path("also.sms"),
         "run",
         "bench " + Path("missing.sms"),
@@ -158,6 +159,12 @@ TEST_F(CliTest, RunsAreDeterministicAndWriteTheirOutputs) {
               44100 & 0xFFFF);
     EXPECT_EQ(wav, Read(Path("b.wav")));
     EXPECT_TRUE(fs::is_directory(dir_ / "d" / "RAM"));
+    // Fifty frames of a PAL console are one second of sound.
+    ASSERT_EQ(Run("run --bios --region pal --frames 50 --data-dir " + Path("d") + " --wav " +
+                  Path("pal.wav"))
+                  .Status,
+              0);
+    EXPECT_EQ(Read(Path("pal.wav")).size(), 44u + 44100u * 2u);
 
     // A state is written after the last frame and read before the first.
     const std::string plain = "run --bios --frames 30 --data-dir " + Path("d");

@@ -84,8 +84,9 @@ TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
     EXPECT_EQ(Captions(form->menuBar()->actions()), "File|Graphics|Sound|Controllers|Help");
     const std::pair<const char*, const char*> menus[] = {
         {"mFile", "Load Game ROM|Game Reset (F9)|Console Reset (F12)|-|Load State (F8)|Save State "
-                  "(F5)|-|Run BIOS|BIOS Type|Mapper|-|Exit"},
+                  "(F5)|-|Run BIOS|BIOS Type|Region|Mapper|-|Exit"},
         {"mBiosType", "American / Brazilian|Japanese"},
+        {"mRegion", "NTSC (60 Hz)|PAL (50 Hz)"},
         {"mMapper", "Auto|Sega|Codemasters|Korean|None"},
         {"mGraphics", "Frameskip|Background|Sprites|Video Mode|VSync|HQ2x Filter|-|Snapshot|-|AVI "
                       "Dump|-|VDP Status"},
@@ -109,11 +110,11 @@ TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
         EXPECT_EQ(Captions(form->Menu(name)->actions()), captions) << name;
     }
 
-    const char* ticked[] = {"mBIOSBr",   "mFrameOff", "mBckOn",     "mSprOn",   "mWindowed",
-                            "mVSyncOFF", "mHQ2xON",   "mVDPSOff",   "mMixerOn", "mPSGOn",
-                            "mTom1On",   "mTom2On",   "mTom3On",    "mNoiseOn", "mSquare",
-                            "mPSGSOff",  "mFMOff",    "mCH1On",     "mCH5On",   "mCH9On",
-                            "mPortAPad", "mPortBPad", "mMapperAuto"};
+    const char* ticked[] = {"mBIOSBr",   "mFrameOff", "mBckOn",      "mSprOn",     "mWindowed",
+                            "mVSyncOFF", "mHQ2xON",   "mVDPSOff",    "mMixerOn",   "mPSGOn",
+                            "mTom1On",   "mTom2On",   "mTom3On",     "mNoiseOn",   "mSquare",
+                            "mPSGSOff",  "mFMOff",    "mCH1On",      "mCH5On",     "mCH9On",
+                            "mPortAPad", "mPortBPad", "mMapperAuto", "mRegionNTSC"};
     for (const char* name : ticked) {
         ASSERT_NE(form->Item(name), nullptr) << name;
         EXPECT_TRUE(form->Item(name)->isChecked()) << name;
@@ -465,7 +466,7 @@ TEST(MainForm, RomDialogListsSmsFilesInAnyCase) {
 
 // The mapper choice belongs to the game: remembered in Velmar.ini under its name and taken
 // up when it is loaded again. A zip that cannot be played leaves the running game alone.
-TEST(MainForm, MapperChoicesAreRememberedPerGameAndBadZipsKeepTheGame) {
+TEST(MainForm, MapperAndRegionChoicesAreRememberedAndBadZipsKeepTheGame) {
     const auto dir = TestDir("mapper");
     QStringList errors;
     auto form = MakeForm(dir, &errors);
@@ -497,6 +498,17 @@ TEST(MainForm, MapperChoicesAreRememberedPerGameAndBadZipsKeepTheGame) {
     form->LoadRomFile(game);
     EXPECT_TRUE(form->Item("mMapperKorean")->isChecked());
     EXPECT_EQ(form->Machine()->GetMapper(), MapperKind::Korean);
+
+    // The region is the console's, kept in Velmar.ini for the next start.
+    form->Item("mRegionPAL")->trigger();
+    EXPECT_EQ(form->Machine()->GetRegion(), ConsoleRegion::Pal);
+    EXPECT_EQ(form->Machine()->GetPresenter().FramesPerSecond, 50u);
+    EXPECT_EQ(ProfileFile(dir / "Velmar.ini").Read("GENERAL_OPTIONS", "REGION", ""), "pal");
+    form.reset();
+    form = MakeForm(dir, &errors);
+    EXPECT_EQ(form->Machine()->GetRegion(), ConsoleRegion::Pal);
+    EXPECT_TRUE(form->Item("mRegionPAL")->isChecked());
+    form->LoadRomFile(game);
 
     // A damaged zip: one message naming it; the game, its files and its mapper stay.
     auto damaged = testing::MakeZip({{"m.sms", rom}});

@@ -87,6 +87,43 @@ TEST(Machine, EveryFrameRunsTheSameCpuTimeWithOrWithoutSound) {
     EXPECT_TRUE(std::all_of(stream.begin(), stream.begin() + 1470, [](auto b) { return b == 0; }));
 }
 
+// A PAL console: 313 lines of 228 T-states a frame and 882 samples, 50 frames a second. The
+// stream keeps its 200 ms (ten frames) and the writer its lead of three frames; back on NTSC
+// the 60 Hz numbers return.
+TEST(Machine, PalConsoleRunsFiftyFramesASecond) {
+    TempFolder dir;
+    HeadlessMachine m(1000000); // microsecond ticks
+    m->SetFmChannel(4, 0);
+    m->SetRegion(ConsoleRegion::Pal);
+    StartNopSlide(*m.Machine, dir);
+    EXPECT_EQ(m->GetConsole().ClockHz, 3546893u);
+    EXPECT_EQ(m->GetConsole().Fm.FmEnabled, 0) << "the sound chips' switches stay";
+    EXPECT_EQ(m->GetConsole().Fm.ChannelEnabled[4], 0);
+    m.Clock.CounterNow = 1;
+    m->RunFrame();
+    EXPECT_EQ(m->GetConsole().Cpu.PC, 71364 / 4);
+    for (int frame = 2; frame <= 3; ++frame) m->RunFrame();
+    EXPECT_TRUE(m.Sound.IsPlaying());
+    EXPECT_EQ(m->GetPresenter().CursorDelta, 3u * 1764u);
+    for (int frame = 4; frame <= 10; ++frame) m->RunFrame();
+    EXPECT_EQ(m->GetPresenter().WriteCursor, 0u) << "ten frames fill the stream exactly";
+    EXPECT_EQ(m.Sound.GetPlayPosition(), 17640u - 3u * 1764u);
+    ASSERT_EQ(m.Clock.Waits.size(), 9u);
+    EXPECT_EQ(m.Clock.Waits.back(), 1 + 9 * 20000) << "a frame every 20 ms";
+    m.Sound.Advance(1764);
+    m->RunFrame();
+    EXPECT_EQ(m->GetPresenter().CursorDelta, 3u * 1764u) << "the player moves a frame a frame";
+
+    m->SetRegion(ConsoleRegion::Ntsc);
+    StartNopSlide(*m.Machine, dir);
+    m->RunFrame();
+    EXPECT_EQ(m->GetConsole().Cpu.PC, 59736 / 4);
+    EXPECT_EQ(m->GetConsole().ClockHz, 3579545u);
+    EXPECT_EQ(m->GetPresenter().SamplesPerFrame, 735);
+    EXPECT_EQ(m->GetPresenter().FramesPerSecond, 60u);
+    EXPECT_EQ(m->GetPresenter().CursorDelta, 1470u) << "the stream started afresh";
+}
+
 // The video step of a line runs before the line's CPU time: the first instruction of a frame
 // reads the V counter of line 0, not the one left by the previous frame's last line.
 TEST(Console, EachLineSeesItsVideoStepBeforeItsCpuTime) {
@@ -670,6 +707,13 @@ TEST(Machine, AviCaptureWritesOneFrameInSixAndStopsOnAFailedWrite) {
     for (int frame = 0; frame < 60; ++frame) m->RunFrame();
     EXPECT_EQ(m->GetFramesDumped(), 10);
     EXPECT_EQ(avi.frames, 10);
+    // At 50 frames a second, one frame in five keeps the file's ten a second.
+    m->StopAviDump();
+    m->SetRegion(ConsoleRegion::Pal);
+    ASSERT_TRUE(m->StartAviDump("x.avi", name30));
+    for (int frame = 0; frame < 50; ++frame) m->RunFrame();
+    EXPECT_EQ(m->GetFramesDumped(), 10);
+    m->SetRegion(ConsoleRegion::Ntsc);
 
     m->StopAviDump();
     EXPECT_FALSE(avi.open);

@@ -1,6 +1,8 @@
 // Runs the test programs of tests/roms through the Japanese firmware and checks the whole
 // picture against one built here from each program's documented scene.
 
+#include "TestSupport.h"
+#include "core/vdp/VdpTestSupport.h"
 #include "filters/Hq2x.h"
 #include "platform/null/NullDisplay.h"
 #include "scenes/SceneHarness.h"
@@ -229,6 +231,52 @@ TEST(Scenes, DisplayedPictureIsTheWholeFrameScaledFrameAfterFrame) {
         machine.RunFrame();
         Hq2x32(machine.GetConsole().Vdp.FrameBuffer.data(), whole.data(), display.Pitch(), filter);
         EXPECT_TRUE(display.Pixels() == whole) << "frame " << f;
+    }
+}
+
+// The older modes, one program each (the Graphic II one an SG-1000 cartridge, which starts
+// without the firmware), checked pixel by pixel against the model drawing from the chip's
+// registers and VRAM; the sprite flags and the fifth sprite's number the program read from
+// the status are the ones the model finds.
+TEST(Scenes, OlderModesDrawWhatTheModelDraws) {
+    testing::TempFolder dir;
+    const struct {
+        const char* rom;
+        const char* loadAs;
+        vdp::PictureMode mode;
+        bool sprites;
+    } cases[] = {{"tms_graphic1", "graphic1.sms", vdp::PictureMode::Graphic1, true},
+                 {"tms_graphic2", "graphic2.sg", vdp::PictureMode::Graphic2, true},
+                 {"tms_text", "text.SMS", vdp::PictureMode::Text, false},
+                 {"tms_multicolor", "multicolor.sms", vdp::PictureMode::Multicolor, true}};
+    for (const auto& c : cases) {
+        std::filesystem::copy_file(TestRom(c.rom), dir / c.loadAs);
+        auto machine = BootCartridge(dir / c.loadAs, kJapanese, 0);
+        int frames = 0;
+        while (Ram(*machine, kSceneReady) != kReadyMagic && ++frames < kSceneFrames)
+            machine->RunFrame();
+        for (int f = 0; f < 2; ++f) machine->RunFrame(); // the picture and its flags, settled
+        const T_VDP_CORE& vdp = machine->GetConsole().Vdp;
+        ASSERT_EQ(vdp.Mode(), c.mode) << c.rom;
+
+        vdptest::TmsLineModel model;
+        model.reg = vdp.Registers;
+        model.vram = vdp.Vram;
+        int wrong = 0, fifth = 0;
+        bool overflow = false, collision = false;
+        for (int y = 0; y < kHeight; ++y) {
+            model.Draw(y);
+            for (int x = 0; x < kWidth; ++x) wrong += Pixel(*machine, x, y) != model.pixels[x];
+            overflow = overflow || model.overflow;
+            collision = collision || model.collision;
+            if (model.fifth >= 0) fifth = model.fifth;
+        }
+        EXPECT_EQ(wrong, 0) << c.rom;
+        EXPECT_GE(ColoursIn(*machine, 0, 0, kWidth, kHeight).size(), c.sprites ? 10u : 2u) << c.rom;
+        EXPECT_EQ(overflow && collision && fifth == 7, c.sprites) << c.rom;
+        EXPECT_EQ((Ram(*machine, kStatusAcc) & kStatusOverflow) != 0, overflow) << c.rom;
+        EXPECT_EQ((Ram(*machine, kStatusAcc) & kStatusCollision) != 0, collision) << c.rom;
+        EXPECT_EQ(Ram(*machine, kStatusAcc + 1) & vdp::kStatusFifthSprite, fifth) << c.rom;
     }
 }
 

@@ -13,7 +13,6 @@
 namespace velmar::scenes {
 namespace {
 
-constexpr int kSamplesPerFrame = 735;
 constexpr double kSampleRate = 44100.0;
 constexpr double kClock = 3579545.0;
 constexpr std::size_t kToneStarted = 0x13;
@@ -22,11 +21,13 @@ constexpr std::size_t kStep = 0x13; // psg_levels: the attenuation being played
 // Runs frames and keeps every sample of the frames from `skip` on.
 std::vector<std::int16_t> Record(TSMS& machine, int skip, int frames) {
     std::vector<std::int16_t> samples;
+    const auto perFrame =
+        static_cast<std::ptrdiff_t>(machine.GetConsole().Timing().SamplesPerFrame);
     for (int f = 0; f < skip + frames; ++f) {
         machine.RunFrame();
         if (f >= skip) {
             samples.insert(samples.end(), machine.GetConsole().SampleBuffer.begin(),
-                           machine.GetConsole().SampleBuffer.begin() + kSamplesPerFrame);
+                           machine.GetConsole().SampleBuffer.begin() + perFrame);
         }
     }
     return samples;
@@ -149,14 +150,26 @@ double Db(double ratio) {
     return 20.0 * std::log10(ratio);
 }
 
-TEST(Sound, PsgToneHasItsPeriodsPitchAtFullVolume) {
-    auto machine = BootCartridge(TestRom("psg_tone"), kJapanese, 0);
-    const auto samples = Record(*machine, 30, 60);
-    ASSERT_EQ(Ram(*machine, kSceneReady), kReadyMagic);
-    // Period 254 on the console's clock: 440.4 Hz.
-    EXPECT_NEAR(Frequency(samples, 256), 440.4, 440.4 * 0.003);
-    // A square wave at attenuation 0 swings to its full level after each flip.
-    EXPECT_GE(Peak(samples), T_PSG_CORE::kFullLevel * 9 / 10);
+// A second of frames is a second of sound in either region, and the tone's pitch follows
+// the region's clock as the consoles play it.
+TEST(Sound, PsgToneHasItsPeriodsPitchAtFullVolumeInEachRegion) {
+    const struct {
+        ConsoleRegion region;
+        int framesPerSecond;
+        double pitch; // period 254 on the console's clock
+    } cases[] = {{ConsoleRegion::Ntsc, 60, 440.4}, {ConsoleRegion::Pal, 50, 436.4}};
+    for (const auto& c : cases) {
+        auto machine = NewMachine(kJapanese);
+        machine->SetRegion(c.region);
+        machine->Reset();
+        ASSERT_TRUE(static_cast<bool>(machine->LoadCartridge(TestRom("psg_tone"))));
+        const auto samples = Record(*machine, 30, 2 * c.framesPerSecond);
+        ASSERT_EQ(Ram(*machine, kSceneReady), kReadyMagic);
+        EXPECT_EQ(samples.size(), 2u * 44100u) << RegionName(c.region);
+        EXPECT_NEAR(Frequency(samples, 256), c.pitch, 0.05) << RegionName(c.region);
+        // A square wave at attenuation 0 swings to its full level after each flip.
+        EXPECT_GE(Peak(samples), T_PSG_CORE::kFullLevel * 9 / 10);
+    }
 }
 
 TEST(Sound, ToneStartingLateIsHeardThroughBothFirmwares) {

@@ -43,6 +43,24 @@ TEST(Timing, VCounterFallCheckFinishesWithinTwoFramesWithAndWithoutSound) {
     }
 }
 
+// The region check of start-up code (the V counter followed from 0x80 until it falls) tells
+// each console apart through the firmware.
+TEST(Timing, StartUpRegionCheckTellsPalFromNtsc) {
+    const struct {
+        ConsoleRegion region;
+        std::uint8_t lastVCount, verdict;
+    } cases[] = {{ConsoleRegion::Ntsc, 0xDA, 'N'}, {ConsoleRegion::Pal, 0xF2, 'P'}};
+    for (const auto& c : cases) {
+        auto machine = NewMachine(kJapanese);
+        machine->SetRegion(c.region);
+        machine->Reset();
+        ASSERT_TRUE(static_cast<bool>(machine->LoadCartridge(TestRom("region_detect"))));
+        ASSERT_TRUE(RunUntil(*machine, kSceneReady, 60)) << RegionName(c.region);
+        EXPECT_EQ(Ram(*machine, 0x13), c.lastVCount) << RegionName(c.region);
+        EXPECT_EQ(Ram(*machine, 0x14), c.verdict) << RegionName(c.region);
+    }
+}
+
 TEST(Timing, LoopTimedByIndexHalfInstructionsRunsAtTheZ80sSpeed) {
     // ixh_square: each period of its square wave is 164 + 84 x 95 T-states, from the Z80's
     // 8 T-states for the IXH/IXL/IYH/IYL forms and 11 for LD IXL,n; 60 frames of 59,736

@@ -150,7 +150,7 @@ std::optional<RunOptions> ParseRunOptions(int argc, char** argv, std::string& er
                    arg == "--press" || arg == "--data-dir" || arg == "--screenshot" ||
                    arg == "--wav" || arg == "--mixer" || arg == "--hq2x" || arg == "--state-in" ||
                    arg == "--state-out" || arg == "--avi" || arg == "--gun" || arg == "--aim" ||
-                   arg == "--mapper") {
+                   arg == "--mapper" || arg == "--region") {
             if (!value(v)) return fail(std::string(arg) + " needs a value");
             if (arg == "--frames") {
                 std::uint64_t n = 0;
@@ -192,6 +192,11 @@ std::optional<RunOptions> ParseRunOptions(int argc, char** argv, std::string& er
                     return fail("bad --mapper value '" + std::string(v) +
                                 "' (auto, sega, codemasters, korean or none)");
                 o.Mapper = *choice;
+            } else if (arg == "--region") {
+                const std::optional<ConsoleRegion> region = ParseRegion(v);
+                if (!region)
+                    return fail("bad --region value '" + std::string(v) + "' (ntsc or pal)");
+                o.Region = *region;
             } else if (arg == "--mixer" || arg == "--hq2x") {
                 bool& flag = arg == "--mixer" ? o.Mixer : o.Hq2x;
                 if (!OnOff(v, flag))

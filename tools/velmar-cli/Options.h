@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Region.h"
 #include "core/cpu/Cartridge.h"
 
 #include <cstdint>
@@ -63,6 +64,7 @@ struct RunOptions {
     std::uint8_t GunPort = 0; // 1 port A, 2 port B; its trigger is that pad's button 1
     std::vector<AimRange> Aims;
     MapperChoice Mapper = MapperChoice::Auto;
+    ConsoleRegion Region = ConsoleRegion::Ntsc;
 
     // The keys held during one frame.
     std::uint32_t KeysAt(std::uint64_t frame) const;

@@ -153,6 +153,7 @@ Outcome Execute(const RunOptions& o) {
     machine->SetFmOutput(o.Fm ? 1 : 0);
     machine->SetLightGun(o.GunPort);
     machine->SetMapperChoice(o.Mapper);
+    machine->SetRegion(o.Region);
 
     if (o.Bios) {
         machine->Reset();
@@ -180,14 +181,12 @@ Outcome Execute(const RunOptions& o) {
         !machine->StartAviDump(o.Avi, std::filesystem::path(o.Avi).filename().string()))
         return fail("cannot start the video capture: " + avi.LastError());
 
+    const std::uint32_t samplesPerFrame = TimingOf(o.Region).SamplesPerFrame;
     if (!o.Wav.empty()) {
-        const std::uint64_t bytes =
-            o.Frames * static_cast<std::uint64_t>(console::kSamplesPerFrame) * 2;
+        const std::uint64_t bytes = o.Frames * std::uint64_t{samplesPerFrame} * 2;
         if (bytes > WavFile::kMostDataBytes)
             return fail("--wav: a WAV file holds at most " +
-                        std::to_string(WavFile::kMostDataBytes / 2 /
-                                       static_cast<std::uint64_t>(console::kSamplesPerFrame)) +
-                        " frames");
+                        std::to_string(WavFile::kMostDataBytes / 2 / samplesPerFrame) + " frames");
         if (Result opened = wav.Open(o.Wav, console::kDefaultSampleRate, bytes); !opened) {
             avi.Abort();
             return fail("cannot write sound: " + opened.error);
@@ -209,8 +208,8 @@ Outcome Execute(const RunOptions& o) {
         machine->RunFrame();
         if (!o.Avi.empty() && !machine->GetAviDumping()) break; // reported below
         if (!o.Wav.empty())
-            if (Result added = wav.Append(
-                    {machine->GetConsole().SampleBuffer.data(), console::kSamplesPerFrame});
+            if (Result added =
+                    wav.Append({machine->GetConsole().SampleBuffer.data(), samplesPerFrame});
                 !added) {
                 failure = "cannot write sound: " + added.error;
                 break;
@@ -275,7 +274,8 @@ int Command(int argc, char** argv, bool bench) {
     if (bench) {
         const double fps =
             outcome.Seconds > 0.0 ? static_cast<double>(outcome.Frames) / outcome.Seconds : 0.0;
-        std::printf("fps: %.1f  realtime: %.2f\n", fps, fps / 60.0);
+        std::printf("fps: %.1f  realtime: %.2f\n", fps,
+                    fps / TimingOf(options->Region).FramesPerSecond);
     }
     return FinishStdout();
 }

@@ -1,8 +1,9 @@
-// The video display processor in its Master System mode 4: the ports the CPU sees, the
-// registers and memories, the line counters that raise interrupts, and the scanline renderer.
-// Member functions are defined across VdpPorts.cpp (ports, registers, interrupts, the beam's
-// timing, state), VdpRenderer.cpp (drawing a line) and VdpFrame.cpp (handing the picture to
-// the scaler).
+// The video display processor: the ports the CPU sees, the registers and memories, the line
+// counters that raise interrupts, and the scanline renderers of its picture modes (the
+// Master System's mode 4, and the four modes of the TMS9918 it descends from). Member
+// functions are defined across VdpPorts.cpp (ports, registers, interrupts, the beam's
+// timing, state), VdpRenderer.cpp (drawing a mode 4 line), VdpTmsModes.cpp (drawing a line
+// of the older modes) and VdpFrame.cpp (handing the picture to the scaler).
 #pragma once
 
 #include <array>
@@ -10,6 +11,7 @@
 #include <cstdint>
 
 #include "core/ConsoleConstants.h"
+#include "core/Region.h"
 #include "core/util/StateStream.h"
 #include "core/util/TStateClock.h"
 
@@ -21,7 +23,6 @@ namespace vdp {
 
 inline constexpr int kScreenWidth = 256;
 inline constexpr int kScreenHeight = 192;
-inline constexpr int kLinesPerFrame = 262;
 inline constexpr int kRegisterCount = 11;
 
 inline constexpr std::size_t kVramSize = 16384;
@@ -48,13 +49,18 @@ inline constexpr std::uint8_t kCodeRegisterWrite = 2;
 inline constexpr std::uint8_t kCodeCramWrite = 3;
 
 // R0
+inline constexpr std::uint8_t kR0Mode2 = 0x02; // Graphic II (in the older modes)
+inline constexpr std::uint8_t kR0Mode4 = 0x04;
 inline constexpr std::uint8_t kR0SpriteShift = 0x08;
 inline constexpr std::uint8_t kR0LineIrqEnable = 0x10;
 inline constexpr std::uint8_t kR0LeftColumnBlank = 0x20;
 inline constexpr std::uint8_t kR0HScrollLock = 0x40;
 inline constexpr std::uint8_t kR0VScrollLock = 0x80;
 // R1
-inline constexpr std::uint8_t kR1TallSprites = 0x02;
+inline constexpr std::uint8_t kR1MagnifiedSprites = 0x01; // the older modes only
+inline constexpr std::uint8_t kR1TallSprites = 0x02;      // 16 x 16 in the older modes
+inline constexpr std::uint8_t kR1Mode3 = 0x08;            // Multicolor
+inline constexpr std::uint8_t kR1Mode1 = 0x10;            // Text
 inline constexpr std::uint8_t kR1FrameIrqEnable = 0x20;
 inline constexpr std::uint8_t kR1DisplayEnable = 0x40;
 // R2, R5, R6, R7
@@ -84,7 +90,24 @@ inline constexpr int kSpriteXTileOffset = 128;
 inline constexpr int kSpritesPerLine = 8;
 
 inline constexpr int kFrameIrqLine = 193;
-inline constexpr int kVCounterJumpLine = 219;
+
+// What the mode bits select: mode 4 whenever R0 bit 2 is set, otherwise one of the older
+// modes by R1 bit 4 (Text), R1 bit 3 (Multicolor) and R0 bit 1 (Graphic II), none of them
+// being Graphic I. The undocumented mixtures draw as the first of Text, Multicolor and
+// Graphic II that they hold.
+enum class PictureMode : std::uint8_t { Mode4, Graphic1, Graphic2, Text, Multicolor };
+
+constexpr PictureMode PictureModeOf(std::uint8_t r0, std::uint8_t r1) {
+    if (r0 & kR0Mode4) return PictureMode::Mode4;
+    if (r1 & kR1Mode1) return PictureMode::Text;
+    if (r1 & kR1Mode3) return PictureMode::Multicolor;
+    if (r0 & kR0Mode2) return PictureMode::Graphic2;
+    return PictureMode::Graphic1;
+}
+
+// The older modes' status byte carries, below its three flags, the number of the fifth
+// sprite found on a line.
+inline constexpr std::uint8_t kStatusFifthSprite = 0x1F;
 
 // The H counter: nine bits counting the 342 pixels of a line, of which port 0x7F reads the
 // top eight (two pixels a step). It runs 0x00-0x93, jumps to 0xE9 and runs on to 0xFF; steps
@@ -171,9 +194,19 @@ class T_VDP_CORE {
     void LatchHCounterAt(std::uint32_t position) { HCounterLatch = vdp::HCounterAt(position); }
     void LatchHCounter() { LatchHCounterAt(LinePosition()); }
 
-    // One scan line (0..261): counters and interrupts, then (lines 0..191) the line is drawn
-    // when render is set, zeroed when only clear is set, or left as it was.
+    // One scan line (0 up to the region's last): counters and interrupts, then (lines
+    // 0..191) the line is drawn when render is set, zeroed when only clear is set, or left
+    // as it was.
     void RunLine(int line, bool render, bool clear);
+
+    // The television standard the chip runs at, which decides where its V counter jumps
+    // back (NTSC until told otherwise). A choice of the machine, not part of the state.
+    void SetRegion(const RegionTiming& timing) {
+        VCounterJumpLine = timing.VCounterJumpLine;
+        VCounterJumpTo = timing.VCounterJumpTo;
+    }
+    // The picture mode the registers select now.
+    vdp::PictureMode Mode() const { return Picture; }
 
     // Draws lines with the plain code even where the processor offers byte shuffles (the
     // picture is the same either way).
@@ -248,6 +281,11 @@ class T_VDP_CORE {
     // of the line from which each shows (kNoFlagDue: none).
     std::uint16_t OverflowDue = vdp::kNoFlagDue;
     std::uint16_t CollisionDue = vdp::kNoFlagDue;
+    // The older modes' fifth-sprite number: taken from the line whose fifth sprite set the
+    // overflow flag while it was clear, and kept until another does (0 after a reset; a
+    // state does not keep it). FifthSpriteDue is the current line's, shown with its flag.
+    std::uint8_t FifthSprite = 0;
+    std::uint8_t FifthSpriteDue = 0;
     // Bit maps of one line (see kMapOrigin): priority background pixels of a non-zero
     // index, and the opaque sprite pixels (each x claimed by the first sprite on it).
     std::array<std::uint8_t, vdp::kMapBytes> PriorityMap{};
@@ -278,6 +316,10 @@ class T_VDP_CORE {
     // The time the chip follows, and where on it the current line started.
     const TStateClock* Clock = &vdp::kEndOfLine;
     std::uint32_t LineStart = 0;
+    // What R0 and R1 select, kept in step with them; and the region's V counter jump.
+    vdp::PictureMode Picture = vdp::PictureMode::Graphic1;
+    int VCounterJumpLine = kNtscTiming.VCounterJumpLine;
+    std::uint8_t VCounterJumpTo = kNtscTiming.VCounterJumpTo;
 
     static bool ShuffleSupported();
 
@@ -306,6 +348,14 @@ class T_VDP_CORE {
                    std::uint16_t* pixels);
     // Draws the line's sprites into pixels, or (pixels null) only finds the flags they set.
     template <bool Shuffled> void DrawSprites(int line, std::uint16_t* pixels);
+    // The older modes (VdpTmsModes.cpp): a whole line, each mode's background, and their
+    // sprites (drawn into pixels, or with pixels null only their flags found).
+    void DrawTmsLine(int line);
+    void DrawGraphic1(int line, std::uint16_t* pixels, const std::uint16_t* colours) const;
+    void DrawGraphic2(int line, std::uint16_t* pixels, const std::uint16_t* colours) const;
+    void DrawText(int line, std::uint16_t* pixels, const std::uint16_t* colours) const;
+    void DrawMulticolor(int line, std::uint16_t* pixels, const std::uint16_t* colours) const;
+    void DrawTmsSprites(int line, std::uint16_t* pixels);
 };
 
 // From a 6-bit colour (bits 0-1 red, 2-3 green, 4-5 blue) to RGB565: each 2-bit component
@@ -317,6 +367,23 @@ inline constexpr std::array<std::uint16_t, 64> kVdpColourTable = [] {
     for (int c = 0; c < 64; ++c) {
         table[c] = static_cast<std::uint16_t>((five[c & 3] << 11) | (six[(c >> 2) & 3] << 5) |
                                               five[(c >> 4) & 3]);
+    }
+    return table;
+}();
+
+// The TMS9918's sixteen colours as RGB565, from their 24-bit values as its data manual's
+// luminance and colour-difference levels give them. Colour 0 is transparent: the backdrop
+// (R7) shows through it, and black where the backdrop is colour 0 too.
+inline constexpr std::array<std::uint16_t, 16> kTmsColourTable = [] {
+    constexpr std::uint32_t rgb[16] = {0x000000, 0x000000, 0x21C842, 0x5EDC78, 0x5455ED, 0x7D76FC,
+                                       0xD4524D, 0x42EBF5, 0xFC5554, 0xFF7978, 0xD4C154, 0xE6CE80,
+                                       0x21B03B, 0xC95BBA, 0xCCCCCC, 0xFFFFFF};
+    const auto level = [](std::uint32_t c, std::uint32_t top) { return (c * top + 127) / 255; };
+    std::array<std::uint16_t, 16> table{};
+    for (int c = 0; c < 16; ++c) {
+        table[c] = static_cast<std::uint16_t>((level(rgb[c] >> 16, 31) << 11) |
+                                              (level((rgb[c] >> 8) & 0xFF, 63) << 5) |
+                                              level(rgb[c] & 0xFF, 31));
     }
     return table;
 }();

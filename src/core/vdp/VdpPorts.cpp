@@ -55,6 +55,8 @@ void T_VDP_CORE::Reset() {
     VCounter = 0;
     OverflowDue = kNoFlagDue;
     CollisionDue = kNoFlagDue;
+    FifthSprite = 0;
+    Picture = PictureModeOf(Registers[0], Registers[1]);
     SpritesOn = 1;
     BackgroundOn = 1;
     PriorityMap.fill(0);
@@ -94,6 +96,7 @@ void T_VDP_CORE::WriteControl(std::uint8_t value) {
         if (r < kRegisterCount) {
             Registers[r] = static_cast<std::uint8_t>(AddressRegister);
             RecomputeTableBases();
+            Picture = PictureModeOf(Registers[0], Registers[1]);
             if (r == 0 && LinePending == 1) IrqLine = (Registers[0] & kR0LineIrqEnable) ? 1 : 0;
             if (r == 1 && FramePending == 1) IrqLine = (Registers[1] & kR1FrameIrqEnable) ? 1 : 0;
         }
@@ -126,10 +129,10 @@ std::uint8_t T_VDP_CORE::ReadData() {
 }
 
 // Sprite flags the beam has reached by now show; reading clears every flag, the interrupt
-// output and the control pair.
+// output and the control pair. In the older modes the fifth-sprite number stays.
 std::uint8_t T_VDP_CORE::ReadStatus() {
     if ((OverflowDue & CollisionDue) != kNoFlagDue) SetDueFlags(LinePosition());
-    std::uint8_t result = 0;
+    std::uint8_t result = Picture != PictureMode::Mode4 ? FifthSprite : 0;
     if (FramePending == 1) result |= kStatusFrame;
     if (SpriteOverflow == 1) result |= kStatusOverflow;
     if (SpriteCollision == 1) result |= kStatusCollision;
@@ -144,6 +147,7 @@ std::uint8_t T_VDP_CORE::ReadStatus() {
 
 void T_VDP_CORE::SetDueFlags(std::uint32_t position) {
     if (OverflowDue != kNoFlagDue && OverflowDue <= position) {
+        if (SpriteOverflow != 1) FifthSprite = FifthSpriteDue;
         SpriteOverflow = 1;
         OverflowDue = kNoFlagDue;
     }
@@ -223,8 +227,8 @@ void T_VDP_CORE::UpdateCounters(int line) {
 
     if (line == 0) {
         VCounter = 0;
-    } else if (line == kVCounterJumpLine) {
-        VCounter = static_cast<std::uint16_t>(VCounter - 5); // 0xDA -> 0xD5: NTSC 262 lines
+    } else if (line == VCounterJumpLine) {
+        VCounter = VCounterJumpTo; // into the vertical blank: 0xDA -> 0xD5, or 0xF2 -> 0xBA
     } else {
         VCounter = static_cast<std::uint16_t>((VCounter + 1) & 0xFF);
     }
@@ -268,6 +272,8 @@ void T_VDP_CORE::LoadState(StateReader& reader) {
     SerializeState(reader);
     OverflowDue = kNoFlagDue;
     CollisionDue = kNoFlagDue;
+    FifthSprite = 0;
+    Picture = PictureModeOf(Registers[0], Registers[1]);
     RebuildDerived();
 }
 

@@ -1,5 +1,5 @@
-// The scanline renderer: background, sprites, priorities and the left-column blank, drawn
-// from VRAM through the packed tile rows into one row of the frame buffer.
+// The mode 4 scanline renderer: background, sprites, priorities and the left-column blank,
+// drawn from VRAM through the packed tile rows into one row of the frame buffer.
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -423,12 +423,18 @@ template <bool Shuffled>
 
 // The sprite flags of a line that is not drawn.
 void T_VDP_CORE::FindSpriteFlags(int line) {
+    if (Picture != PictureMode::Mode4) [[unlikely]] {
+        if (Picture != PictureMode::Text) DrawTmsSprites(line, nullptr);
+        return;
+    }
     SpriteMap.fill(0);
     DrawSprites<false>(line, nullptr);
 }
 
 void T_VDP_CORE::DrawLine(int line) {
-    if (ShuffleRenderer) {
+    if (Picture != PictureMode::Mode4) [[unlikely]] {
+        DrawTmsLine(line);
+    } else if (ShuffleRenderer) {
         DrawLineShuffled(line);
     } else {
         DrawLineBaseline(line);

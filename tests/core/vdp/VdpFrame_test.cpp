@@ -13,6 +13,7 @@ using namespace vdptest;
 // leave the destination alone.
 TEST(VdpFrame, RenderFrameByDepth) {
     T_VDP_CORE vdp;
+    SetRegister(vdp, 0, kMode4);
     SetRegister(vdp, 1, 0x40);
     WriteCram(vdp, 0, 0x03); // tile 0 everywhere, index 0: pure red
     RunFrame(vdp);

@@ -285,15 +285,27 @@ TEST(VdpPorts, LineCounter) {
     }
 }
 
-TEST(VdpPorts, VCounterSequence) {
-    T_VDP_CORE vdp;
-    for (int frame = 0; frame < 2; ++frame) {
-        for (int line = 0; line < 262; ++line) {
-            vdp.RunLine(line, false, false);
-            const int expected = line <= 218 ? line : line - 219 + 0xD5;
-            ASSERT_EQ(vdp.ReadVCounter(), expected) << "line " << line;
+// NTSC: 0x00-0xDA, then 0xD5-0xFF over 262 lines; PAL: 0x00-0xF2, then 0xBA-0xFF over 313.
+// Either way the frame interrupt comes at line 193.
+TEST(VdpPorts, VCounterSequenceOfEachRegion) {
+    const struct {
+        ConsoleRegion region;
+        int lines, lastBeforeJump, jumpTo;
+    } regions[] = {{ConsoleRegion::Ntsc, 262, 0xDA, 0xD5}, {ConsoleRegion::Pal, 313, 0xF2, 0xBA}};
+    for (const auto& r : regions) {
+        T_VDP_CORE vdp;
+        vdp.SetRegion(TimingOf(r.region));
+        ASSERT_EQ(TimingOf(r.region).LinesPerFrame, r.lines);
+        for (int frame = 0; frame < 2; ++frame) {
+            for (int line = 0; line < r.lines; ++line) {
+                vdp.RunLine(line, false, false);
+                const int expected =
+                    line <= r.lastBeforeJump ? line : line - r.lastBeforeJump - 1 + r.jumpTo;
+                ASSERT_EQ(vdp.ReadVCounter(), expected) << r.lines << " line " << line;
+                ASSERT_EQ((vdp.ReadStatus() & vdp::kStatusFrame) != 0, line == 193) << line;
+            }
+            EXPECT_EQ(vdp.VCounter, 0xFF);
         }
-        EXPECT_EQ(vdp.VCounter, 0xFF);
     }
 }
 

@@ -17,6 +17,7 @@ constexpr std::uint16_t kSat = 0x3F00;   // R5 = 0x7E
 struct Scene {
     T_VDP_CORE vdp;
     Scene() {
+        SetRegister(vdp, 0, kMode4);
         SetRegister(vdp, 1, 0x40);
         SetRegister(vdp, 2, 0x0E);
         SetRegister(vdp, 5, 0x7E);
@@ -62,6 +63,7 @@ TEST(VdpRenderer, RandomScenesMatchModel) {
         std::vector<std::uint8_t> vram(16384);
         for (auto& b : vram) b = byte();
         for (int r = 0; r < 11; ++r) start.reg[r] = byte();
+        start.reg[0] |= kMode4;
         if (rng() % 8) start.reg[1] |= 0x40;
         // Make the sprite table crowded: Y in a narrow band, sometimes wrapping, sometimes
         // ended early.
@@ -133,14 +135,14 @@ TEST(VdpRenderer, ScrollingAndLocks) {
     EXPECT_EQ(s.At(252, 0), Colour(2)); // column 31 pixel 1 at 248 + 3 + 1
     EXPECT_EQ(s.At(3, 8), Colour(9));   // name row 1 starts at line 8
     // With the blank, x 0-7 show the backdrop (sprite palette entry R7).
-    SetRegister(s.vdp, 0, 0x20);
+    SetRegister(s.vdp, 0, kMode4 | 0x20);
     SetRegister(s.vdp, 7, 0xF5); // only the low four bits pick the entry
     RunFrame(s.vdp);
     for (int x = 0; x < 8; ++x) EXPECT_EQ(s.At(x, 0), Colour(21)) << x;
     EXPECT_EQ(s.At(252, 0), Colour(2));
 
     // Horizontal lock: R8 = 0x80 scrolls only lines 16 onward.
-    SetRegister(s.vdp, 0, 0x40);
+    SetRegister(s.vdp, 0, kMode4 | 0x40);
     SetRegister(s.vdp, 8, 0x80);
     s.WriteName(31, 2, 1);
     RunFrame(s.vdp);
@@ -155,7 +157,7 @@ TEST(VdpRenderer, ScrollingAndLocks) {
 
     // Vertical scroll by 8 (latched at line 0) brings name row 1 to the top; with the
     // vertical lock, columns 24-31 keep row 0.
-    SetRegister(s.vdp, 0, 0x00);
+    SetRegister(s.vdp, 0, kMode4 | 0x00);
     SetRegister(s.vdp, 8, 0x00);
     s.WriteName(24, 1, 2);
     s.WriteName(31, 1, 0);
@@ -164,7 +166,7 @@ TEST(VdpRenderer, ScrollingAndLocks) {
     EXPECT_EQ(s.At(0, 0), Colour(9));
     EXPECT_EQ(s.At(192, 0), Colour(9));
     EXPECT_EQ(s.At(248, 0), Colour(0));
-    SetRegister(s.vdp, 0, 0x80);
+    SetRegister(s.vdp, 0, kMode4 | 0x80);
     RunFrame(s.vdp);
     EXPECT_EQ(s.At(0, 0), Colour(9));
     EXPECT_EQ(s.At(192, 0), Colour(0)); // column 24: row 0, tile 0
@@ -173,7 +175,7 @@ TEST(VdpRenderer, ScrollingAndLocks) {
 
     // The vertical scroll is taken at line 0 only: a change mid-frame waits for the next one,
     // and a frame whose line 0 is not drawn keeps the old value.
-    SetRegister(s.vdp, 0, 0x00);
+    SetRegister(s.vdp, 0, kMode4 | 0x00);
     SetRegister(s.vdp, 9, 0);
     s.vdp.RunLine(0, true, false);
     SetRegister(s.vdp, 9, 8);
@@ -276,13 +278,13 @@ TEST(VdpRenderer, SpritePlacement) {
     EXPECT_EQ(lineOfSprite(0x41 + 15, 4), Colour(16 + index(5, 7)));
     EXPECT_EQ(lineOfSprite(0x41 + 16, 4), Colour(0));
     SetRegister(s.vdp, 6, 0x04);
-    SetRegister(s.vdp, 0, 0x08);
+    SetRegister(s.vdp, 0, kMode4 | 0x08);
     RunFrame(s.vdp);
     EXPECT_EQ(lineOfSprite(0x41, 0), Colour(16 + index(260, 0))) << "x 4 - 8 + 4";
     EXPECT_EQ(lineOfSprite(0x41 + 8, 3), Colour(16 + index(261, 0)));
     EXPECT_EQ(lineOfSprite(0x41, 4), Colour(0));
     // A sprite at X 252 is cut at the right edge rather than wrapping.
-    SetRegister(s.vdp, 0, 0x00);
+    SetRegister(s.vdp, 0, kMode4 | 0x00);
     s.Sprite(0, 0x40, 252, 44); // 44 + 256 = 300
     RunFrame(s.vdp);
     EXPECT_EQ(lineOfSprite(0x41, 255), Colour(16 + index(300, 0)));
@@ -339,7 +341,7 @@ TEST(VdpRenderer, SpriteLimitAndCollision) {
                  {0x08, 0, 2, 0},
                  {0x08, 1, 2, vdp::kStatusCollision}};
     for (const auto& e : edges) {
-        SetRegister(s.vdp, 0, e.r0);
+        SetRegister(s.vdp, 0, kMode4 | e.r0);
         s.Sprite(0, 0x30, e.x, e.tile);
         s.Sprite(1, 0x30, e.x, e.tile);
         s.vdp.RunLine(0x31, true, false);
@@ -403,7 +405,7 @@ TEST(VdpRenderer, DisplayOffLayersBlankAndLineFlags) {
     s.Sprite(0, 0xFF, 4, 1); // lines 0-7, x 4-11
     s.EndSprites(1);
     SetRegister(s.vdp, 7, 0x03); // backdrop colour 19
-    SetRegister(s.vdp, 0, 0x20);
+    SetRegister(s.vdp, 0, kMode4 | 0x20);
 
     // Display off: black, not the backdrop, and no sprite.
     SetRegister(s.vdp, 1, 0x00);

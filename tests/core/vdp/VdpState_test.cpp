@@ -153,6 +153,7 @@ TEST(VdpState, HostileAndShortBlocks) {
 
     // Table bases beyond 16 KB with a normal picture: the bases wrap modulo 16384.
     T_VDP_CORE ref;
+    SetRegister(ref, 0, kMode4);
     SetRegister(ref, 1, 0x40);
     SetRegister(ref, 2, 0x0E); // names at 0x3800
     WriteTile(ref, 1, [](int x, int) { return x + 1; });
@@ -171,6 +172,7 @@ TEST(VdpState, HostileAndShortBlocks) {
     for (const auto& [names, sat] : {std::pair{0x3FE0, 0x3FF8}, std::pair{0xFFC1, 0x7FFF}}) {
         T_VDP_CORE vdp;
         Scramble(vdp, static_cast<unsigned>(names));
+        SetRegister(vdp, 0, vdp.Registers[0] | kMode4);
         auto bases = Save(vdp);
         bases[16] = static_cast<std::uint8_t>(sat);
         bases[17] = static_cast<std::uint8_t>(sat >> 8);

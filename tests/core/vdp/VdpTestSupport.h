@@ -1,14 +1,18 @@
 // Drives the video chip through its ports the way a program does, plus an independent
-// per-pixel model of what a mode 4 line should look like.
+// per-pixel models of what a line should look like, in mode 4 and in the older modes.
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include "core/vdp/Vdp.h"
 
 namespace velmar::vdptest {
+
+// R0's mode 4 bit: the tests of mode 4 keep it set in every R0 value they write.
+inline constexpr std::uint8_t kMode4 = vdp::kR0Mode4;
 
 inline void SetRegister(T_VDP_CORE& vdp, int r, std::uint8_t value) {
     vdp.WriteControl(value);
@@ -163,6 +167,108 @@ struct LineModel {
                 colour = Rgb565(cram[16 + (reg[7] & 0x0F)]);
             }
             pixels[x] = colour;
+        }
+    }
+};
+
+// What one line of the older modes should show, pixel by pixel in screen space, from a copy
+// of the registers and VRAM: each pixel finds its character, block or sprite dot directly.
+struct TmsLineModel {
+    // The TMS9918's colours as 24-bit RGB; 0 (transparent) shows the backdrop.
+    static constexpr std::uint32_t kRgb[16] = {
+        0x000000, 0x000000, 0x21C842, 0x5EDC78, 0x5455ED, 0x7D76FC, 0xD4524D, 0x42EBF5,
+        0xFC5554, 0xFF7978, 0xD4C154, 0xE6CE80, 0x21B03B, 0xC95BBA, 0xCCCCCC, 0xFFFFFF};
+    static std::uint16_t Rgb565(std::uint32_t rgb) {
+        const auto scale = [](std::uint32_t c, int bits) {
+            return static_cast<int>(std::lround(c * ((1 << bits) - 1) / 255.0));
+        };
+        return static_cast<std::uint16_t>((scale(rgb >> 16, 5) << 11) |
+                                          (scale((rgb >> 8) & 0xFF, 6) << 5) |
+                                          scale(rgb & 0xFF, 5));
+    }
+
+    std::array<std::uint8_t, 11> reg{};
+    std::array<std::uint8_t, 16384> vram{};
+    bool backgroundOn = true, spritesOn = true;
+
+    std::array<std::uint16_t, 256> pixels{};
+    bool overflow = false, collision = false;
+    int fifth = -1; // the fifth sprite's number, when there is one
+
+    std::uint8_t V(int address) const { return vram[address & 0x3FFF]; }
+    std::uint16_t Colour(int c) const { return Rgb565(kRgb[c != 0 ? c : reg[7] & 15]); }
+
+    void Draw(int line) {
+        overflow = collision = false;
+        fifth = -1;
+        const bool text = reg[1] & 0x10, multicolor = !text && (reg[1] & 0x08);
+        const bool graphic2 = !text && !multicolor && (reg[0] & 0x02);
+        const int names = (reg[2] & 15) * 0x400, patterns = (reg[4] & 7) * 0x800;
+        if (!(reg[1] & 0x40)) {
+            pixels.fill(Colour(0));
+            return;
+        }
+        for (int x = 0; x < 256; ++x) {
+            int c = 0;
+            if (text) {
+                if (x >= 8 && x < 248) {
+                    const int name = V(names + (line / 8) * 40 + (x - 8) / 6);
+                    const bool set = V(patterns + name * 8 + line % 8) & (0x80 >> ((x - 8) % 6));
+                    c = set ? reg[7] >> 4 : 0;
+                }
+            } else if (multicolor) {
+                const int name = V(names + (line / 8) * 32 + x / 8);
+                const int blocks = V(patterns + name * 8 + (line / 8) % 4 * 2 + (line / 4) % 2);
+                c = x % 8 < 4 ? blocks >> 4 : blocks & 15;
+            } else {
+                int name = V(names + (line / 8) * 32 + x / 8), pattern, colour;
+                if (graphic2) {
+                    const int offset = ((line / 64) * 256 + name) * 8 + line % 8;
+                    pattern =
+                        V((reg[4] & 4 ? 0x2000 : 0) | (offset & ((reg[4] & 3) << 11 | 0x7FF)));
+                    colour =
+                        V((reg[3] & 0x80 ? 0x2000 : 0) | (offset & ((reg[3] & 0x7F) << 6 | 0x3F)));
+                } else {
+                    pattern = V(patterns + name * 8 + line % 8);
+                    colour = V(reg[3] * 64 + name / 8);
+                }
+                c = (pattern & (0x80 >> (x % 8))) ? colour >> 4 : colour & 15;
+            }
+            pixels[x] = backgroundOn ? Colour(c) : 0;
+        }
+        if (text) return;
+
+        const int sat = (reg[5] & 0x7F) * 0x80, spritePatterns = (reg[6] & 7) * 0x800;
+        const int magnify = (reg[1] & 1) ? 2 : 1, size = ((reg[1] & 2) ? 16 : 8) * magnify;
+        std::vector<int> onLine;
+        for (int s = 0; s < 32 && V(sat + 4 * s) != 0xD0; ++s) {
+            if (((line - V(sat + 4 * s) - 1) & 0xFF) >= size) continue;
+            if (onLine.size() == 4) {
+                overflow = true;
+                fifth = s;
+                break;
+            }
+            onLine.push_back(s);
+        }
+        for (int x = 0; x < 256; ++x) {
+            int dots = 0;
+            bool shown = false;
+            for (int s : onLine) {
+                const int tag = V(sat + 4 * s + 3);
+                const int dx = x - (V(sat + 4 * s + 1) - (tag & 0x80 ? 32 : 0));
+                if (dx < 0 || dx >= size) continue;
+                const int row = ((line - V(sat + 4 * s) - 1) & 0xFF) / magnify;
+                const int column = dx / magnify;
+                const int name = V(sat + 4 * s + 2) & ((reg[1] & 2) ? 0xFC : 0xFF);
+                const int bits = V(spritePatterns + name * 8 + (column >= 8 ? 16 : 0) + row);
+                if (!(bits & (0x80 >> (column % 8)))) continue;
+                ++dots;
+                if ((tag & 15) != 0 && !shown) {
+                    shown = true;
+                    if (spritesOn) pixels[x] = Colour(tag & 15);
+                }
+            }
+            if (dots >= 2) collision = true;
         }
     }
 };

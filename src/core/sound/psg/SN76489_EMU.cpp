@@ -50,16 +50,20 @@ std::int16_t ToSample(std::int64_t Level) {
 
 } // namespace
 
-void T_PSG_CORE::Configure(std::uint32_t Rate, std::uint32_t ClockHz) {
-    if (Rate == 0) Rate = kDefaultRate;
+void T_PSG_CORE::SetClock(std::uint32_t ClockHz) {
     if (ClockHz == 0) ClockHz = kDefaultClock;
-    SampleRate = Rate;
     // One count lasts 16 / ClockHz seconds and one sample 1 / Rate: in units of
     // 1 / (ClockHz x Rate) second, divided by their common factor, both are whole.
-    const std::int64_t Count = 16ll * Rate;
+    const std::int64_t Count = 16ll * (SampleRate != 0 ? SampleRate : kDefaultRate);
     const std::int64_t Common = std::gcd(Count, static_cast<std::int64_t>(ClockHz));
     CountUnits = Count / Common;
     SampleUnits = ClockHz / Common;
+}
+
+void T_PSG_CORE::Configure(std::uint32_t Rate, std::uint32_t ClockHz) {
+    if (Rate == 0) Rate = kDefaultRate;
+    SampleRate = Rate;
+    SetClock(ClockHz);
 
     // 2 dB per attenuation step: amplitude x 10^(-k/10); 15 is silence.
     for (int Step = 0; Step < kSilent; ++Step)

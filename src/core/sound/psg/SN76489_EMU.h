@@ -97,6 +97,9 @@ class T_PSG_CORE {
     // Set-up for an output rate and a chip clock: the time units, the level table, the
     // band-limited step, and all channels and options switched on.
     void Configure(std::uint32_t Rate, std::uint32_t ClockHz);
+    // Another chip clock (a console of the other region) at the same output rate; the
+    // options stay.
+    void SetClock(std::uint32_t ClockHz);
     // Power-on state of the sound registers: silent, counters and polarities cleared.
     void Reset();
     // One byte written by the CPU to the PSG port.
