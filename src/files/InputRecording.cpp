@@ -332,9 +332,8 @@ InputRecording RecordingFor(TSMS& machine, const std::string& gameName) {
     return r;
 }
 
-std::string RecordingMismatch(const InputRecording& recording, TSMS& machine,
+std::string RecordingMismatch(const InputRecording& recording, std::uint32_t crc,
                               const std::string& romName) {
-    const std::uint32_t crc = LoadedRomCrc(machine);
     if (recording.RomName.empty() || crc == recording.RomCrc) return {};
     char text[160];
     std::snprintf(text, sizeof text, "(CRC-32 %08x), not for '", recording.RomCrc);

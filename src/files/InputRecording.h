@@ -77,8 +77,8 @@ Result WriteRecordingFiles(const std::filesystem::path& file, RecordingFiles& fi
 // What a recording takes from a machine about to record: the game's name (empty for the
 // firmware), its ROM's hash and the runner options it runs with.
 InputRecording RecordingFor(TSMS& machine, const std::string& gameName);
-// Why a recording does not belong to the loaded game (empty when it does).
-std::string RecordingMismatch(const InputRecording& recording, TSMS& machine,
+// Why a recording does not belong to a ROM image of this hash (empty when it does).
+std::string RecordingMismatch(const InputRecording& recording, std::uint32_t romCrc,
                               const std::string& romName);
 
 } // namespace velmar

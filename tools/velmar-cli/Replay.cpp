@@ -40,6 +40,17 @@ void SetInput(const FrameInput& input, TSMS& machine, ScriptedInput& input1,
 
 } // namespace
 
+void ApplyOptions(const RunOptions& o, TSMS& machine) {
+    machine.SetKeys(0, 1, 0, 1, 2);
+    machine.SetBiosType(o.BiosType);
+    machine.SetFrameskip(o.Frameskip);
+    machine.SetHq2x(o.Hq2x ? 1 : 0);
+    machine.SetMixer(o.Mixer ? 1 : 0);
+    machine.SetFmOutput(o.Fm ? 1 : 0);
+    machine.SetLightGun(o.GunPort);
+    machine.SetMapperChoice(o.Mapper);
+}
+
 FrameInput RunPlan::InputAt(std::uint64_t frame) const {
     if (Recording) {
         const std::vector<FrameInput>& frames = Recording->Recording.Frames;
@@ -91,7 +102,7 @@ Result StartInput(const RunPlan& plan, TSMS& machine, ScriptedInput& input1,
     }
     const RecordingFiles& files = *plan.Recording;
     const std::string rom = std::filesystem::path(plan.Options.Rom).filename().string();
-    if (const std::string mismatch = RecordingMismatch(files.Recording, machine, rom);
+    if (const std::string mismatch = RecordingMismatch(files.Recording, LoadedRomCrc(machine), rom);
         !mismatch.empty())
         return {mismatch};
     Console& console = machine.GetConsole();

@@ -32,6 +32,10 @@ struct RunPlan {
 std::optional<RunPlan> PlanRun(const std::vector<std::string>& args, std::string& error,
                                const std::filesystem::path& folder = {});
 
+// The machine options of a run (firmware, frameskip, filter, sound, gun, mapper), before its
+// cartridge or firmware is loaded.
+void ApplyOptions(const RunOptions& o, TSMS& machine);
+
 // Once the cartridge (or the firmware) is loaded: checks that a recording belongs to it, then
 // puts its cartridge RAM and its state in place and takes the first frame's input, as the
 // window did when the recording began.

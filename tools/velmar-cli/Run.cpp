@@ -124,14 +124,7 @@ Outcome Execute(const RunPlan& plan) {
 
     machine = std::make_unique<TSMS>(services);
 
-    machine->SetKeys(0, 1, 0, 1, 2);
-    machine->SetBiosType(o.BiosType);
-    machine->SetFrameskip(o.Frameskip);
-    machine->SetHq2x(o.Hq2x ? 1 : 0);
-    machine->SetMixer(o.Mixer ? 1 : 0);
-    machine->SetFmOutput(o.Fm ? 1 : 0);
-    machine->SetLightGun(o.GunPort);
-    machine->SetMapperChoice(o.Mapper);
+    ApplyOptions(o, *machine);
 
     if (o.Bios) {
         machine->Reset();
