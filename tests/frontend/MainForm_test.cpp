@@ -84,7 +84,7 @@ TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
     EXPECT_EQ(Captions(form->menuBar()->actions()), "File|Graphics|Sound|Controllers|Help");
     const std::pair<const char*, const char*> menus[] = {
         {"mFile", "Load Game ROM|Game Reset (F9)|Console Reset (F12)|-|Load State (F8)|Save State "
-                  "(F5)|-|Run BIOS|BIOS Type|Mapper|-|Exit"},
+                  "(F5)|-|Record Input...|Stop Recording|-|Run BIOS|BIOS Type|Mapper|-|Exit"},
         {"mBiosType", "American / Brazilian|Japanese"},
         {"mMapper", "Auto|Sega|Codemasters|Korean|None"},
         {"mGraphics", "Frameskip|Background|Sprites|Video Mode|VSync|HQ2x Filter|-|Snapshot|-|AVI "
@@ -122,7 +122,8 @@ TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
                              "mHQ2xOFF", "mSine", "mFMOn", "mCH9Off", "mPSGSOn"})
         EXPECT_FALSE(form->Item(name)->isChecked()) << name;
     for (const char* name :
-         {"mGameReset", "mConsoleReset", "mLoadState", "mSaveState", "mEDump", "mMapper"})
+         {"mGameReset", "mConsoleReset", "mLoadState", "mSaveState", "mEDump", "mMapper",
+          "mStopRecording"})
         EXPECT_FALSE(form->Item(name)->isEnabled()) << name;
     for (const char* name : {"mLoadRom", "mBios", "mSDump", "mSnapshot", "mExit", "mAbout"})
         EXPECT_TRUE(form->Item(name)->isEnabled()) << name;
