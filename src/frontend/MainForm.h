@@ -190,7 +190,7 @@ class TMainForm final : public QMainWindow {
     PacingClock clock_;
     FfmpegAviWriter avi_;
     std::unique_ptr<QtFrameHandOver> handOver_;
-    InputRecorder recorder_; // the machine's input tap while recording: goes after it
+    InputRecorder recorder_; // the machine's input tap while recording: outlives it
     std::unique_ptr<TSMS> machine_;
     std::uint32_t lastFps_ = 0;
     std::uint64_t framesShown_ = 0;

@@ -121,9 +121,8 @@ TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
     for (const char* name : {"mBIOSJap", "mFrame75", "mFrame50", "mBckOff", "mVSyncON", "mFull",
                              "mHQ2xOFF", "mSine", "mFMOn", "mCH9Off", "mPSGSOn"})
         EXPECT_FALSE(form->Item(name)->isChecked()) << name;
-    for (const char* name :
-         {"mGameReset", "mConsoleReset", "mLoadState", "mSaveState", "mEDump", "mMapper",
-          "mStopRecording"})
+    for (const char* name : {"mGameReset", "mConsoleReset", "mLoadState", "mSaveState", "mEDump",
+                             "mMapper", "mStopRecording"})
         EXPECT_FALSE(form->Item(name)->isEnabled()) << name;
     for (const char* name : {"mLoadRom", "mBios", "mSDump", "mSnapshot", "mExit", "mAbout"})
         EXPECT_TRUE(form->Item(name)->isEnabled()) << name;
