@@ -58,7 +58,7 @@ function(velmar_test_dir dir)
                                              GTest::gmock)
         if(NOT kind STREQUAL "test")
             # Whole-machine tests run the test programs and the command-line runner.
-            add_dependencies(${exe} velmar_test_roms velmar-cli)
+            add_dependencies(${exe} velmar_test_roms velmar_examples velmar-cli)
         endif()
         gtest_discover_tests(${exe} PROPERTIES LABELS ${label} DISCOVERY_TIMEOUT 60)
     endforeach()

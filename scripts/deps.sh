@@ -10,6 +10,8 @@ packages=(
     libavformat-dev libavcodec-dev libavutil-dev
     # Zipped ROMs.
     libzip-dev
+    # velmar-cli check: its test files (TOML) and its PNG baselines.
+    libtomlplusplus-dev libpng-dev
     ffmpeg
     # The desktop program: Qt 6 Widgets (its CMake package wants the GL headers), SDL2 for
     # sound and joysticks, and a font so Qt has something to draw with on a bare machine.

@@ -2,6 +2,7 @@
 
 #include "files/GameFiles.h"
 #include "frontend/Configuration.h"
+#include "frontend/InputRecorder.h"
 #include "frontend/PacingClock.h"
 #include "frontend/PadInput.h"
 #include "frontend/ProfileFile.h"
@@ -74,6 +75,9 @@ class TMainForm final : public QMainWindow {
     QAction* Item(const char* name) const;
     QMenu* Menu(const char* name) const;
 
+    // Record Input once the file is chosen.
+    void RecordInputTo(const QString& file);
+    const InputRecorder& Recorder() const { return recorder_; }
     // Load Game ROM once the file is chosen (the dialog, the command line and a drop).
     void LoadRomFile(const QString& fileName);
     void RunBiosCommand();
@@ -148,6 +152,10 @@ class TMainForm final : public QMainWindow {
     void SaveStateFile();
     void LoadStateFile();
     void SnapshotClick();
+    // File, Record Input... and Stop Recording (RecordInput.cpp).
+    void RecordInputClick();
+    void StopRecordingClick();
+    void ShowRecording(bool recording);
     void StartDumpClick();
     void EndDumpClick();
     void SetWindowed();
@@ -183,6 +191,7 @@ class TMainForm final : public QMainWindow {
     PacingClock clock_;
     FfmpegAviWriter avi_;
     std::unique_ptr<QtFrameHandOver> handOver_;
+    InputRecorder recorder_; // the machine's input tap while recording: outlives it
     std::unique_ptr<TSMS> machine_;
     std::uint32_t lastFps_ = 0;
     std::uint64_t framesShown_ = 0;

@@ -90,6 +90,10 @@ void TMainForm::BuildMenus() {
     AddItem(
         file, "mSaveState", "Save State (F5)", [this] { SaveStateFile(); }, false);
     file->addSeparator();
+    AddItem(file, "mRecordInput", "Record Input...", [this] { RecordInputClick(); });
+    AddItem(
+        file, "mStopRecording", "Stop Recording", [this] { StopRecordingClick(); }, false);
+    file->addSeparator();
     AddItem(file, "mBios", "Run BIOS", [this] { RunBiosCommand(); });
     QMenu* biosType = AddSubmenu(file, "mBiosType", "BIOS Type");
     AddChoices(biosType,

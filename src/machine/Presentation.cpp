@@ -114,7 +114,6 @@ void Presenter::PresentFrame() {
 }
 
 void Presenter::PollInput() {
-    using B = T_INTERCONNECT_CORE;
     InputState in1{};
     InputState in2{};
     if (services_.Input1 != nullptr) {
@@ -127,35 +126,75 @@ void Presenter::PollInput() {
     }
     // A light gun connects only its trigger (TL, the port's button 1): the rest of its pad's
     // lines stay released, and the trigger is the device's button 1 or the gun's own.
-    T_INTERCONNECT_CORE& bus = console_.Bus;
+    const T_INTERCONNECT_CORE& bus = console_.Bus;
     const bool gunA = bus.GunPort == bus::kPortA, gunB = bus.GunPort == bus::kPortB;
     const bool trigger = gunTrigger_.load();
+    FrameInput input;
+    const auto key = [&input](std::uint32_t k, bool down) {
+        if (down) input.Keys |= k;
+    };
     const auto pad = [&](bool gun, const InputState& in, std::size_t flag) {
         return !gun && Pressed(in, flag);
     };
-    SetPad(bus, pad(gunA, in1, kInputLeft), &B::Pad1LeftPress, &B::Pad1LeftRelease);
-    SetPad(bus, pad(gunA, in1, kInputRight), &B::Pad1RightPress, &B::Pad1RightRelease);
-    SetPad(bus, pad(gunA, in1, kInputUp), &B::Pad1UpPress, &B::Pad1UpRelease);
-    SetPad(bus, pad(gunA, in1, kInputDown), &B::Pad1DownPress, &B::Pad1DownRelease);
-    SetPad(bus, Pressed(in1, ButtonTable[0]) || (gunA && trigger), &B::Pad1Button1Press,
-           &B::Pad1Button1Release);
-    SetPad(bus, pad(gunA, in1, ButtonTable[1]), &B::Pad1Button2Press, &B::Pad1Button2Release);
-    SetPad(bus, pad(gunB, in2, kInputLeft), &B::Pad2LeftPress, &B::Pad2LeftRelease);
-    SetPad(bus, pad(gunB, in2, kInputRight), &B::Pad2RightPress, &B::Pad2RightRelease);
-    SetPad(bus, pad(gunB, in2, kInputUp), &B::Pad2UpPress, &B::Pad2UpRelease);
-    SetPad(bus, pad(gunB, in2, kInputDown), &B::Pad2DownPress, &B::Pad2DownRelease);
-    SetPad(bus, Pressed(in2, ButtonTable[2]) || (gunB && trigger), &B::Pad2Button1Press,
-           &B::Pad2Button1Release);
-    SetPad(bus, pad(gunB, in2, ButtonTable[3]), &B::Pad2Button2Press, &B::Pad2Button2Release);
+    key(kKeyP1Left, pad(gunA, in1, kInputLeft));
+    key(kKeyP1Right, pad(gunA, in1, kInputRight));
+    key(kKeyP1Up, pad(gunA, in1, kInputUp));
+    key(kKeyP1Down, pad(gunA, in1, kInputDown));
+    key(kKeyP1B1, Pressed(in1, ButtonTable[0]) || (gunA && trigger));
+    key(kKeyP1B2, pad(gunA, in1, ButtonTable[1]));
+    key(kKeyP2Left, pad(gunB, in2, kInputLeft));
+    key(kKeyP2Right, pad(gunB, in2, kInputRight));
+    key(kKeyP2Up, pad(gunB, in2, kInputUp));
+    key(kKeyP2Down, pad(gunB, in2, kInputDown));
+    key(kKeyP2B1, Pressed(in2, ButtonTable[2]) || (gunB && trigger));
+    key(kKeyP2B2, pad(gunB, in2, ButtonTable[3]));
+    key(kKeyPause, Pressed(in1, ButtonTable[kButtonPause]));
+    key(kKeyReset, resetButtonRequested_.exchange(false));
     const std::uint32_t aim = gunAim_.load();
-    bus.GunX = static_cast<int>(aim & 0xFFFF) - 1;
-    bus.GunY = static_cast<int>(aim >> 16) - 1;
+    input.AimX = static_cast<int>(aim & 0xFFFF) - 1;
+    input.AimY = static_cast<int>(aim >> 16) - 1;
+    TakeInput(input);
+    if (tap_ != nullptr) tap_->Polled(input);
+}
+
+// The input into the pad bits, the gun's aim, the pause interrupt and the reset button.
+void Presenter::TakeInput(const FrameInput& input) {
+    using B = T_INTERCONNECT_CORE;
+    T_INTERCONNECT_CORE& bus = console_.Bus;
+    const auto set = [&](std::uint32_t k, void (B::*press)(), void (B::*release)()) {
+        SetPad(bus, (input.Keys & k) != 0, press, release);
+    };
+    set(kKeyP1Left, &B::Pad1LeftPress, &B::Pad1LeftRelease);
+    set(kKeyP1Right, &B::Pad1RightPress, &B::Pad1RightRelease);
+    set(kKeyP1Up, &B::Pad1UpPress, &B::Pad1UpRelease);
+    set(kKeyP1Down, &B::Pad1DownPress, &B::Pad1DownRelease);
+    set(kKeyP1B1, &B::Pad1Button1Press, &B::Pad1Button1Release);
+    set(kKeyP1B2, &B::Pad1Button2Press, &B::Pad1Button2Release);
+    set(kKeyP2Left, &B::Pad2LeftPress, &B::Pad2LeftRelease);
+    set(kKeyP2Right, &B::Pad2RightPress, &B::Pad2RightRelease);
+    set(kKeyP2Up, &B::Pad2UpPress, &B::Pad2UpRelease);
+    set(kKeyP2Down, &B::Pad2DownPress, &B::Pad2DownRelease);
+    set(kKeyP2B1, &B::Pad2Button1Press, &B::Pad2Button1Release);
+    set(kKeyP2B2, &B::Pad2Button2Press, &B::Pad2Button2Release);
+    bus.GunX = input.AimX;
+    bus.GunY = input.AimY;
     // The pause button raises one NMI per press, as the key goes down; holding it does not
     // repeat.
-    const bool pauseDown = Pressed(in1, ButtonTable[kButtonPause]);
+    const bool pauseDown = (input.Keys & kKeyPause) != 0;
     if (pauseDown && !pauseWasDown_) console_.Cpu.RaiseNmi();
     pauseWasDown_ = pauseDown;
-    if (resetButtonRequested_.exchange(false)) console_.Bus.ResetButtonPress();
+    if ((input.Keys & kKeyReset) != 0) bus.ResetButtonPress();
+    lastInput_ = input;
+}
+
+void Presenter::PressResetButtonNow() {
+    console_.Bus.ResetButtonPress();
+    AddToLastInput(kKeyReset);
+}
+
+void Presenter::AddToLastInput(std::uint32_t keys) {
+    lastInput_.Keys |= keys;
+    if (tap_ != nullptr) tap_->Changed(lastInput_);
 }
 
 void Presenter::AimGun(int x, int y) {

@@ -5,6 +5,7 @@
 #include "filters/Hq2x.h"
 #include "machine/Console.h"
 #include "machine/FrameBitmap.h"
+#include "machine/FrameInput.h"
 #include "machine/MachineServices.h"
 
 #include <array>
@@ -62,8 +63,15 @@ class Presenter {
     // A finished frame: the capture frame while a capture runs, then input, sound, picture,
     // read-outs and flip.
     void PresentHandedOverFrame();
-    // The input step: the devices into the pad bits and the pause interrupt.
+    // The input step: the devices into the pad bits and the pause interrupt; the tap (when
+    // one is set) is told what the frame about to run takes.
     void PollInput();
+    void SetInputTap(InputTap* tap) { tap_ = tap; }
+    InputTap* Tap() const { return tap_; }
+    // Between frames: the reset button pressed for the frame about to run, or anything else
+    // that joins its input (kKeySilence).
+    void PressResetButtonNow();
+    void AddToLastInput(std::uint32_t keys);
     // After each frame: the frames completed in the last second become Fps.
     void CountFrame();
     // Holds the frame until its time has come (Pace below); runs after each presentation.
@@ -134,6 +142,7 @@ class Presenter {
 
     void DumpAviFrame();
     void PresentFrame();
+    void TakeInput(const FrameInput& input);
     void StreamSound();
     void DrawPicture();
     void DrawReadouts();
@@ -155,6 +164,8 @@ class Presenter {
     std::atomic<bool> gunTrigger_{false};
     FileResult aviFailure_;     // why a capture stopped by itself
     bool pauseWasDown_ = false; // the pause key as the last input poll saw it
+    FrameInput lastInput_;      // what the last input poll gave
+    InputTap* tap_ = nullptr;
     // The displayed picture's last frame: its unchanged blocks are copied, not scaled again.
     // Snapshots and capture frames are scaled whole.
     Hq2xCache displayCache_;

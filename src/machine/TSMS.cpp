@@ -49,6 +49,7 @@ FileResult TSMS::LoadCartridge(const std::filesystem::path& fileName) {
 }
 
 FileResult TSMS::LoadCartridge(const CartridgeImage& image) {
+    Interrupt("a cartridge was loaded");
     FileResult result;
     WithCoresStill([&] {
         result = console_.Cpu.LoadRomImage(image);
@@ -58,6 +59,7 @@ FileResult TSMS::LoadCartridge(const CartridgeImage& image) {
 }
 
 void TSMS::SetMapperChoice(MapperChoice choice) {
+    Interrupt("the mapper changed");
     WithCoresStill([&] { console_.Cpu.SetMapperChoice(choice); });
 }
 
@@ -81,6 +83,8 @@ void TSMS::SetRegion(ConsoleRegion region) {
 }
 
 void TSMS::Reset() {
+    Interrupt("the console was reset");
+    stateLoaded_ = false;
     WithCoresStill([&] {
         SaveBatteryRam();
         console_.Reset();
@@ -95,12 +99,13 @@ void TSMS::GameReset() {
         presenter_.RequestResetButton();
         return;
     }
-    console_.Bus.ResetButtonPress();
+    WithCoresStill([&] { presenter_.PressResetButtonNow(); });
 }
 
 // An SG-1000 cartridge left in the slot does not keep the firmware from running: the console
 // is a Master System again, and its firmware may start that cartridge.
 void TSMS::RunBios() {
+    Interrupt("the firmware was started");
     WithCoresStill([&] {
         console_.Cpu.SetSystem(CartridgeSystem::MasterSystem);
         ready_ = 1;
@@ -111,6 +116,7 @@ void TSMS::RunBios() {
 }
 
 void TSMS::SetBiosType(std::uint8_t value) {
+    Interrupt("the firmware changed");
     WithCoresStill([&] { console_.Cpu.SetBiosType(value); });
 }
 
@@ -158,7 +164,9 @@ FileResult TSMS::LoadStateFromFile(const std::filesystem::path& fileName) {
     if (bytes.size() != kStateFileSize)
         return {"'" + fileName.string() + "': not a save state (" + std::to_string(bytes.size()) +
                 " bytes, a state has " + std::to_string(kStateFileSize) + ")"};
+    Interrupt("a state was loaded");
     WithCoresStill([&] { console_.LoadState(bytes); });
+    stateLoaded_ = true;
     return {};
 }
 
@@ -197,17 +205,21 @@ void TSMS::SetKeys(std::uint32_t pad1Button1, std::uint32_t pad1Button2, std::ui
 }
 
 void TSMS::SetLightGun(std::uint8_t port) {
+    Interrupt("the light gun was plugged or unplugged");
     const std::uint8_t plugged = port == bus::kPortA || port == bus::kPortB ? port : 0;
     WithCoresStill([&] { console_.Bus.GunPort = plugged; });
 }
 
 void TSMS::SetFrameskip(std::uint8_t value) {
+    Interrupt("the frameskip changed");
     WithCoresStill([&] { console_.Frameskip = value; });
 }
 void TSMS::SetBackground(std::uint8_t value) {
+    Interrupt("the background layer changed");
     WithCoresStill([&] { console_.Vdp.SetBackgroundEnabled(value); });
 }
 void TSMS::SetSprites(std::uint8_t value) {
+    Interrupt("the sprite layer changed");
     WithCoresStill([&] { console_.Vdp.SetSpritesEnabled(value); });
 }
 void TSMS::SetHq2x(std::uint8_t value) {
@@ -220,12 +232,15 @@ void TSMS::SetPsgStatus(std::uint8_t value) {
     WithCoresStill([&] { presenter_.PsgStatusOn = value; });
 }
 void TSMS::SetMixer(std::uint8_t value) {
+    Interrupt("the mixer changed");
     WithCoresStill([&] { console_.MixerOn = value; });
 }
 void TSMS::SetPsgOutput(std::uint8_t value) {
+    Interrupt("the PSG output changed");
     WithCoresStill([&] { console_.Psg.SetOutputEnabled(value); });
 }
 void TSMS::SetPsgChannel(std::uint32_t channel, std::uint8_t value) {
+    Interrupt("a PSG channel was switched");
     WithCoresStill([&] {
         switch (channel) {
         case 0: console_.Psg.SetToneEnabled1(value); break;
@@ -237,12 +252,15 @@ void TSMS::SetPsgChannel(std::uint32_t channel, std::uint8_t value) {
     });
 }
 void TSMS::SetPsgWaveShape(std::uint8_t value) {
+    Interrupt("the PSG wave shape changed");
     WithCoresStill([&] { console_.Psg.SetSquareWave(value); });
 }
 void TSMS::SetFmOutput(std::uint8_t value) {
+    Interrupt("the FM output changed");
     WithCoresStill([&] { console_.Fm.SetFmEnabled(value); });
 }
 void TSMS::SetFmChannel(std::uint32_t channel, std::uint8_t value) {
+    Interrupt("an FM channel was switched");
     WithCoresStill(
         [&] { console_.Fm.SetChannelEnabled(static_cast<std::uint8_t>(channel), value); });
 }
@@ -258,6 +276,7 @@ void TSMS::PauseEmulation() {
     if (wasRunning) {
         console_.Psg.Reset(); // silences the chip
         presenter_.StopStream();
+        presenter_.AddToLastInput(kKeySilence); // a recording replays the silence
     }
 }
 
@@ -273,6 +292,18 @@ void TSMS::ServiceHandOver() {
 
 void TSMS::PollInput() {
     WithCoresStill([&] { presenter_.PollInput(); });
+}
+
+void TSMS::SetInputTap(InputTap* tap) {
+    WithCoresStill([&] { presenter_.SetInputTap(tap); });
+}
+
+// Only the thread that gives commands sets the tap, so it reads it without parking.
+void TSMS::Interrupt(const char* why) {
+    InputTap* tap = presenter_.Tap();
+    if (tap == nullptr) return;
+    WithCoresStill([&] { presenter_.SetInputTap(nullptr); });
+    tap->Interrupted(why);
 }
 
 bool TSMS::IsRunning() const {

@@ -135,6 +135,12 @@ class TSMS {
     void RunFrame();
     void ServiceHandOver();
     void PollInput();
+    // An input recording's tap (null: none), told each frame's input; commands that change
+    // the console otherwise (a reset, a state, a cartridge, an option) take it off first and
+    // tell it why.
+    void SetInputTap(InputTap* tap);
+    // Whether a state was loaded since the last console reset.
+    bool StateLoaded() const { return stateLoaded_; }
     // True while the emulation thread is asked to run frames.
     bool IsRunning() const;
 
@@ -158,6 +164,7 @@ class TSMS {
     template <class F> void WithCoresStill(F&& command) { thread_.WithCoresStill(command); }
     void SaveBatteryRam();
     void KeepUnreadableSave(const FileResult& read);
+    void Interrupt(const char* why);
 
     Console console_;
     Presenter presenter_;
@@ -169,6 +176,7 @@ class TSMS {
     bool batteryUnreadable_ = false; // the save could not be read and is kept
     std::string batteryNotice_;
     FileResult batterySaved_;
+    bool stateLoaded_ = false;
     // Declared last: destroyed first, so the thread is joined before the parts go.
     EmulationThread thread_;
 };

@@ -1,9 +1,11 @@
 // A short fuzz of the ROM, state and Velmar.ini readers: random and mutated cartridges, zips
 // and states go through the machine's loaders (thousands, in process) and through velmar-cli
-// (dozens), mutated INI text through the controller set-up; the sanitizer builds turn any
-// memory fault into a failure.
+// (dozens), mutated INI text through the controller set-up, mutated check files and input
+// recordings through their readers; the sanitizer builds turn any memory fault into a failure.
 
+#include "CheckFile.h"
 #include "ZipSupport.h"
+#include "files/InputRecording.h"
 #include "files/RomFiles.h"
 #include "frontend/Configuration.h"
 #include "machine/MachineTestSupport.h"
@@ -263,3 +265,64 @@ TEST(CliFuzz, AnyIniTextGivesAUsableControllerSetup) {
 }
 
 } // namespace
+
+// Mutated check files and input recordings: each is read or refused with a reason that says
+// where (a line, and for a check file its column); nothing crashes.
+TEST(CliFuzz, CheckFilesAndRecordingsAreReadOrRefusedClearly) {
+    TempFolder dir;
+    std::mt19937 rng(0xC4EC4);
+    const auto below = [&rng](std::size_t n) { return n == 0 ? 0 : rng() % n; };
+    static const char* const kPieces[] = {"[[case]]\n", "[[case.ram]]\n",
+                                          "=",          "\"",
+                                          "'",          "\n",
+                                          "frame = ",   "0xFFFFFFFFFFFF",
+                                          "-1",         "[",
+                                          "]",          "{",
+                                          "}",          ",",
+                                          "p1b1",       "9999999999",
+                                          "1.5e308",    "true",
+                                          "#",          "\xC3\xA9",
+                                          "-",          "frames ",
+                                          "rom ",       "silence",
+                                          "255,191",    "nan"};
+    const auto mutate = [&](std::string text) {
+        for (std::size_t n = 1 + below(4); n > 0; --n) {
+            const std::size_t at = below(text.size() + 1);
+            switch (below(4)) {
+            case 0: text.insert(at, kPieces[below(std::size(kPieces))]); break;
+            case 1: text.erase(at, 1 + below(12)); break;
+            case 2:
+                if (at < text.size()) text[at] = static_cast<char>(rng());
+                break;
+            default: text.insert(at, text.substr(below(text.size()), below(40))); break;
+            }
+        }
+        return text;
+    };
+    const std::string rom = std::string(VELMAR_EXAMPLE_DIR) + "/hello.sms";
+    const std::string check = "[[case]]\nname = \"a\"\nrom = \"" + rom +
+                              "\"\nframes = 30\npress = [\"1-2:p1b1\"]\n[[case.ram]]\nframe = "
+                              "20\naddress = 0xC001\nvalues = [1, 2]\nmask = 3\n[[case.sound]]\n"
+                              "first = 1\nlast = 9\npitch = 440\n[[case.vram]]\nframe = 3\nhash = "
+                              "\"\"\n[[case.screenshot]]\nframe = 5\nbaseline = \"x.png\"\n";
+    const std::string recording = "velmar-input 1\nrom 0badf00d hello\noptions --fm --mapper "
+                                  "sega\nframes 40\n0-9 -\n10 p1b1,reset 12,34\n11-39 silence\n";
+    const fs::path file = dir.Path() / "check.toml";
+    int read = 0;
+    for (int i = 0; i < 400; ++i) {
+        std::ofstream(file, std::ios::trunc) << mutate(check);
+        velmar::cli::CheckFile parsed;
+        if (const Result r = velmar::cli::ReadCheckFile(file, parsed); !r) {
+            EXPECT_EQ(r.error.rfind(file.string() + ":", 0), 0u) << r.error;
+            EXPECT_EQ(r.error.find('\n'), std::string::npos) << r.error;
+        } else {
+            ++read;
+        }
+        InputRecording taken;
+        if (const Result r = InputRecording::Parse(mutate(recording), taken); !r)
+            EXPECT_EQ(r.error.rfind("line ", 0), 0u) << r.error;
+        else
+            EXPECT_LE(taken.Frames.size(), InputRecording::kMostFrames);
+    }
+    EXPECT_GT(read, 0); // some mutations leave a valid file
+}

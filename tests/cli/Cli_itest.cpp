@@ -204,7 +204,7 @@ TEST(CliOptions, EdgeValuesParseAsWritten) {
         {"--bios", "--frameskip", "255", "--press", "5-5:p1b1", "--mixer", "off", "--hq2x", "off"});
     ASSERT_TRUE(o);
     EXPECT_EQ(o->Frameskip, 255);
-    EXPECT_EQ(o->KeysAt(5), velmar::cli::kKeyP1B1);
+    EXPECT_EQ(o->KeysAt(5), velmar::kKeyP1B1);
     EXPECT_EQ(o->KeysAt(4) | o->KeysAt(6), 0u);
     EXPECT_FALSE(o->Mixer || o->Hq2x);
     const auto on =

@@ -84,7 +84,7 @@ TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
     EXPECT_EQ(Captions(form->menuBar()->actions()), "File|Graphics|Sound|Controllers|Help");
     const std::pair<const char*, const char*> menus[] = {
         {"mFile", "Load Game ROM|Game Reset (F9)|Console Reset (F12)|-|Load State (F8)|Save State "
-                  "(F5)|-|Run BIOS|BIOS Type|Region|Mapper|-|Exit"},
+                  "(F5)|-|Record Input...|Stop Recording|-|Run BIOS|BIOS Type|Region|Mapper|-|Exit"},
         {"mBiosType", "American / Brazilian|Japanese"},
         {"mRegion", "NTSC (60 Hz)|PAL (50 Hz)"},
         {"mMapper", "Auto|Sega|Codemasters|Korean|None"},
@@ -122,8 +122,8 @@ TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
     for (const char* name : {"mBIOSJap", "mFrame75", "mFrame50", "mBckOff", "mVSyncON", "mFull",
                              "mHQ2xOFF", "mSine", "mFMOn", "mCH9Off", "mPSGSOn"})
         EXPECT_FALSE(form->Item(name)->isChecked()) << name;
-    for (const char* name :
-         {"mGameReset", "mConsoleReset", "mLoadState", "mSaveState", "mEDump", "mMapper"})
+    for (const char* name : {"mGameReset", "mConsoleReset", "mLoadState", "mSaveState", "mEDump",
+                             "mMapper", "mStopRecording"})
         EXPECT_FALSE(form->Item(name)->isEnabled()) << name;
     for (const char* name : {"mLoadRom", "mBios", "mSDump", "mSnapshot", "mExit", "mAbout"})
         EXPECT_TRUE(form->Item(name)->isEnabled()) << name;

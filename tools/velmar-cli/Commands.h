@@ -1,7 +1,7 @@
 #pragma once
 
-// velmar-cli: the headless runner (run, bench, cpm) that drives the machine without a window,
-// on the null platform services and the FFmpeg AVI writer.
+// velmar-cli: the headless runner (run, bench, check, cpm) that drives the machine without a
+// window, on the null platform services and the FFmpeg AVI writer.
 
 namespace velmar::cli {
 
@@ -9,5 +9,6 @@ namespace velmar::cli {
 int RunCpm(int argc, char** argv);
 int RunRun(int argc, char** argv);
 int RunBench(int argc, char** argv);
+int RunCheck(int argc, char** argv);
 
 } // namespace velmar::cli

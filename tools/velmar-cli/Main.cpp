@@ -9,6 +9,7 @@ namespace {
 void Usage() {
     std::fputs("usage: velmar-cli run   [options] (ROM | --bios)\n"
                "       velmar-cli bench [options] (ROM | --bios)\n"
+               "       velmar-cli check FILE.toml [--update] [--junit REPORT.xml] [--only NAME]\n"
                "       velmar-cli cpm   [--max-tstates N] FILE.COM\n",
                stderr);
 }
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     try {
         if (std::strcmp(command, "cpm") == 0) return velmar::cli::RunCpm(argc - 2, argv + 2);
         if (std::strcmp(command, "run") == 0) return velmar::cli::RunRun(argc - 2, argv + 2);
+        if (std::strcmp(command, "check") == 0) return velmar::cli::RunCheck(argc - 2, argv + 2);
         if (std::strcmp(command, "bench") == 0) return velmar::cli::RunBench(argc - 2, argv + 2);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "velmar-cli: %s\n", e.what());

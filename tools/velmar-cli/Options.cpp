@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include "files/InputRecording.h"
+
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -9,18 +11,6 @@ namespace velmar::cli {
 namespace {
 
 constexpr std::uint64_t kMostFrames = 100'000'000;
-
-struct KeyName {
-    const char* Name;
-    std::uint32_t Key;
-};
-constexpr KeyName kKeyNames[] = {
-    {"p1up", kKeyP1Up},       {"p1down", kKeyP1Down}, {"p1left", kKeyP1Left},
-    {"p1right", kKeyP1Right}, {"p1b1", kKeyP1B1},     {"p1b2", kKeyP1B2},
-    {"p2up", kKeyP2Up},       {"p2down", kKeyP2Down}, {"p2left", kKeyP2Left},
-    {"p2right", kKeyP2Right}, {"p2b1", kKeyP2B1},     {"p2b2", kKeyP2B2},
-    {"pause", kKeyPause},     {"reset", kKeyReset},
-};
 
 bool ParseNumber(std::string_view text, std::uint64_t& out) {
     if (text.empty()) return false;
@@ -44,32 +34,9 @@ bool ParsePress(std::string_view text, PressRange& range, std::string& why) {
         why = "the last frame comes before the first";
         return false;
     }
-    std::string_view keys = text.substr(colon + 1);
-    if (keys.empty()) {
-        why = "no keys given";
-        return false;
-    }
-    while (!keys.empty()) {
-        const std::size_t comma = keys.find(',');
-        const std::string_view name = keys.substr(0, comma);
-        bool found = false;
-        for (const KeyName& k : kKeyNames) {
-            if (name == k.Name) {
-                range.Keys |= k.Key;
-                found = true;
-            }
-        }
-        if (!found) {
-            why = "unknown key '" + std::string(name) + "'";
-            return false;
-        }
-        if (comma == std::string_view::npos) break;
-        keys.remove_prefix(comma + 1);
-        if (keys.empty()) {
-            why = "empty key name";
-            return false;
-        }
-    }
+    const std::optional<std::uint32_t> keys = ParseKeyList(text.substr(colon + 1), false, why);
+    if (!keys) return false;
+    range.Keys = *keys;
     return true;
 }
 
@@ -128,6 +95,13 @@ std::pair<int, int> RunOptions::AimAt(std::uint64_t frame) const {
     return point;
 }
 
+std::optional<RunOptions> ParseRunOptions(const std::vector<std::string>& args,
+                                          std::string& error) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    return ParseRunOptions(static_cast<int>(argv.size()), argv.data(), error);
+}
+
 std::optional<RunOptions> ParseRunOptions(int argc, char** argv, std::string& error) {
     RunOptions o;
     const auto fail = [&error](const std::string& message) {
@@ -150,7 +124,7 @@ std::optional<RunOptions> ParseRunOptions(int argc, char** argv, std::string& er
                    arg == "--press" || arg == "--data-dir" || arg == "--screenshot" ||
                    arg == "--wav" || arg == "--mixer" || arg == "--hq2x" || arg == "--state-in" ||
                    arg == "--state-out" || arg == "--avi" || arg == "--gun" || arg == "--aim" ||
-                   arg == "--mapper" || arg == "--region") {
+                   arg == "--mapper" || arg == "--region" || arg == "--input") {
             if (!value(v)) return fail(std::string(arg) + " needs a value");
             if (arg == "--frames") {
                 std::uint64_t n = 0;
@@ -158,6 +132,7 @@ std::optional<RunOptions> ParseRunOptions(int argc, char** argv, std::string& er
                     return fail("bad --frames value '" + std::string(v) +
                                 "' (a whole number from 0 to 100,000,000)");
                 o.Frames = n;
+                o.FramesGiven = true;
             } else if (arg == "--frameskip") {
                 std::uint64_t n = 0;
                 if (!ParseNumber(v, n) || n > 255)
@@ -209,6 +184,7 @@ std::optional<RunOptions> ParseRunOptions(int argc, char** argv, std::string& er
                                       : arg == "--wav"        ? o.Wav
                                       : arg == "--state-in"   ? o.StateIn
                                       : arg == "--avi"        ? o.Avi
+                                      : arg == "--input"      ? o.Input
                                                               : o.StateOut;
                 target = v;
             }
@@ -220,6 +196,8 @@ std::optional<RunOptions> ParseRunOptions(int argc, char** argv, std::string& er
         }
     }
     if (o.Bios && !o.Rom.empty()) return fail("give either a ROM or --bios, not both");
+    if (!o.Input.empty() && (!o.Presses.empty() || !o.Aims.empty()))
+        return fail("--press and --aim do not go with --input: the recording holds the input");
     if (!o.Aims.empty() && o.GunPort == 0) return fail("--aim needs a light gun (--gun a or b)");
     if (!o.Bios && o.Rom.empty()) return fail("no ROM given (or --bios)");
     return o;

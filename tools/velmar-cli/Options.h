@@ -2,6 +2,7 @@
 
 #include "core/Region.h"
 #include "core/cpu/Cartridge.h"
+#include "machine/FrameInput.h"
 
 #include <cstdint>
 #include <optional>
@@ -11,23 +12,8 @@
 
 namespace velmar::cli {
 
-// Keys a --press script can hold.
-enum PressKey : std::uint32_t {
-    kKeyP1Up = 1u << 0,
-    kKeyP1Down = 1u << 1,
-    kKeyP1Left = 1u << 2,
-    kKeyP1Right = 1u << 3,
-    kKeyP1B1 = 1u << 4,
-    kKeyP1B2 = 1u << 5,
-    kKeyP2Up = 1u << 6,
-    kKeyP2Down = 1u << 7,
-    kKeyP2Left = 1u << 8,
-    kKeyP2Right = 1u << 9,
-    kKeyP2B1 = 1u << 10,
-    kKeyP2B2 = 1u << 11,
-    kKeyPause = 1u << 12,
-    kKeyReset = 1u << 13,
-};
+// Keys a --press script can hold: the machine's frame keys (p1up ... reset).
+using PressKey = FrameKey;
 
 // Keys held during frames First..Last inclusive (the first frame is 0).
 struct PressRange {
@@ -49,6 +35,7 @@ struct RunOptions {
     std::string Rom;
     bool Bios = false;
     std::uint64_t Frames = 600;
+    bool FramesGiven = false;  // --frames was given (else a recording's length is run)
     std::uint8_t BiosType = 1; // 1 export, 0 japan
     std::vector<PressRange> Presses;
     std::uint8_t Frameskip = 0;
@@ -56,6 +43,7 @@ struct RunOptions {
     std::string Screenshot;
     std::string Wav;
     std::string StateIn;
+    std::string Input; // an input recording to replay
     std::string StateOut;
     std::string Avi;
     bool Fm = false;
@@ -75,5 +63,6 @@ struct RunOptions {
 // Parses the arguments after the command name. On failure returns nothing and sets error to
 // one line naming the problem.
 std::optional<RunOptions> ParseRunOptions(int argc, char** argv, std::string& error);
+std::optional<RunOptions> ParseRunOptions(const std::vector<std::string>& args, std::string& error);
 
 } // namespace velmar::cli

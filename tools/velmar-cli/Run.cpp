@@ -2,6 +2,7 @@
 #include "Options.h"
 #include "Output.h"
 #include "Outputs.h"
+#include "Replay.h"
 #include "WavFile.h"
 
 #include "core/util/FileIo.h"
@@ -42,29 +43,6 @@ std::filesystem::path ProgramFolder() {
     return ec ? std::filesystem::path() : exe.parent_path();
 }
 
-// Pad and pause keys as the two scripted devices report them: directions are flags 0-3,
-// button 1 and 2 are input buttons 1 and 2, pause is button 3 of device 1 (the keys the
-// machine is given with SetKeys(0, 1, 0, 1, 2)).
-void SetInputs(std::uint32_t keys, ScriptedInput& input1, ScriptedInput& input2) {
-    InputState one;
-    InputState two;
-    one.set(kInputUp, (keys & kKeyP1Up) != 0);
-    one.set(kInputDown, (keys & kKeyP1Down) != 0);
-    one.set(kInputLeft, (keys & kKeyP1Left) != 0);
-    one.set(kInputRight, (keys & kKeyP1Right) != 0);
-    one.set(kInputButton1, (keys & kKeyP1B1) != 0);
-    one.set(kInputButton1 + 1, (keys & kKeyP1B2) != 0);
-    one.set(kInputButton1 + 2, (keys & kKeyPause) != 0);
-    two.set(kInputUp, (keys & kKeyP2Up) != 0);
-    two.set(kInputDown, (keys & kKeyP2Down) != 0);
-    two.set(kInputLeft, (keys & kKeyP2Left) != 0);
-    two.set(kInputRight, (keys & kKeyP2Right) != 0);
-    two.set(kInputButton1, (keys & kKeyP2B1) != 0);
-    two.set(kInputButton1 + 1, (keys & kKeyP2B2) != 0);
-    input1.SetState(one);
-    input2.SetState(two);
-}
-
 // The signal that asked the run to stop, or 0.
 volatile std::sig_atomic_t gStopSignal = 0;
 
@@ -102,7 +80,8 @@ struct Outcome {
 // ROM" or "Run BIOS", then the frames one by one, then the requested outputs. A run that
 // fails or is stopped by a signal writes none of its outputs; the battery RAM is written
 // either way.
-Outcome Execute(const RunOptions& o) {
+Outcome Execute(const RunPlan& plan) {
+    const RunOptions& o = plan.Options;
     Outcome outcome;
     const auto fail = [&outcome](const std::string& message) {
         outcome.ExitCode = Fail(message);
@@ -145,15 +124,7 @@ Outcome Execute(const RunOptions& o) {
 
     machine = std::make_unique<TSMS>(services);
 
-    machine->SetKeys(0, 1, 0, 1, 2);
-    machine->SetBiosType(o.BiosType);
-    machine->SetFrameskip(o.Frameskip);
-    machine->SetHq2x(o.Hq2x ? 1 : 0);
-    machine->SetMixer(o.Mixer ? 1 : 0);
-    machine->SetFmOutput(o.Fm ? 1 : 0);
-    machine->SetLightGun(o.GunPort);
-    machine->SetMapperChoice(o.Mapper);
-    machine->SetRegion(o.Region);
+    ApplyOptions(o, *machine);
 
     if (o.Bios) {
         machine->Reset();
@@ -176,6 +147,10 @@ Outcome Execute(const RunOptions& o) {
     if (!o.StateIn.empty())
         if (FileResult loaded = machine->LoadStateFromFile(o.StateIn); !loaded)
             return fail("cannot load state " + loaded.error);
+    // The pads are polled after each frame for the next one, so the keys of frame k are set
+    // before frame k - 1 ends; frame 0's keys are polled before it starts.
+    if (Result started = StartInput(plan, *machine, input1, input2); !started)
+        return fail("--input: " + started.error);
 
     if (!o.Avi.empty() &&
         !machine->StartAviDump(o.Avi, std::filesystem::path(o.Avi).filename().string()))
@@ -193,18 +168,11 @@ Outcome Execute(const RunOptions& o) {
         }
     }
 
-    // The pads are polled after each frame for the next one, so the keys of frame k are set
-    // before frame k - 1 ends; frame 0's keys are polled before it starts.
     std::string failure;
-    SetInputs(o.KeysAt(0), input1, input2);
-    machine->AimGun(o.AimAt(0).first, o.AimAt(0).second);
-    if (o.KeysAt(0) != 0 || o.AimAt(0).first >= 0) machine->PollInput();
     const auto start = std::chrono::steady_clock::now();
     std::uint64_t frame = 0;
     for (; frame < o.Frames && gStopSignal == 0; ++frame) {
-        if ((o.KeysAt(frame) & kKeyReset) != 0) machine->GameReset();
-        SetInputs(o.KeysAt(frame + 1), input1, input2);
-        machine->AimGun(o.AimAt(frame + 1).first, o.AimAt(frame + 1).second);
+        BeforeFrame(plan, frame, *machine, input1, input2);
         machine->RunFrame();
         if (!o.Avi.empty() && !machine->GetAviDumping()) break; // reported below
         if (!o.Wav.empty())
@@ -263,7 +231,8 @@ Outcome Execute(const RunOptions& o) {
 
 int Command(int argc, char** argv, bool bench) {
     std::string error;
-    const std::optional<RunOptions> options = ParseRunOptions(argc, argv, error);
+    const std::optional<RunPlan> options =
+        PlanRun(std::vector<std::string>(argv, argv + argc), error);
     if (!options) {
         std::fprintf(stderr, "velmar-cli: %s\n", error.c_str());
         return 2;
