@@ -244,7 +244,7 @@ int Command(int argc, char** argv, bool bench) {
         const double fps =
             outcome.Seconds > 0.0 ? static_cast<double>(outcome.Frames) / outcome.Seconds : 0.0;
         std::printf("fps: %.1f  realtime: %.2f\n", fps,
-                    fps / TimingOf(options->Region).FramesPerSecond);
+                    fps / TimingOf(options->Options.Region).FramesPerSecond);
     }
     return FinishStdout();
 }
