@@ -5,6 +5,8 @@
 #include "frontend/AboutBox.h"
 #include "frontend/ControllerDialog.h"
 #include "frontend/GunAiming.h"
+#include "frontend/PlayerControls.h"
+#include "frontend/WindowControls.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -207,9 +209,13 @@ TMainForm::TMainForm(const Options& options)
     LoadConfiguration();
     controller_ = MakeControllerDialog(keyState_.Table(), &joystick_, this);
     gun_ = new GunAiming([this] { return machine_.get(); }, *video_, this);
+    player_ = new PlayerControls(*this);
+    window_ = new WindowControls(*this);
     BuildMenus();
     ShowLogo(true);
     resize(512, 384 + menuBar()->sizeHint().height());
+    window_->FinishMenus();
+    window_->RestorePlace();
     if (!dataNotice_.empty()) ShowNotice(QString::fromStdString(dataNotice_));
 }
 
@@ -224,6 +230,7 @@ TMainForm::~TMainForm() {
 void TMainForm::Exit() {
     if (exited_) return;
     exited_ = true;
+    window_->StorePlace();
     if (machine_) {
         lastFps_ = machine_->GetFps();
         machine_->PauseEmulation();
@@ -311,6 +318,7 @@ void TMainForm::ShowLogo(bool show) {
 void TMainForm::Pause() {
     pausedByFocusLoss_ = false;
     if (!machine_) return;
+    player_->Paused();
     machine_->PauseEmulation();
     ReportBatteryRam();
     ShowLogo(true);
@@ -367,7 +375,9 @@ std::unique_ptr<QFileDialog> TMainForm::MakeRomDialog(QWidget* parent, const QSt
     return dialog;
 }
 
+// Paused first: the shortcut (Ctrl+O) may come while the game runs.
 void TMainForm::LoadRomClick() {
+    Pause();
     sound_.Stop();
     const auto dialog = MakeRomDialog(this, QString::fromStdString(ReadDefaultPath(ini_)));
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
@@ -399,6 +409,7 @@ void TMainForm::LoadRomFile(const QString& fileName) {
     WriteDefaultPath(ini_, file);
     machine_->SetRamFileName(files_.RamFileFor(file).string());
     SetGameTitle(GameBase());
+    player_->GameStarted(file);
     // A save that could not be read is kept; the run's RAM goes beside it, and the user is told.
     if (const std::string notice = AttachBatteryFile(*machine_, files_); !notice.empty())
         ShowError(QString::fromStdString(notice));
@@ -415,6 +426,7 @@ void TMainForm::RunBiosCommand() {
     machine_->SetRamFileName("");
     machine_->RunBios();
     SetGameTitle(GameBase());
+    player_->GameStarted({});
     if (const std::string notice = AttachBatteryFile(*machine_, files_); !notice.empty())
         ShowError(QString::fromStdString(notice));
     EnableGameItems();
@@ -465,24 +477,13 @@ std::string TMainForm::GameBase() const {
     return GameBaseName(machine_->GetRamFileName());
 }
 
+// The current state slot's (PlayerControls).
 void TMainForm::SaveStateFile() {
-    const auto file = files_.StateFile(GameBase());
-    if (const FileResult saved = machine_->SaveStateToFile(file); !saved)
-        ShowNotice(QStringLiteral("Save State failed: ") + WriteFailure(file, saved.error));
-    else
-        ShowNotice(QStringLiteral("State saved"), NoticeKind::Done);
+    player_->SaveState();
 }
 
 void TMainForm::LoadStateFile() {
-    const auto file = files_.StateFile(GameBase());
-    std::error_code ec;
-    if (!std::filesystem::exists(file, ec))
-        ShowNotice(QStringLiteral("Load State: no state saved yet (") +
-                   QString::fromStdString(file.string()) + QLatin1Char(')'));
-    else if (const FileResult loaded = machine_->LoadStateFromFile(file); !loaded)
-        ShowNotice(QStringLiteral("Load State failed: ") + QString::fromStdString(loaded.error));
-    else
-        ShowNotice(QStringLiteral("State loaded"), NoticeKind::Done);
+    player_->LoadState();
 }
 
 void TMainForm::SnapshotClick() {
@@ -587,6 +588,7 @@ void TMainForm::WindowStateChanged() {
     if (!full && windowedGeometry_.isValid()) {
         setGeometry(std::exchange(windowedGeometry_, QRect()));
     }
+    window_->FullScreenChanged(full);
     if (machine_ && machine_->IsRunning()) ShowLogo(false);
 }
 
@@ -631,7 +633,11 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
         machine_->ConsoleReset();
         ReportBatteryRam();
         break;
-    default: QMainWindow::keyPressEvent(event); return;
+    default:
+        if (!player_->Key(QtKeyState::KeysOf(*event).Code)) {
+            QMainWindow::keyPressEvent(event);
+            return;
+        }
     }
     event->accept();
 }
@@ -659,6 +665,7 @@ void TMainForm::FrameHandedOver() {
     if (!machine_) return;
     try {
         machine_->ServiceHandOver();
+        player_->AfterFrame(); // rewind and fast-forward follow their keys
         if (capturing_ && !machine_->GetAviDumping()) EndDumpClick(); // a frame failed
         lastFrame_ = std::chrono::steady_clock::now();
         if (framesShown_++ == 0) firstFrame_ = lastFrame_;

@@ -31,7 +31,9 @@ class QTimer;
 namespace velmar {
 
 class GunAiming;
+class PlayerControls;
 class TfrmController;
+class WindowControls;
 
 // The picture shown while no game runs or the emulation is paused; a click resumes.
 class LogoWidget final : public QWidget {
@@ -122,14 +124,20 @@ class TMainForm final : public QMainWindow {
     // Shows a modal message (a failed ROM load, a configuration write); tests replace it.
     std::function<void(const QString&)> ShowError;
 
+    PlayerControls& Player() const { return *player_; }
+
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Tab is a key of the game (fast-forward), not a way between the window's parts.
+    bool focusNextPrevChild(bool) override { return false; }
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
   private:
+    friend class PlayerControls; // the state slots, rewind, volume and recent games
+    friend class WindowControls; // the window's size, place, shortcuts and remembered menus
     void BuildMenus();
     void LoadConfiguration();
     void ControllerConfigClick();
@@ -200,6 +208,8 @@ class TMainForm final : public QMainWindow {
     std::string cartridgeGame_;
     TfrmController* controller_ = nullptr;
     GunAiming* gun_ = nullptr;
+    PlayerControls* player_ = nullptr;
+    WindowControls* window_ = nullptr;
 };
 
 } // namespace velmar
