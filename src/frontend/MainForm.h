@@ -2,6 +2,7 @@
 
 #include "files/GameFiles.h"
 #include "frontend/Configuration.h"
+#include "frontend/LogoWidget.h"
 #include "frontend/PacingClock.h"
 #include "frontend/PadInput.h"
 #include "frontend/ProfileFile.h"
@@ -34,28 +35,6 @@ class GunAiming;
 class PlayerControls;
 class TfrmController;
 class WindowControls;
-
-// The picture shown while no game runs or the emulation is paused; a click resumes.
-class LogoWidget final : public QWidget {
-  public:
-    explicit LogoWidget(std::function<void()> onClick, QWidget* parent = nullptr);
-    // Our own logo: drawn here at the given size.
-    static QImage MakeLogo(QSize size);
-    // The line shown under the logo (what resumes the game, or how to start one).
-    void SetHint(const QString& hint);
-    const QString& Hint() const { return hint_; }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    // Enter and Space act as a click.
-    void keyPressEvent(QKeyEvent* event) override;
-
-  private:
-    std::function<void()> onClick_;
-    QImage logo_;
-    QString hint_;
-};
 
 // The main window: owns the machine and the services handed to it, and turns the menu
 // commands and the function keys into calls on the machine. Menu items and submenus carry
