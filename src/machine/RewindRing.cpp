@@ -47,7 +47,9 @@ std::size_t SameUpTo(const std::uint8_t* a, const std::uint8_t* b, std::size_t i
 } // namespace
 
 RewindRing::RewindRing(std::size_t stateBytes, std::size_t codeBytes, std::size_t maxStates)
-    : stateBytes_(stateBytes), newest_(stateBytes), code_(std::max<std::size_t>(codeBytes, 1)),
+    : stateBytes_(stateBytes), newest_(stateBytes), codeSize_(std::max<std::size_t>(codeBytes, 1)),
+      // Not cleared: the memory is taken by the system only as the differences fill it.
+      code_(std::make_unique_for_overwrite<std::uint8_t[]>(codeSize_)),
       // The worst case: every byte changed, and the counts of each run.
       scratch_(stateBytes + stateBytes / 2 + 32), entryRing_(std::max<std::size_t>(maxStates, 1)) {}
 
@@ -94,17 +96,17 @@ void RewindRing::Apply(std::span<const std::uint8_t> code, std::span<std::uint8_
 
 void RewindRing::DropOldest() {
     const Entry& oldest = entryRing_[firstEntry_];
-    codeStart_ = (codeStart_ + oldest.Length) % code_.size();
+    codeStart_ = (codeStart_ + oldest.Length) % codeSize_;
     codeUsed_ -= oldest.Length;
     firstEntry_ = (firstEntry_ + 1) % entryRing_.size();
     --entries_;
 }
 
 void RewindRing::CopyIn(const std::uint8_t* bytes, std::size_t length) {
-    const std::size_t start = (codeStart_ + codeUsed_) % code_.size();
-    const std::size_t first = std::min(length, code_.size() - start);
-    std::memcpy(code_.data() + start, bytes, first);
-    std::memcpy(code_.data(), bytes + first, length - first);
+    const std::size_t start = (codeStart_ + codeUsed_) % codeSize_;
+    const std::size_t first = std::min(length, codeSize_ - start);
+    std::memcpy(code_.get() + start, bytes, first);
+    std::memcpy(code_.get(), bytes + first, length - first);
     entryRing_[(firstEntry_ + entries_) % entryRing_.size()] = {start, length};
     ++entries_;
     codeUsed_ += length;
@@ -115,10 +117,10 @@ void RewindRing::Push(std::span<const std::uint8_t> state) {
     if (haveNewest_) {
         const std::size_t length = Encode(newest_, state, scratch_.data());
         while (entries_ > 0 &&
-               (entries_ + 1 >= entryRing_.size() || codeUsed_ + length > code_.size()))
+               (entries_ + 1 >= entryRing_.size() || codeUsed_ + length > codeSize_))
             DropOldest();
         // A difference larger than the whole ring cannot be kept: the past before it is lost.
-        if (length <= code_.size() && entries_ + 1 < entryRing_.size())
+        if (length <= codeSize_ && entries_ + 1 < entryRing_.size())
             CopyIn(scratch_.data(), length);
     }
     std::memcpy(newest_.data(), state.data(), stateBytes_);
@@ -133,9 +135,9 @@ bool RewindRing::Pop(std::span<std::uint8_t> out) {
         return true;
     }
     const Entry& last = entryRing_[(firstEntry_ + entries_ - 1) % entryRing_.size()];
-    const std::size_t first = std::min(last.Length, code_.size() - last.Start);
-    std::memcpy(scratch_.data(), code_.data() + last.Start, first);
-    std::memcpy(scratch_.data() + first, code_.data(), last.Length - first);
+    const std::size_t first = std::min(last.Length, codeSize_ - last.Start);
+    std::memcpy(scratch_.data(), code_.get() + last.Start, first);
+    std::memcpy(scratch_.data() + first, code_.get(), last.Length - first);
     Apply({scratch_.data(), last.Length}, newest_);
     codeUsed_ -= last.Length;
     --entries_;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -16,7 +17,7 @@ namespace velmar {
 // is dropped. A frame of play changes a few hundred bytes to a few kilobytes of the 57,444,
 // so minutes fit in a few megabytes.
 //
-// All memory is taken when the ring is created: Push and Pop never allocate.
+// All memory is reserved when the ring is created: Push and Pop never allocate.
 class RewindRing {
   public:
     // States of stateBytes bytes, differences taking at most codeBytes in all, at most
@@ -33,8 +34,6 @@ class RewindRing {
     std::size_t States() const { return haveNewest_ ? entries_ + 1 : 0; }
     // Memory the states take now: the newest whole state and the differences.
     std::size_t BytesUsed() const { return (haveNewest_ ? stateBytes_ : 0) + codeUsed_; }
-    // Memory taken in all (the ring's fixed size).
-    std::size_t BytesReserved() const { return newest_.size() + code_.size() + scratch_.size(); }
 
     // The run-length code of the difference of two states, and its inverse (applied onto
     // a state in place). Exposed for tests; Encode returns the bytes written to out, which
@@ -55,10 +54,11 @@ class RewindRing {
     std::size_t stateBytes_;
     std::vector<std::uint8_t> newest_;
     bool haveNewest_ = false;
-    std::vector<std::uint8_t> code_;    // the differences, a ring of bytes
-    std::vector<std::uint8_t> scratch_; // one difference, whole
-    std::vector<Entry> entryRing_;      // the differences in order, a ring of entries
-    std::size_t firstEntry_ = 0;        // the oldest difference
+    std::size_t codeSize_;
+    std::unique_ptr<std::uint8_t[]> code_; // the differences, a ring of bytes
+    std::vector<std::uint8_t> scratch_;    // one difference, whole
+    std::vector<Entry> entryRing_;         // the differences in order, a ring of entries
+    std::size_t firstEntry_ = 0;           // the oldest difference
     std::size_t entries_ = 0;
     std::size_t codeStart_ = 0; // where the oldest difference begins
     std::size_t codeUsed_ = 0;
