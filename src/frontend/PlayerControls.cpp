@@ -66,11 +66,10 @@ void PlayerControls::ShowRecentGames() {
     recentMenu_->addSeparator();
     AddItem(
         recentMenu_, "mRecentClear", "&Clear",
-        [this] {
+        [this] { // the items are made anew when the menu next opens, not under this one
             if (const FileResult cleared = recent_.Clear(); !cleared)
                 form_.ShowNotice(QStringLiteral("The recent games were not cleared: ") +
                                  QString::fromStdString(cleared.error));
-            ShowRecentGames();
         },
         n > 0);
 }

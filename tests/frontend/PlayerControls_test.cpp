@@ -193,6 +193,10 @@ TEST(PlayerControls, SlotsUndoRewindFastForwardVolumeAndRecentGames) {
     EXPECT_TRUE(form->Item("mRecent1")->isEnabled());
     EXPECT_FALSE(form->Item("mRecent2")->isEnabled());
     EXPECT_TRUE(form->Item("mRecentClear")->isEnabled());
+    form->Item("mRecentClear")->trigger();
+    emit form->Menu("mRecent")->aboutToShow();
+    EXPECT_EQ(form->Item("mRecent1"), nullptr);
+    EXPECT_FALSE(form->Item("mRecentClear")->isEnabled());
 
     QWidget* video = &form->Video();
     QTest::keyClick(video, Qt::Key_3);
