@@ -31,6 +31,8 @@ constexpr const char* kIdleMessage = "Press [Redefine] to change";
 constexpr const char* kAccepted = "Key Accepted";
 constexpr const char* kDone = "Configuration Sucessful!";
 constexpr int kEscape = 27;
+// The height of the line that names the joysticks, under the pads.
+constexpr int kJoystickLine = 22;
 
 template <typename T>
 T* Place(QWidget* parent, const QString& name, int left, int top, int width, int height) {
@@ -73,6 +75,16 @@ bool CaptureInput::JoystickPresent() const {
     return joystick_ != nullptr && joystick_->Present();
 }
 
+std::vector<std::string> CaptureInput::JoystickNames() {
+    if (joystick_ == nullptr) return {};
+    joystick_->Refresh();
+    return joystick_->Names();
+}
+
+std::optional<std::array<int, 3>> CaptureInput::GamepadButtons() const {
+    return joystick_ != nullptr ? joystick_->GamepadButtons() : std::nullopt;
+}
+
 // ---- Layout ----------------------------------------------------------------------------
 
 TfrmController::TfrmController(std::unique_ptr<CaptureSource> source, QWidget* parent)
@@ -82,7 +94,7 @@ TfrmController::TfrmController(std::unique_ptr<CaptureSource> source, QWidget* p
     // A fixed border and no caption buttons.
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint);
-    setFixedSize(426, 247);
+    setFixedSize(426, 247 + kJoystickLine);
     setFont(FittingFont(font()));
 
     QGroupBox* groups[2];
@@ -125,9 +137,12 @@ TfrmController::TfrmController(std::unique_ptr<CaptureSource> source, QWidget* p
     grpRedefP2 = newKeys[1];
     lblMSGPL1 = messages[0];
     lblMSGPL2 = messages[1];
-    btnOK = Place<QPushButton>(this, QStringLiteral("btnOK"), 90, 216, 110, 25);
+    // A line under the pads names the joysticks attached; the buttons move down below it.
+    lblJoysticks = Place<QLabel>(this, QStringLiteral("lblJoysticks"), 16, 213, 394, 17);
+    btnOK = Place<QPushButton>(this, QStringLiteral("btnOK"), 90, 216 + kJoystickLine, 110, 25);
     btnOK->setText(QStringLiteral("OK"));
-    btnCancel = Place<QPushButton>(this, QStringLiteral("btnCancel"), 225, 216, 110, 25);
+    btnCancel =
+        Place<QPushButton>(this, QStringLiteral("btnCancel"), 225, 216 + kJoystickLine, 110, 25);
     btnCancel->setText(QStringLiteral("Cancel"));
 
     stepTimer_ = new QTimer(this);
@@ -140,6 +155,8 @@ TfrmController::TfrmController(std::unique_ptr<CaptureSource> source, QWidget* p
         case Step::None: break;
         }
     });
+    joystickTimer_ = new QTimer(this);
+    connect(joystickTimer_, &QTimer::timeout, this, [this] { LookForJoysticks(); });
     connect(btnDefSeqP1, &QPushButton::clicked, this, [this] { btnDefSeqP1Click(); });
     connect(btnDefSeqP2, &QPushButton::clicked, this, [this] { btnDefSeqP2Click(); });
     connect(rdP1K, &QRadioButton::clicked, this, [this] { rdP1KClick(); });
@@ -153,6 +170,7 @@ TfrmController::TfrmController(std::unique_ptr<CaptureSource> source, QWidget* p
 
 TfrmController::~TfrmController() {
     stepTimer_->stop();
+    joystickTimer_->stop();
 }
 
 // ---- Choices ---------------------------------------------------------------------------
@@ -174,7 +192,34 @@ void TfrmController::PrepareDialog() {
     Pad2Redefined = 0;
     lblMSGPL1->setText(QString::fromLatin1(kIdleMessage));
     lblMSGPL2->setText(QString::fromLatin1(kIdleMessage));
+    LookForJoysticks();
+    joystickTimer_->start(kJoystickLookMs);
     SetControlsEnabled(true);
+}
+
+void TfrmController::LookForJoysticks() {
+    const std::vector<std::string> names = source_->JoystickNames();
+    QString text =
+        names.empty() ? QStringLiteral("No joystick attached") : QStringLiteral("Joystick: ");
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? QString() : QStringLiteral("; ")) + QString::fromStdString(names[i]);
+    if (names.size() > 1) text += QStringLiteral(" (the first plays)");
+    lblJoysticks->setText(text);
+    if (!Capturing()) ChoiceMade();
+}
+
+// A gamepad's A, B and Start, unless the pad was redefined on the joystick in this showing.
+void TfrmController::UseGamepadButtons(int pad) {
+    const auto buttons = source_->GamepadButtons();
+    if (!buttons || (Redefined(pad) == 1 && redefinedOnJoystick_[pad - 1])) return;
+    const std::size_t first = pad == 1 ? 4 : 11;
+    KeyCodes[first] = static_cast<std::uint8_t>((*buttons)[0]);
+    KeyCodes[first + 1] = static_cast<std::uint8_t>((*buttons)[1]);
+    if (pad == 1) KeyCodes[6] = static_cast<std::uint8_t>((*buttons)[2]);
+    Redefined(pad) = 1;
+    redefinedOnJoystick_[pad - 1] = true;
+    Message(pad)->setText(pad == 1 ? QStringLiteral("Gamepad: A, B and Start")
+                                   : QStringLiteral("Gamepad: A and B"));
 }
 
 void TfrmController::SetKeyCodes(const ControllerSetup& setup) {
@@ -203,11 +248,13 @@ PadSetup TfrmController::PadValues(int pad) const {
 void TfrmController::rdP1JClick() {
     rdP2K->setChecked(true);
     ChoiceMade();
+    UseGamepadButtons(1);
 }
 
 void TfrmController::rdP2JClick() {
     rdP1K->setChecked(true);
     ChoiceMade();
+    UseGamepadButtons(2);
 }
 
 // At most one pad on the joystick, and none when no joystick is attached. A pad redefined
@@ -323,6 +370,7 @@ void TfrmController::Pause(int milliseconds, Step step) {
 
 void TfrmController::TurnSourceOff() {
     source_->SetOn(false);
+    joystickTimer_->stop();
 }
 
 void TfrmController::btnOKClick() {

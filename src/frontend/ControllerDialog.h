@@ -9,6 +9,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 class QGroupBox;
 class QLabel;
@@ -32,6 +35,11 @@ class CaptureSource {
     virtual bool KeyHeld(std::uint32_t code) const = 0;
     virtual bool ButtonHeld(int button) const = 0;
     virtual bool JoystickPresent() const = 0;
+    // The joysticks attached, by name, looked for afresh (plugged in or out since).
+    virtual std::vector<std::string> JoystickNames() { return {}; }
+    // For a gamepad SDL's database knows, its A, B and Start: the pad's button 1, button 2
+    // and pause unless redefined.
+    virtual std::optional<std::array<int, 3>> GamepadButtons() const { return std::nullopt; }
 };
 
 // The dialog's own input object: the window's key table (the one play reads, so a captured
@@ -50,6 +58,8 @@ class CaptureInput final : public CaptureSource {
     bool KeyHeld(std::uint32_t code) const override { return code < 256 && held_[code]; }
     bool ButtonHeld(int button) const override;
     bool JoystickPresent() const override;
+    std::vector<std::string> JoystickNames() override;
+    std::optional<std::array<int, 3>> GamepadButtons() const override;
 
   private:
     const KeyStateTable& keys_;
@@ -60,8 +70,11 @@ class CaptureInput final : public CaptureSource {
 };
 
 // The controller dialog: per pad the choice between keyboard and joystick (at most one pad
-// on the joystick) and the Redefine Keys sequence, which asks for each key or button in
-// turn. The capture runs on a timer, so the dialog keeps repainting; Esc, Cancel or closing
+// on the joystick), the joysticks attached by name (looked for again twice a second while
+// the dialog is open, so one plugged in shows at once), and the Redefine Keys sequence,
+// which asks for each key or button in turn. Choosing the joystick for a pad when it is a
+// gamepad SDL's database knows sets its A, B and Start as the pad's buttons, as if
+// redefined. The capture runs on a timer, so the dialog keeps repainting; Esc, Cancel or closing
 // the window aborts a capture and leaves that pad as it was. Each reading takes the keys
 // held then and the keys pressed on the dialog since the last reading, so a short tap is
 // never missed; a tap while the capture waits for a key is read at once.
@@ -72,6 +85,7 @@ class TfrmController final : public QDialog {
     static constexpr int kAcceptKeyMs = 500;
     static constexpr int kAcceptButtonMs = 700;
     static constexpr int kBetweenPromptsMs = 200;
+    static constexpr int kJoystickLookMs = 500;
 
     explicit TfrmController(std::unique_ptr<CaptureSource> source, QWidget* parent = nullptr);
     ~TfrmController() override;
@@ -115,6 +129,7 @@ class TfrmController final : public QDialog {
     QLabel* lblMSGPL2;
     QPushButton* btnOK;
     QPushButton* btnCancel;
+    QLabel* lblJoysticks;
 
     void btnDefSeqP1Click() { Redefine(1); }
     void btnDefSeqP2Click() { Redefine(2); }
@@ -159,11 +174,15 @@ class TfrmController final : public QDialog {
     // Applies the choice rules and forgets a redefinition whose pad changed type.
     void ChoiceMade();
     void TurnSourceOff();
+    // The joysticks attached, again; the joystick choices follow.
+    void LookForJoysticks();
+    void UseGamepadButtons(int pad);
     QLabel* Message(int pad) const { return pad == 1 ? lblMSGPL1 : lblMSGPL2; }
     std::uint8_t& Redefined(int pad) { return pad == 1 ? Pad1Redefined : Pad2Redefined; }
 
     std::unique_ptr<CaptureSource> source_;
     QTimer* stepTimer_;
+    QTimer* joystickTimer_;
     Step next_ = Step::None;
     Capture capture_;
     // The type each pad was redefined on (true: joystick).

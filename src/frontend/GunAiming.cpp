@@ -69,8 +69,7 @@ void GunAiming::Plug(std::uint8_t port) {
 }
 
 std::pair<int, int> GunAiming::PicturePoint(const VideoWidget& video, QPointF position) {
-    const QSize picture = video.Front().isNull() ? QSize(512, 384) : video.Front().size();
-    const QRect area = VideoWidget::PictureRect(video.size(), picture);
+    const QRect area = video.PictureArea();
     if (area.isEmpty()) return {-1, -1};
     const double x = (position.x() - area.x()) * vdp::kScreenWidth / area.width();
     const double y = (position.y() - area.y()) * vdp::kScreenHeight / area.height();

@@ -5,17 +5,17 @@
 #include "frontend/AboutBox.h"
 #include "frontend/ControllerDialog.h"
 #include "frontend/GunAiming.h"
+#include "frontend/PlayerControls.h"
+#include "frontend/WindowControls.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLinearGradient>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPainter>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTimer>
@@ -82,81 +82,6 @@ constexpr const char* kMapperItems[] = {"mMapperAuto", "mMapperSega", "mMapperCo
                                         "mMapperKorean", "mMapperNone"};
 } // namespace
 
-// ---- Logo ----------------------------------------------------------------------------
-
-LogoWidget::LogoWidget(std::function<void()> onClick, QWidget* parent)
-    : QWidget(parent), onClick_(std::move(onClick)), logo_(MakeLogo(QSize(512, 384))) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setFocusPolicy(Qt::StrongFocus);
-}
-
-void LogoWidget::SetHint(const QString& hint) {
-    if (hint == hint_) return;
-    hint_ = hint;
-    update();
-}
-
-QImage LogoWidget::MakeLogo(QSize size) {
-    QImage image(size, QImage::Format_RGB32);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient sky(0, 0, 0, size.height());
-    sky.setColorAt(0.0, QColor(8, 16, 48));
-    sky.setColorAt(1.0, QColor(40, 8, 56));
-    p.fillRect(image.rect(), sky);
-    // A pad outline and the name.
-    const qreal u = size.width() / 512.0;
-    p.setPen(QPen(QColor(90, 200, 255), 4 * u));
-    p.setBrush(QColor(20, 30, 70));
-    p.drawRoundedRect(QRectF(136 * u, 70 * u, 240 * u, 110 * u), 30 * u, 30 * u);
-    p.setBrush(QColor(90, 200, 255));
-    p.drawRect(QRectF(170 * u, 115 * u, 40 * u, 12 * u));
-    p.drawRect(QRectF(184 * u, 101 * u, 12 * u, 40 * u));
-    p.setBrush(QColor(255, 90, 120));
-    p.drawEllipse(QPointF(310 * u, 128 * u), 12 * u, 12 * u);
-    p.drawEllipse(QPointF(342 * u, 112 * u), 12 * u, 12 * u);
-    QFont title(QStringLiteral("DejaVu Sans"));
-    title.setBold(true);
-    title.setPixelSize(static_cast<int>(64 * u));
-    p.setFont(title);
-    p.setPen(QColor(255, 220, 90));
-    p.drawText(QRectF(0, 200 * u, size.width(), 80 * u), Qt::AlignCenter, QStringLiteral("VELMAR"));
-    QFont small = title;
-    small.setBold(false);
-    small.setPixelSize(std::max(8, static_cast<int>(18 * u)));
-    p.setFont(small);
-    p.setPen(Qt::white);
-    p.drawText(QRectF(0, 290 * u, size.width(), 40 * u), Qt::AlignCenter,
-               QStringLiteral("Master System Emulator"));
-    return image;
-}
-
-void LogoWidget::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.drawImage(rect(), logo_);
-    if (hint_.isEmpty()) return;
-    QFont font = painter.font();
-    font.setPixelSize(std::max(10, height() / 28));
-    painter.setFont(font);
-    painter.setPen(QColor(200, 200, 220));
-    const int line = painter.fontMetrics().height();
-    painter.drawText(QRect(0, height() - 2 * line, width(), line), Qt::AlignCenter, hint_);
-}
-
-void LogoWidget::mousePressEvent(QMouseEvent*) {
-    if (onClick_) onClick_();
-}
-
-void LogoWidget::keyPressEvent(QKeyEvent* event) {
-    const int key = event->key();
-    if (!event->isAutoRepeat() &&
-        (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
-        if (onClick_) onClick_();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
 // ---- Creation and end ----------------------------------------------------------------
 
 TMainForm::TMainForm(const Options& options)
@@ -208,9 +133,13 @@ TMainForm::TMainForm(const Options& options)
     LoadConfiguration();
     controller_ = MakeControllerDialog(keyState_.Table(), &joystick_, this);
     gun_ = new GunAiming([this] { return machine_.get(); }, *video_, this);
+    player_ = new PlayerControls(*this);
+    window_ = new WindowControls(*this);
     BuildMenus();
     ShowLogo(true);
     resize(512, 384 + menuBar()->sizeHint().height());
+    window_->FinishMenus();
+    window_->RestorePlace();
     if (!dataNotice_.empty()) ShowNotice(QString::fromStdString(dataNotice_));
 }
 
@@ -225,6 +154,7 @@ TMainForm::~TMainForm() {
 void TMainForm::Exit() {
     if (exited_) return;
     exited_ = true;
+    window_->StorePlace();
     if (machine_) {
         lastFps_ = machine_->GetFps();
         machine_->PauseEmulation();
@@ -312,6 +242,7 @@ void TMainForm::ShowLogo(bool show) {
 void TMainForm::Pause() {
     pausedByFocusLoss_ = false;
     if (!machine_) return;
+    player_->Paused();
     machine_->PauseEmulation();
     ReportBatteryRam();
     ShowLogo(true);
@@ -368,7 +299,9 @@ std::unique_ptr<QFileDialog> TMainForm::MakeRomDialog(QWidget* parent, const QSt
     return dialog;
 }
 
+// Paused first: the shortcut (Ctrl+O) may come while the game runs.
 void TMainForm::LoadRomClick() {
+    Pause();
     sound_.Stop();
     const auto dialog = MakeRomDialog(this, QString::fromStdString(ReadDefaultPath(ini_)));
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
@@ -400,6 +333,7 @@ void TMainForm::LoadRomFile(const QString& fileName) {
     WriteDefaultPath(ini_, file);
     machine_->SetRamFileName(files_.RamFileFor(file).string());
     SetGameTitle(GameBase());
+    player_->GameStarted(file);
     // A save that could not be read is kept; the run's RAM goes beside it, and the user is told.
     if (const std::string notice = AttachBatteryFile(*machine_, files_); !notice.empty())
         ShowError(QString::fromStdString(notice));
@@ -416,6 +350,7 @@ void TMainForm::RunBiosCommand() {
     machine_->SetRamFileName("");
     machine_->RunBios();
     SetGameTitle(GameBase());
+    player_->GameStarted({});
     if (const std::string notice = AttachBatteryFile(*machine_, files_); !notice.empty())
         ShowError(QString::fromStdString(notice));
     EnableGameItems();
@@ -476,24 +411,13 @@ std::string TMainForm::GameBase() const {
     return GameBaseName(machine_->GetRamFileName());
 }
 
+// The current state slot's (PlayerControls).
 void TMainForm::SaveStateFile() {
-    const auto file = files_.StateFile(GameBase());
-    if (const FileResult saved = machine_->SaveStateToFile(file); !saved)
-        ShowNotice(QStringLiteral("Save State failed: ") + WriteFailure(file, saved.error));
-    else
-        ShowNotice(QStringLiteral("State saved"), NoticeKind::Done);
+    player_->SaveState();
 }
 
 void TMainForm::LoadStateFile() {
-    const auto file = files_.StateFile(GameBase());
-    std::error_code ec;
-    if (!std::filesystem::exists(file, ec))
-        ShowNotice(QStringLiteral("Load State: no state saved yet (") +
-                   QString::fromStdString(file.string()) + QLatin1Char(')'));
-    else if (const FileResult loaded = machine_->LoadStateFromFile(file); !loaded)
-        ShowNotice(QStringLiteral("Load State failed: ") + QString::fromStdString(loaded.error));
-    else
-        ShowNotice(QStringLiteral("State loaded"), NoticeKind::Done);
+    player_->LoadState();
 }
 
 void TMainForm::SnapshotClick() {
@@ -598,6 +522,7 @@ void TMainForm::WindowStateChanged() {
     if (!full && windowedGeometry_.isValid()) {
         setGeometry(std::exchange(windowedGeometry_, QRect()));
     }
+    window_->FullScreenChanged(full);
     if (machine_ && machine_->IsRunning()) ShowLogo(false);
 }
 
@@ -642,7 +567,11 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
         machine_->ConsoleReset();
         ReportBatteryRam();
         break;
-    default: QMainWindow::keyPressEvent(event); return;
+    default:
+        if (!player_->Key(QtKeyState::KeysOf(*event).Code)) {
+            QMainWindow::keyPressEvent(event);
+            return;
+        }
     }
     event->accept();
 }
@@ -670,6 +599,7 @@ void TMainForm::FrameHandedOver() {
     if (!machine_) return;
     try {
         machine_->ServiceHandOver();
+        player_->AfterFrame(); // rewind and fast-forward follow their keys
         if (capturing_ && !machine_->GetAviDumping()) EndDumpClick(); // a frame failed
         lastFrame_ = std::chrono::steady_clock::now();
         if (framesShown_++ == 0) firstFrame_ = lastFrame_;

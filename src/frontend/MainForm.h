@@ -3,6 +3,7 @@
 #include "files/GameFiles.h"
 #include "frontend/Configuration.h"
 #include "frontend/InputRecorder.h"
+#include "frontend/LogoWidget.h"
 #include "frontend/PacingClock.h"
 #include "frontend/PadInput.h"
 #include "frontend/ProfileFile.h"
@@ -32,29 +33,9 @@ class QTimer;
 namespace velmar {
 
 class GunAiming;
+class PlayerControls;
 class TfrmController;
-
-// The picture shown while no game runs or the emulation is paused; a click resumes.
-class LogoWidget final : public QWidget {
-  public:
-    explicit LogoWidget(std::function<void()> onClick, QWidget* parent = nullptr);
-    // Our own logo: drawn here at the given size.
-    static QImage MakeLogo(QSize size);
-    // The line shown under the logo (what resumes the game, or how to start one).
-    void SetHint(const QString& hint);
-    const QString& Hint() const { return hint_; }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    // Enter and Space act as a click.
-    void keyPressEvent(QKeyEvent* event) override;
-
-  private:
-    std::function<void()> onClick_;
-    QImage logo_;
-    QString hint_;
-};
+class WindowControls;
 
 // The main window: owns the machine and the services handed to it, and turns the menu
 // commands and the function keys into calls on the machine. Menu items and submenus carry
@@ -126,14 +107,20 @@ class TMainForm final : public QMainWindow {
     // Shows a modal message (a failed ROM load, a configuration write); tests replace it.
     std::function<void(const QString&)> ShowError;
 
+    PlayerControls& Player() const { return *player_; }
+
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Tab is a key of the game (fast-forward), not a way between the window's parts.
+    bool focusNextPrevChild(bool) override { return false; }
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
   private:
+    friend class PlayerControls; // the state slots, rewind, volume and recent games
+    friend class WindowControls; // the window's size, place, shortcuts and remembered menus
     void BuildMenus();
     void LoadConfiguration();
     void ControllerConfigClick();
@@ -210,6 +197,8 @@ class TMainForm final : public QMainWindow {
     std::string cartridgeGame_;
     TfrmController* controller_ = nullptr;
     GunAiming* gun_ = nullptr;
+    PlayerControls* player_ = nullptr;
+    WindowControls* window_ = nullptr;
 };
 
 } // namespace velmar

@@ -3,68 +3,14 @@
 #include "frontend/AboutBox.h"
 #include "frontend/GunAiming.h"
 #include "frontend/MainForm.h"
+#include "frontend/MenuBuilder.h"
+#include "frontend/PlayerControls.h"
+#include "frontend/WindowControls.h"
 
-#include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 
 namespace velmar {
-
-namespace {
-
-QAction* AddItem(QMenu* menu, const char* name, const char* caption, std::function<void()> action,
-                 bool enabled = true) {
-    QAction* item = menu->addAction(QString::fromUtf8(caption));
-    item->setObjectName(QString::fromLatin1(name));
-    item->setEnabled(enabled);
-    // Nothing may leave a Qt slot: a command that fails says so and the window goes on.
-    QObject::connect(item, &QAction::triggered, menu, [menu, action = std::move(action)] {
-        try {
-            action();
-        } catch (const std::exception& e) {
-            QMessageBox::warning(menu->window(), QStringLiteral("Velmar"),
-                                 QString::fromUtf8(e.what()));
-        }
-    });
-    return item;
-}
-
-QMenu* AddSubmenu(QMenu* parent, const char* name, const char* caption) {
-    QMenu* sub = parent->addMenu(QString::fromUtf8(caption));
-    sub->setObjectName(QString::fromLatin1(name));
-    sub->menuAction()->setObjectName(QString::fromLatin1(name));
-    return sub;
-}
-
-struct Choice {
-    const char* Name;
-    const char* Caption;
-    std::function<void()> Action;
-};
-
-// Items of which exactly one shows a tick; choosing one ticks it and unticks the others.
-void AddChoices(QMenu* menu, std::initializer_list<Choice> choices, int ticked) {
-    auto* group = new QActionGroup(menu);
-    group->setExclusive(true);
-    int i = 0;
-    for (const Choice& c : choices) {
-        QAction* item = AddItem(menu, c.Name, c.Caption, c.Action);
-        item->setCheckable(true);
-        item->setChecked(i++ == ticked);
-        group->addAction(item);
-    }
-}
-
-// An ON/OFF pair calling set(1) or set(0).
-void AddSwitch(QMenu* menu, const char* on, const char* off, bool onTicked,
-               std::function<void(std::uint8_t)> set, const char* onCaption = "ON",
-               const char* offCaption = "OFF") {
-    AddChoices(menu, {{on, onCaption, [set] { set(1); }}, {off, offCaption, [set] { set(0); }}},
-               onTicked ? 0 : 1);
-}
-
-} // namespace
 
 void TMainForm::BuildMenus() {
     QMenuBar* bar = menuBar();
@@ -80,6 +26,7 @@ void TMainForm::BuildMenus() {
 
     QMenu* file = top("mFile", "File");
     AddItem(file, "mLoadRom", "Load Game ROM", [this] { LoadRomClick(); });
+    player_->AddRecentGames(file);
     AddItem(
         file, "mGameReset", "Game Reset (F9)", [&m] { m.GameReset(); }, false);
     AddItem(
@@ -89,6 +36,7 @@ void TMainForm::BuildMenus() {
         file, "mLoadState", "Load State (F8)", [this] { LoadStateFile(); }, false);
     AddItem(
         file, "mSaveState", "Save State (F5)", [this] { SaveStateFile(); }, false);
+    player_->AddStateItems(file);
     file->addSeparator();
     AddItem(file, "mRecordInput", "Record Input...", [this] { RecordInputClick(); });
     AddItem(
@@ -136,10 +84,13 @@ void TMainForm::BuildMenus() {
               [&m](std::uint8_t v) { m.SetBackground(v); });
     AddSwitch(AddSubmenu(graphics, "mSpr", "Sprites"), "mSprOn", "mSprOff", true,
               [&m](std::uint8_t v) { m.SetSprites(v); });
-    AddChoices(AddSubmenu(graphics, "mExib", "Video Mode"),
+    QMenu* videoMode = AddSubmenu(graphics, "mExib", "Video Mode");
+    AddChoices(videoMode,
                {{"mWindowed", "Windowed", [this] { SetWindowed(); }},
                 {"mFull", "Full Screen", [this] { SetFullScreen(); }}},
                0);
+    window_->AddIntegerScaling(videoMode);
+    window_->AddWindowSize(graphics);
     AddSwitch(AddSubmenu(graphics, "mVSync", "VSync"), "mVSyncON", "mVSyncOFF", false,
               [this](std::uint8_t v) { video_->SetWaitForVerticalBlank(v == 1); });
     AddSwitch(AddSubmenu(graphics, "mHQ2x", "HQ2x Filter"), "mHQ2xON", "mHQ2xOFF", true,
@@ -151,12 +102,15 @@ void TMainForm::BuildMenus() {
     AddItem(dump, "mSDump", "Start Dump", [this] { StartDumpClick(); });
     AddItem(
         dump, "mEDump", "End Dump", [this] { EndDumpClick(); }, false);
+    player_->AddCaptureSound(dump);
     graphics->addSeparator();
     AddSwitch(
         AddSubmenu(graphics, "mVDPS", "VDP Status"), "mVDPSOn", "mVDPSOff", false,
         [&m](std::uint8_t v) { m.SetVdpStatus(v); }, "Show", "Hide");
 
     QMenu* sound = top("mSound", "Sound");
+    player_->AddVolume(sound);
+    sound->addSeparator();
     AddSwitch(AddSubmenu(sound, "mMixer", "General Output (Mixer)"), "mMixerOn", "mMixerOff", true,
               [&m](std::uint8_t v) { m.SetMixer(v); });
     sound->addSeparator();

@@ -96,37 +96,44 @@ std::string ProfileFile::Read(const std::string& section, const std::string& key
 
 FileResult ProfileFile::Write(const std::string& section, const std::string& key,
                               const std::string& value) {
-    if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value) || key.empty() ||
-        key.find('=') != std::string::npos)
-        return {"'" + key + "': names and values must be single lines"};
+    return Write(section, Entries{{key, value}});
+}
+
+FileResult ProfileFile::Write(const std::string& section, const Entries& entries) {
+    for (const auto& [key, value] : entries)
+        if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value) || key.empty() ||
+            key.find('=') != std::string::npos)
+            return {"'" + key + "': names and values must be single lines"};
     std::vector<std::string> lines;
     bool exists = false;
     if (!ReadLines(path_, lines, exists)) return {"cannot read " + path_.string()};
 
-    const std::string entry = key + "=" + value;
-    bool inSection = false;
-    bool replaced = false;
-    std::optional<std::size_t> sectionEnd; // one past the last non-blank line of the section
-    for (std::size_t i = 0; i < lines.size() && !replaced; ++i) {
-        if (const auto s = SectionOf(lines[i])) {
-            if (inSection) break;
-            inSection = SameName(*s, section);
-            if (inSection) sectionEnd = i + 1;
-            continue;
+    for (const auto& [key, value] : entries) {
+        const std::string entry = key + "=" + value;
+        bool inSection = false;
+        bool replaced = false;
+        std::optional<std::size_t> sectionEnd; // one past the last non-blank line of the section
+        for (std::size_t i = 0; i < lines.size() && !replaced; ++i) {
+            if (const auto s = SectionOf(lines[i])) {
+                if (inSection) break;
+                inSection = SameName(*s, section);
+                if (inSection) sectionEnd = i + 1;
+                continue;
+            }
+            if (!inSection) continue;
+            if (!Trim(lines[i]).empty()) sectionEnd = i + 1;
+            if (const auto k = KeyOf(lines[i]); k && SameName(*k, key)) {
+                lines[i] = entry;
+                replaced = true;
+            }
         }
-        if (!inSection) continue;
-        if (!Trim(lines[i]).empty()) sectionEnd = i + 1;
-        if (const auto k = KeyOf(lines[i]); k && SameName(*k, key)) {
-            lines[i] = entry;
-            replaced = true;
+        if (replaced) {
+        } else if (sectionEnd) {
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*sectionEnd), entry);
+        } else {
+            lines.push_back("[" + section + "]");
+            lines.push_back(entry);
         }
-    }
-    if (replaced) {
-    } else if (sectionEnd) {
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*sectionEnd), entry);
-    } else {
-        lines.push_back("[" + section + "]");
-        lines.push_back(entry);
     }
     std::string text;
     for (const std::string& line : lines) text += line + "\n";

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace velmar {
 
@@ -25,6 +27,9 @@ class ProfileFile {
     // Sets the value, creating the file and the section when missing. Refuses names and
     // values holding line breaks (they would add lines to the file).
     FileResult Write(const std::string& section, const std::string& key, const std::string& value);
+    // Several keys of one section in one rewrite of the file.
+    using Entries = std::vector<std::pair<std::string, std::string>>;
+    FileResult Write(const std::string& section, const Entries& entries);
 
   private:
     std::filesystem::path path_;

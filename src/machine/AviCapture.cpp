@@ -20,8 +20,14 @@ bool Presenter::StartAviDump(const std::filesystem::path& fileName, const std::s
     AviWriter* avi = services_.Avi;
     aviFailure_ = {};
     if (avi != nullptr) (void)avi->Close();
-    if (avi == nullptr ||
-        !avi->Open(fileName, kFrameWidth, kFrameHeight, kAviFramesPerSecond).empty()) {
+    const bool sound = AviWithSound == 1;
+    const auto open = [&] {
+        return sound ? avi->OpenWithSound(fileName, kFrameWidth, kFrameHeight,
+                                          static_cast<int>(FramesPerSecond),
+                                          static_cast<int>(SampleRate))
+                     : avi->Open(fileName, kFrameWidth, kFrameHeight, kAviFramesPerSecond);
+    };
+    if (avi == nullptr || !open().empty()) {
         AviShortName.clear();
         AviDumping = 0;
         AviInterval = 0;
@@ -30,8 +36,12 @@ bool Presenter::StartAviDump(const std::filesystem::path& fileName, const std::s
     }
     AviShortName = ShortenAviName(shortName);
     AviDumping = 1;
-    AviInterval = static_cast<std::int32_t>(FramesPerSecond) / kAviFramesPerSecond; // 6 or 5
-    FramesDumped = 0; // AviCountdown keeps its value
+    FramesDumped = 0;
+    // With sound every frame is kept, its samples beside it; without, one in six (five on a
+    // 50 Hz console) from where the countdown stands.
+    AviInterval = sound ? 1 : static_cast<std::int32_t>(FramesPerSecond) / kAviFramesPerSecond;
+    if (sound) AviCountdown = 0;
+    aviSound_ = sound;
     return true;
 }
 
@@ -52,8 +62,11 @@ void Presenter::DumpAviFrame() {
     }
     console_.Vdp.RenderFrame(FrameDib.Pixels.data(), 24, FrameBitmap::kPitch, 1);
     FrameDib.MirrorVertically();
-    if (services_.Avi == nullptr ||
-        !services_.Avi->WriteFrame(FrameDib.Pixels.data(), FrameDib.Pixels.size())) {
+    AviWriter* avi = services_.Avi;
+    const auto samples = static_cast<std::size_t>(SamplesPerFrame);
+    const std::int16_t* sound = SoundMuted ? aviSilence_.data() : console_.SampleBuffer.data();
+    if (avi == nullptr || !avi->WriteFrame(FrameDib.Pixels.data(), FrameDib.Pixels.size()) ||
+        (aviSound_ && !avi->WriteSamples(sound, samples))) {
         AviDumping = 0;
         aviFailure_ = services_.Avi != nullptr ? services_.Avi->Close() : FileResult{};
         if (aviFailure_) aviFailure_.error = "the video capture stopped: a frame was not written";

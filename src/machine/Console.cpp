@@ -49,9 +49,13 @@ void Console::SetRegion(ConsoleRegion region) {
 
 std::vector<std::uint8_t> Console::SaveState() {
     StateWriter writer;
-    Cpu.SaveState(writer);
-    Vdp.SaveState(writer);
+    SaveState(writer);
     return {writer.Data().begin(), writer.Data().end()};
+}
+
+void Console::SaveState(StateWriter& writer) {
+    Cpu.SaveState(writer); // starts the stream afresh
+    Vdp.SaveState(writer);
 }
 
 void Console::LoadState(std::span<const std::uint8_t> bytes) {

@@ -6,6 +6,7 @@
 #include "core/bus/SampleClock.h"
 #include "core/sound/psg/SN76489_EMU.h"
 #include "core/sound/ym2413/YM2413_EMU.h"
+#include "core/util/StateStream.h"
 #include "core/vdp/Vdp.h"
 
 #include <array>
@@ -45,6 +46,8 @@ class Console {
 
     // The save state: the CPU block, then the video chip's (exactly kStateFileSize bytes).
     std::vector<std::uint8_t> SaveState();
+    // The same into a writer whose memory is kept from one call to the next.
+    void SaveState(StateWriter& writer);
     // Takes a block of exactly kStateFileSize bytes; the caller checks the size.
     void LoadState(std::span<const std::uint8_t> bytes);
 

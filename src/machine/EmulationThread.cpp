@@ -6,8 +6,8 @@
 
 namespace velmar {
 
-EmulationThread::EmulationThread(Console& console, Presenter& presenter, FrameHandOver* handOver)
-    : console_(console), presenter_(presenter), handOver_(handOver) {}
+EmulationThread::EmulationThread(Rewinder& frames, Presenter& presenter, FrameHandOver* handOver)
+    : frames_(frames), presenter_(presenter), handOver_(handOver) {}
 
 // The emulation thread runs frames while asked to; between frames it parks. Each finished
 // frame is handed to the presentation side, and the thread waits until it has been shown.
@@ -34,7 +34,7 @@ void EmulationThread::ThreadBody() {
             }
             parked_ = false;
         }
-        console_.EmulateFrame();
+        frames_.RunFrame(presenter_);
         HandOverFrame();
         presenter_.CountFrame();
         presenter_.Pace(); // here, so the window thread never waits for the frame's time

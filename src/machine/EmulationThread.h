@@ -2,6 +2,7 @@
 
 #include "machine/Console.h"
 #include "machine/Presenter.h"
+#include "machine/Rewinder.h"
 #include "platform/FrameHandOver.h"
 
 #include <condition_variable>
@@ -18,7 +19,7 @@ namespace velmar {
 // for their duration; the per-line path takes no lock.
 class EmulationThread {
   public:
-    EmulationThread(Console& console, Presenter& presenter, FrameHandOver* handOver);
+    EmulationThread(Rewinder& frames, Presenter& presenter, FrameHandOver* handOver);
     ~EmulationThread(); // stops and joins the thread
     EmulationThread(const EmulationThread&) = delete;
     EmulationThread& operator=(const EmulationThread&) = delete;
@@ -43,7 +44,7 @@ class EmulationThread {
     void ThreadBody();
     void HandOverFrame();
 
-    Console& console_;
+    Rewinder& frames_;
     Presenter& presenter_;
     FrameHandOver* handOver_;
 

@@ -45,7 +45,7 @@ void Console::EmulateFrame() {
 void TSMS::RunFrame() {
     if (IsRunning()) return; // the emulation thread runs the frames now
     presenter_.PrepareOutput();
-    console_.EmulateFrame();
+    rewinder_.RunFrame(presenter_);
     presenter_.PresentHandedOverFrame();
     presenter_.CountFrame();
     presenter_.Pace();

@@ -212,9 +212,10 @@ void Presenter::StreamSound() {
     soundPaces_ = false;
     if (sound == nullptr) return;
     const auto frameBytes = static_cast<std::uint32_t>(SamplesPerFrame) * 2;
+    if (SkipFastSound(*sound)) return;
     const std::span<std::uint8_t> region = sound->Lock(WriteCursor, frameBytes);
     const std::size_t copied = std::min<std::size_t>(region.size(), frameBytes);
-    if (copied > 0) std::memcpy(region.data(), console_.SampleBuffer.data(), copied);
+    if (copied > 0) CopySamples(region.data(), copied);
     sound->Unlock();
 
     const auto streamBytes = static_cast<std::uint32_t>(StreamBytes);
@@ -259,6 +260,38 @@ void Presenter::StreamSound() {
     if (!sound->IsPlaying()) return;
     soundPaces_ = sound->IsClocked();
     if (soundPaces_) LeadAverage += (CursorDelta - LeadAverage) / kLeadAverageFrames;
+}
+
+// While frames run unpaced, a frame's sound is left out while the player still has at least
+// the lead to play: the stream keeps its pace and plays pieces of the game's sound.
+bool Presenter::SkipFastSound(StreamBuffer& sound) {
+    if (!Unpaced.load(std::memory_order_relaxed) || !sound.IsPlaying()) return false;
+    const auto streamBytes = static_cast<std::uint32_t>(StreamBytes);
+    const std::uint32_t play = sound.GetPlayPosition();
+    const std::uint32_t moved = (play + streamBytes - lastPlayCursor_) % streamBytes;
+    const std::int64_t lead = std::int64_t{lastLead_} - moved;
+    if (lead < std::int64_t{LeadTarget}) return false;
+    PlayCursor = play;
+    CursorDelta = static_cast<std::uint32_t>(lead);
+    lastPlayCursor_ = play;
+    lastLead_ = CursorDelta;
+    if (moved != 0) playerMoved_ = true;
+    return true;
+}
+
+// The frame's samples into the stream at the volume chosen (silence when muted).
+void Presenter::CopySamples(std::uint8_t* to, std::size_t bytes) const {
+    const std::uint32_t volume = SoundMuted ? 0 : Volume.load(std::memory_order_relaxed);
+    if (volume >= 100) {
+        std::memcpy(to, console_.SampleBuffer.data(), bytes);
+        return;
+    }
+    for (std::size_t i = 0; i + 1 < bytes; i += 2) {
+        const auto scaled =
+            static_cast<std::int16_t>(static_cast<std::int32_t>(console_.SampleBuffer[i / 2]) *
+                                      static_cast<std::int32_t>(volume) / 100);
+        std::memcpy(to + i, &scaled, 2);
+    }
 }
 
 void Presenter::DrawPicture() {

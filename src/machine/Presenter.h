@@ -118,7 +118,18 @@ class Presenter {
     std::uint32_t LeadTarget = 0;
     double LeadAverage = 0;
     // Frames follow each other without waiting (fast-forward); read at each pacing step.
+    // The stream then takes a frame's sound only when the player needs more, so it plays
+    // on at its own speed with the frames between left out.
     std::atomic<bool> Unpaced{false};
+    // The loudness of the stream in per cent (100: as the chips made it), from any thread.
+    // Only the copy into the stream is scaled: the frame's samples, and captures with them,
+    // keep what the chips made.
+    std::atomic<std::uint8_t> Volume{100};
+    // The frame's sound is not to be heard (it was played again while rewinding): the stream
+    // and a capture with sound get silence. Set by the frame step before the hand-over.
+    bool SoundMuted = false;
+    // Captures take every frame and its sound (1) or one frame in six without sound.
+    std::uint8_t AviWithSound = 0;
     std::uint8_t VdpStatusOn = 0;
     std::uint8_t PsgStatusOn = 0;
     std::uint8_t Hq2xOn = 1;
@@ -144,6 +155,10 @@ class Presenter {
     void PresentFrame();
     void TakeInput(const FrameInput& input);
     void StreamSound();
+    // True when the stream need not take this frame's sound (fast-forward with enough
+    // queued); the lead is followed all the same.
+    bool SkipFastSound(StreamBuffer& sound);
+    void CopySamples(std::uint8_t* to, std::size_t bytes) const;
     void DrawPicture();
     void DrawReadouts();
     double RateSkew() const;
@@ -162,7 +177,9 @@ class Presenter {
     std::atomic<bool> resetButtonRequested_{false};
     std::atomic<std::uint32_t> gunAim_{0}; // x + 1 in the low half, y + 1 in the high; 0: off
     std::atomic<bool> gunTrigger_{false};
-    FileResult aviFailure_;     // why a capture stopped by itself
+    FileResult aviFailure_; // why a capture stopped by itself
+    bool aviSound_ = false; // the capture running takes every frame and its sound
+    std::array<std::int16_t, console::kSampleBufferSize> aviSilence_{}; // a muted frame's sound
     bool pauseWasDown_ = false; // the pause key as the last input poll saw it
     FrameInput lastInput_;      // what the last input poll gave
     InputTap* tap_ = nullptr;

@@ -7,7 +7,8 @@ namespace velmar {
 using namespace machine;
 
 TSMS::TSMS(const MachineServices& services)
-    : presenter_(console_, services), thread_(console_, presenter_, services.HandOver) {}
+    : presenter_(console_, services), rewinder_(console_),
+      thread_(rewinder_, presenter_, services.HandOver) {}
 
 TSMS::~TSMS() = default;
 
@@ -54,13 +55,17 @@ FileResult TSMS::LoadCartridge(const CartridgeImage& image) {
     WithCoresStill([&] {
         result = console_.Cpu.LoadRomImage(image);
         if (result) ready_ = 1;
+        if (result) rewinder_.Forget();
     });
     return result;
 }
 
 void TSMS::SetMapperChoice(MapperChoice choice) {
     Interrupt("the mapper changed");
-    WithCoresStill([&] { console_.Cpu.SetMapperChoice(choice); });
+    WithCoresStill([&] {
+        console_.Cpu.SetMapperChoice(choice);
+        rewinder_.Forget();
+    });
 }
 
 MapperChoice TSMS::GetMapperChoice() const {
@@ -76,9 +81,11 @@ MapperKind TSMS::GetAutoMapper() const {
 }
 
 void TSMS::SetRegion(ConsoleRegion region) {
+    Interrupt("the region changed");
     WithCoresStill([&] {
         console_.SetRegion(region);
         presenter_.SetRegion(TimingOf(region));
+        rewinder_.Forget(); // its states ran on the other console
     });
 }
 
@@ -87,6 +94,7 @@ void TSMS::Reset() {
     stateLoaded_ = false;
     WithCoresStill([&] {
         SaveBatteryRam();
+        rewinder_.Forget();
         console_.Reset();
         presenter_.ResetStream();
     });
@@ -208,6 +216,16 @@ void TSMS::SetLightGun(std::uint8_t port) {
     Interrupt("the light gun was plugged or unplugged");
     const std::uint8_t plugged = port == bus::kPortA || port == bus::kPortB ? port : 0;
     WithCoresStill([&] { console_.Bus.GunPort = plugged; });
+}
+
+void TSMS::SetRewindRecording(bool on) {
+    WithCoresStill([&] { rewinder_.SetRecording(on); });
+}
+void TSMS::SetVolume(std::uint8_t percent) {
+    presenter_.Volume = std::min<std::uint8_t>(percent, 100);
+}
+void TSMS::SetAviWithSound(std::uint8_t value) {
+    WithCoresStill([&] { presenter_.AviWithSound = value == 1 ? 1 : 0; });
 }
 
 void TSMS::SetFrameskip(std::uint8_t value) {

@@ -11,6 +11,7 @@
 #include "machine/EmulationThread.h"
 #include "machine/MachineServices.h"
 #include "machine/Presenter.h"
+#include "machine/Rewinder.h"
 
 #include <atomic>
 #include <cstdint>
@@ -128,6 +129,26 @@ class TSMS {
     void AimGun(int x, int y) { presenter_.AimGun(x, y); }
     void PullGunTrigger(bool down) { presenter_.PullGunTrigger(down); }
 
+    // Rewind and fast-forward. While rewinding (set from any thread, taken at the next
+    // frame) each frame steps the game one frame back, silent, as far as states were kept;
+    // it goes on from there once rewinding ends. States are kept only once recording is on
+    // (the window switches it on), a minute of play at most; a reset or another game or
+    // mapper forgets them. Fast-forward runs frames without waiting, the sound heard in
+    // pieces. Neither changes the frames or samples of a run that uses neither.
+    void SetRewindRecording(bool on);
+    void SetRewinding(bool on) { rewinder_.Rewinding = on; }
+    bool GetRewinding() const { return rewinder_.Rewinding.load(); }
+    std::uint32_t RewindFramesKept() const { return rewinder_.FramesKept(); }
+    std::size_t RewindBytesUsed() const { return rewinder_.BytesUsed(); }
+    void SetFastForward(bool on) { presenter_.Unpaced = on; }
+    bool GetFastForward() const { return presenter_.Unpaced.load(); }
+    // The loudness heard, in per cent (above 100 taken as 100): the stream only, so the
+    // samples of each frame, and captures, keep what the chips made.
+    void SetVolume(std::uint8_t percent);
+    // Captures started from now on take every frame and its sound (1), or one frame in six
+    // without sound (0, as at creation).
+    void SetAviWithSound(std::uint8_t value);
+
     // Driving. RunFrame runs one frame and presents it; it does nothing while the emulation
     // thread is running. ServiceHandOver presents a frame that the emulation thread has
     // handed over (does nothing when none waits). PollInput is the input step of the
@@ -168,6 +189,7 @@ class TSMS {
 
     Console console_;
     Presenter presenter_;
+    Rewinder rewinder_;
     std::atomic<std::uint8_t> ready_{0};
     std::string RamFileName;
     std::filesystem::path batteryFile_;

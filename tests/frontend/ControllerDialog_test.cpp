@@ -33,10 +33,16 @@ class FakeSource final : public CaptureSource {
     bool KeyHeld(std::uint32_t code) const override { return On && Keys.count(code) != 0; }
     bool ButtonHeld(int button) const override { return On && Buttons.count(button) != 0; }
     bool JoystickPresent() const override { return Present; }
+    std::vector<std::string> JoystickNames() override {
+        return Present ? Names : std::vector<std::string>{};
+    }
+    std::optional<std::array<int, 3>> GamepadButtons() const override { return Gamepad; }
 
     std::set<std::uint32_t> Keys;
     std::set<int> Buttons;
     bool Present = true;
+    std::vector<std::string> Names = {"Test Stick"};
+    std::optional<std::array<int, 3>> Gamepad;
     bool On = false;
     int Updates = 0;
     std::function<void()> BeforeUpdate;
@@ -98,11 +104,11 @@ TEST(ControllerDialogTest, ChoiceRulesKeepAtMostOnePadOnTheJoystick) {
     Rig rig;
     TfrmController& d = *rig.dialog;
     EXPECT_EQ(d.windowTitle(), "Controller Configuration and Key Assignments");
-    EXPECT_EQ(d.size(), QSize(426, 247));
+    EXPECT_EQ(d.size(), QSize(426, 269)); // a line for the joysticks' names under the pads
     EXPECT_EQ(d.grpJoypadP2->title(), " Control Pad 2 ");
     EXPECT_EQ(d.grpRedefP1->title(), " New Keys ");
     EXPECT_EQ(d.btnDefSeqP2->geometry(), QRect(40, 32, 121, 25));
-    EXPECT_EQ(d.btnCancel->geometry(), QRect(225, 216, 110, 25));
+    EXPECT_EQ(d.btnCancel->geometry(), QRect(225, 238, 110, 25));
 
     // Stored choices shown by PrepareDialog: checked and enabled joystick choices per pad.
     struct Shown {
@@ -137,13 +143,47 @@ TEST(ControllerDialogTest, ChoiceRulesKeepAtMostOnePadOnTheJoystick) {
     d.rdP2K->click();
     EXPECT_TRUE(d.rdP1J->isEnabled());
 
-    // No joystick attached: neither pad can choose it, whatever the other pad does.
+    // No joystick attached: neither pad can choose it, whatever the other pad does, until
+    // one is plugged in while the dialog is open.
     Rig none(false);
     none.dialog->Pad1Joystick = 1;
     none.dialog->PrepareDialog();
     none.dialog->rdP1K->click();
     EXPECT_FALSE(none.dialog->rdP1J->isEnabled());
     EXPECT_FALSE(none.dialog->rdP2J->isEnabled());
+    EXPECT_EQ(Text(none.dialog->lblJoysticks), "No joystick attached");
+    none.source->Present = true;
+    none.source->Names = {"Pad One", "Pad Two"};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return none.dialog->rdP1J->isEnabled(); }, 5000));
+    EXPECT_EQ(Text(none.dialog->lblJoysticks), "Joystick: Pad One; Pad Two (the first plays)");
+}
+
+// A gamepad SDL knows gives the pad chosen for it its A, B and Start, to be written at OK as
+// a redefinition; one redefined by hand in the same showing keeps what was pressed.
+TEST(ControllerDialogTest, AKnownGamepadGivesItsButtonsWhenChosen) {
+    Rig rig;
+    TfrmController& d = *rig.dialog;
+    rig.source->Gamepad = std::array<int, 3>{2, 1, 9};
+    d.PrepareDialog();
+    d.rdP1J->click();
+    EXPECT_EQ(d.Pad1Redefined, 1);
+    EXPECT_EQ(Text(d.lblMSGPL1), "Gamepad: A, B and Start");
+    EXPECT_EQ(d.KeyCodes[4], 2);
+    EXPECT_EQ(d.KeyCodes[5], 1);
+    EXPECT_EQ(d.KeyCodes[6], 9);
+    rig.Redefine(1, [&](int asked) { rig.source->Buttons = {20 + asked}; });
+    EXPECT_EQ(d.KeyCodes[4], 21) << "redefined by hand";
+    d.rdP1J->click();
+    EXPECT_EQ(d.KeyCodes[4], 21) << "kept when chosen again";
+    d.rdP1K->click(); // back to the keyboard: the redefinition is forgotten
+    EXPECT_EQ(d.Pad1Redefined, 0);
+    d.rdP2J->click();
+    EXPECT_EQ(d.Pad2Redefined, 1);
+    EXPECT_EQ(d.KeyCodes[11], 2);
+    EXPECT_EQ(d.KeyCodes[12], 1);
+    d.rdP2K->click();
+    d.rdP1J->click();
+    EXPECT_EQ(d.KeyCodes[4], 2) << "chosen again: the gamepad's once more";
 }
 
 TEST(ControllerDialogTest, RedefineAsksEachPromptAndStoresTheAnswers) {

@@ -33,12 +33,12 @@ std::filesystem::path TestDir(const char* name) {
     return dir;
 }
 
-// Captions in order, "-" for a separator.
+// Captions in order without their mnemonic marks, "-" for a separator.
 std::string Captions(const QList<QAction*>& actions) {
     std::string out;
     for (const QAction* a : actions) {
         if (!out.empty()) out += '|';
-        out += a->isSeparator() ? std::string("-") : a->text().toStdString();
+        out += a->isSeparator() ? std::string("-") : QString(a->text()).remove('&').toStdString();
     }
     return out;
 }
@@ -83,18 +83,26 @@ TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
     EXPECT_EQ(form->windowTitle(), "Velmar");
     EXPECT_EQ(Captions(form->menuBar()->actions()), "File|Graphics|Sound|Controllers|Help");
     const std::pair<const char*, const char*> menus[] = {
-        {"mFile", "Load Game ROM|Game Reset (F9)|Console Reset (F12)|-|Load State (F8)|Save State "
-                  "(F5)|-|Record Input...|Stop Recording|-|Run BIOS|BIOS Type|Region|Mapper|-|Exit"},
+        {"mFile", "Load Game ROM|Recent Games|Game Reset (F9)|Console Reset (F12)|-|Load State "
+                  "(F8)|Save State (F5)|Undo Save State|State Slot|-|Fast Forward (Tab)|-|Record "
+                  "Input...|Stop Recording|-|Run BIOS|BIOS Type|Region|Mapper|-|Exit"},
+        {"mRecent", "No Games Yet|-|Clear"},
+        {"mSlot",
+         "Slot 0   empty|Slot 1   empty|Slot 2   empty|Slot 3   empty|Slot 4   empty|Slot 5 "
+         "  empty|Slot 6   empty|Slot 7   empty|Slot 8   empty|Slot 9   empty"},
         {"mBiosType", "American / Brazilian|Japanese"},
         {"mRegion", "NTSC (60 Hz)|PAL (50 Hz)"},
         {"mMapper", "Auto|Sega|Codemasters|Korean|None"},
-        {"mGraphics", "Frameskip|Background|Sprites|Video Mode|VSync|HQ2x Filter|-|Snapshot|-|AVI "
-                      "Dump|-|VDP Status"},
+        {"mGraphics", "Frameskip|Background|Sprites|Video Mode|Window Size|VSync|HQ2x "
+                      "Filter|-|Snapshot|-|AVI Dump|-|VDP Status"},
         {"mFrameskip", "75% Frameskip|50% Frameskip|No Frameskip"},
-        {"mExib", "Windowed|Full Screen"},
-        {"mAVIDump", "Start Dump|End Dump"},
+        {"mExib", "Windowed|Full Screen|-|Integer Scaling in Full Screen"},
+        {"mWindowSize", "1x (256 x 192)|2x (512 x 384)|3x (768 x 576)|4x (1024 x 768)"},
+        {"mAVIDump", "Start Dump|End Dump|-|Every Frame with Sound"},
         {"mVDPS", "Show|Hide"},
-        {"mSound", "General Output (Mixer)|-|PSG Sound|FM Sound"},
+        {"mSound", "Volume|-|General Output (Mixer)|-|PSG Sound|FM Sound"},
+        {"mVolume",
+         "Mute (M)|-|Louder (+)|Softer (-)|-|100%|90%|80%|70%|60%|50%|40%|30%|20%|10%|0%"},
         {"mPSGSound", "PSG Output|-|Tone Generator 1|Tone Generator 2|Tone Generator 3|Noise "
                       "Generator|-|Wave Shape|-|PSG Status"},
         {"mWaveShape", "Square|Sine"},
@@ -110,20 +118,22 @@ TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
         EXPECT_EQ(Captions(form->Menu(name)->actions()), captions) << name;
     }
 
-    const char* ticked[] = {"mBIOSBr",   "mFrameOff", "mBckOn",      "mSprOn",     "mWindowed",
-                            "mVSyncOFF", "mHQ2xON",   "mVDPSOff",    "mMixerOn",   "mPSGOn",
-                            "mTom1On",   "mTom2On",   "mTom3On",     "mNoiseOn",   "mSquare",
-                            "mPSGSOff",  "mFMOff",    "mCH1On",      "mCH5On",     "mCH9On",
-                            "mPortAPad", "mPortBPad", "mMapperAuto", "mRegionNTSC"};
+    const char* ticked[] = {"mBIOSBr",   "mFrameOff",      "mBckOn",      "mSprOn",   "mWindowed",
+                            "mVSyncOFF", "mHQ2xON",        "mVDPSOff",    "mMixerOn", "mPSGOn",
+                            "mTom1On",   "mTom2On",        "mTom3On",     "mNoiseOn", "mSquare",
+                            "mPSGSOff",  "mFMOff",         "mCH1On",      "mCH5On",   "mCH9On",
+                            "mPortAPad", "mPortBPad",      "mMapperAuto", "mSlot0",   "mVolume100",
+                            "mSize2",    "mIntegerScaling", "mRegionNTSC"};
     for (const char* name : ticked) {
         ASSERT_NE(form->Item(name), nullptr) << name;
         EXPECT_TRUE(form->Item(name)->isChecked()) << name;
     }
-    for (const char* name : {"mBIOSJap", "mFrame75", "mFrame50", "mBckOff", "mVSyncON", "mFull",
-                             "mHQ2xOFF", "mSine", "mFMOn", "mCH9Off", "mPSGSOn"})
+    for (const char* name :
+         {"mBIOSJap", "mFrame75", "mFrame50", "mBckOff", "mVSyncON", "mFull", "mHQ2xOFF", "mSine",
+          "mFMOn", "mCH9Off", "mPSGSOn", "mMute", "mAviSound", "mFastForward", "mSlot3"})
         EXPECT_FALSE(form->Item(name)->isChecked()) << name;
     for (const char* name : {"mGameReset", "mConsoleReset", "mLoadState", "mSaveState", "mEDump",
-                             "mMapper", "mStopRecording"})
+                             "mMapper", "mUndoSave", "mSlot", "mRecentClear", "mStopRecording"})
         EXPECT_FALSE(form->Item(name)->isEnabled()) << name;
     for (const char* name : {"mLoadRom", "mBios", "mSDump", "mSnapshot", "mExit", "mAbout"})
         EXPECT_TRUE(form->Item(name)->isEnabled()) << name;

@@ -116,6 +116,15 @@ TEST(MachineThread, PauseParksAtAFrameBoundaryAndResumeContinues) {
     m->PullGunTrigger(true);
     const int later = m.Input1.Updates.load();
     ASSERT_TRUE(WaitUntil([&] { return m.Input1.Updates.load() >= later + 5; }));
+    // Rewinding, fast-forward and the volume are set from this thread while frames run.
+    m->SetRewindRecording(true);
+    ASSERT_TRUE(WaitUntil([&] { return m->RewindFramesKept() >= 5; }));
+    m->SetRewinding(true);
+    m->SetFastForward(true);
+    m->SetVolume(50);
+    ASSERT_TRUE(WaitUntil([&] { return m->RewindFramesKept() == 0; }));
+    m->SetRewinding(false);
+    m->SetFastForward(false);
     m->PauseEmulation();
     EXPECT_EQ(m->GetConsole().Frameskip, 0);
     const T_INTERCONNECT_CORE& bus = m->GetConsole().Bus;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 
 using namespace velmar;
@@ -621,6 +622,41 @@ TEST(Machine, StreamKeepsThePlayerThreeFramesBehind) {
     EXPECT_EQ(m.Sound.GetPlayPosition(), 0u);
 }
 
+// The volume scales what the stream gets, never the frame's samples. Unpaced frames leave
+// their sound out while the player still has the lead to play, and give it once it has not.
+TEST(Machine, VolumeScalesTheStreamOnlyAndFastForwardLeavesSoundOut) {
+    HeadlessMachine m;
+    ASSERT_TRUE(m->LoadCartridge(std::string(VELMAR_TEST_ROM_DIR) + "/psg_tone.sms"));
+    m->SetBiosType(0); // the firmware that starts the cartridge at once
+    m->Reset();
+    const auto& samples = m->GetConsole().SampleBuffer;
+    const auto streamed = [&](std::size_t i) {
+        const std::uint32_t at = (m->GetPresenter().WriteCursor + 17640 - 1470) % 17640;
+        std::int16_t v = 0;
+        std::memcpy(&v, m.Sound.Data().data() + at + 2 * i, 2);
+        return v;
+    };
+    for (const int volume : {40, 0, 250}) {
+        m->SetVolume(static_cast<std::uint8_t>(volume));
+        for (int frame = 0; frame < 20; ++frame) m->RunFrame();
+        EXPECT_NE(*std::max_element(samples.begin(), samples.begin() + 735), 0);
+        for (std::size_t i = 0; i < 735; i += 7)
+            ASSERT_EQ(streamed(i), samples[i] * std::min(volume, 100) / 100) << volume << " " << i;
+    }
+
+    ASSERT_TRUE(m.Sound.IsPlaying());
+    m->SetFastForward(true);
+    const std::uint32_t write = m->GetPresenter().WriteCursor;
+    for (int frame = 0; frame < 10; ++frame) m->RunFrame();
+    EXPECT_EQ(m->GetPresenter().WriteCursor, write);
+    m.Sound.Advance(1470);
+    m->RunFrame();
+    EXPECT_EQ(m->GetPresenter().WriteCursor, (write + 1470) % 17640);
+    m->RunFrame();
+    EXPECT_EQ(m->GetPresenter().WriteCursor, (write + 1470) % 17640);
+    EXPECT_EQ(m->GetPresenter().CursorDelta, 4410u);
+}
+
 class RecordingCanvas final : public TextCanvas {
   public:
     void SetFont(std::string_view, int, bool, CanvasColour) override {}
@@ -670,18 +706,27 @@ TEST(Machine, ReadoutsAndPictureDepths) {
 
 class FakeAvi final : public AviWriter {
   public:
-    std::string Open(const std::filesystem::path&, int width, int height, int fps) override {
+    std::string Open(const std::filesystem::path& path, int width, int height, int fps) override {
+        return OpenWithSound(path, width, height, fps, 0);
+    }
+    std::string OpenWithSound(const std::filesystem::path&, int width, int height, int fps,
+                              int sampleRate) override {
         open = true;
-        frames = 0;
+        frames = samples = 0;
         EXPECT_EQ(width, 512);
         EXPECT_EQ(height, 384);
-        EXPECT_EQ(fps, 10);
+        rate = fps;
+        soundRate = sampleRate;
         return {};
     }
     bool WriteFrame(const std::uint8_t*, std::size_t bytes) override {
         EXPECT_EQ(bytes, 589824u);
         ++frames;
         return !failWrites;
+    }
+    bool WriteSamples(const std::int16_t*, std::size_t count) override {
+        samples += count;
+        return soundRate != 0;
     }
     Result Close() override {
         open = false;
@@ -691,7 +736,8 @@ class FakeAvi final : public AviWriter {
     bool open = false;
     bool failWrites = false;
     std::string closeError;
-    int frames = 0;
+    int frames = 0, rate = 0, soundRate = 0;
+    std::size_t samples = 0;
 };
 
 TEST(Machine, AviCaptureWritesOneFrameInSixAndStopsOnAFailedWrite) {
@@ -707,6 +753,20 @@ TEST(Machine, AviCaptureWritesOneFrameInSixAndStopsOnAFailedWrite) {
     for (int frame = 0; frame < 60; ++frame) m->RunFrame();
     EXPECT_EQ(m->GetFramesDumped(), 10);
     EXPECT_EQ(avi.frames, 10);
+    EXPECT_EQ(avi.rate, 10);
+    EXPECT_EQ(avi.samples, 0u);
+
+    // With sound: every frame and its 735 samples, a second of each in a second of play.
+    m->StopAviDump();
+    m->SetAviWithSound(1);
+    ASSERT_TRUE(m->StartAviDump("s.avi", "s.avi"));
+    for (int frame = 0; frame < 60; ++frame) m->RunFrame();
+    EXPECT_EQ(avi.frames, 60);
+    EXPECT_EQ(avi.rate, 60);
+    EXPECT_EQ(avi.soundRate, 44100);
+    EXPECT_EQ(avi.samples, 44100u);
+    m->SetAviWithSound(0);
+
     // At 50 frames a second, one frame in five keeps the file's ten a second.
     m->StopAviDump();
     m->SetRegion(ConsoleRegion::Pal);

@@ -5,7 +5,9 @@
 #include "core/util/StagedFile.h"
 #include "platform/AviWriter.h"
 
+struct AVCodecContext;
 struct AVFormatContext;
+struct AVFrame;
 struct AVIOContext;
 struct AVStream;
 struct AVPacket;
@@ -13,9 +15,12 @@ struct AVPacket;
 namespace velmar {
 
 // AVI files through libavformat: one raw-video stream (BI_RGB, 24 bits, bottom-up), so
-// ordinary players show the frames right side up without any codec. The muxer writes through
-// a StagedFile, so the capture takes its name only once complete and every failure (a full
-// disk included) is reported.
+// ordinary players show the frames right side up without any codec. Opened with sound, the
+// frames are compressed without loss (Ut Video, planar RGB with median prediction: a quarter
+// to a half of the raw size, about 2 ms a frame) and a second stream carries the sound as
+// 16-bit PCM, interleaved with the frames. The muxer writes through a StagedFile, so the
+// capture takes its name only once complete and every failure (a full disk included) is
+// reported.
 class FfmpegAviWriter final : public AviWriter {
   public:
     FfmpegAviWriter() = default;
@@ -27,7 +32,10 @@ class FfmpegAviWriter final : public AviWriter {
 
     std::string Open(const std::filesystem::path& path, int width, int height,
                      int framesPerSecond) override;
+    std::string OpenWithSound(const std::filesystem::path& path, int width, int height,
+                              int framesPerSecond, int sampleRate) override;
     bool WriteFrame(const std::uint8_t* bottomUpBgr, std::size_t bytes) override;
+    bool WriteSamples(const std::int16_t* samples, std::size_t count) override;
     // Finish, then Commit.
     Result Close() override;
     bool IsOpen() const override { return context_ != nullptr || file_.IsOpen(); }
@@ -43,6 +51,14 @@ class FfmpegAviWriter final : public AviWriter {
     const std::string& LastError() const { return lastError_; }
 
   private:
+    std::string OpenFile(const std::filesystem::path& path, int width, int height,
+                         int framesPerSecond, int sampleRate);
+    std::string AddEncodedVideo(int width, int height, int framesPerSecond);
+    void AddSound(int sampleRate);
+    bool EncodeFrame(const std::uint8_t* bottomUpBgr);
+    // Hands the encoder's finished packets to the muxer (all of them when flushing).
+    bool DrainEncoder();
+    bool Failed(const std::string& what, int code);
     static int WritePacket(void* self, std::uint8_t* data, int size);
     static std::int64_t SeekPacket(void* self, std::int64_t offset, int whence);
     void Release();
@@ -53,8 +69,12 @@ class FfmpegAviWriter final : public AviWriter {
     AVIOContext* io_ = nullptr;
     AVStream* stream_ = nullptr;
     AVPacket* packet_ = nullptr;
+    AVCodecContext* encoder_ = nullptr; // with sound: the picture's encoder
+    AVFrame* frame_ = nullptr;
+    AVStream* sound_ = nullptr;
     std::size_t frameBytes_ = 0;
     std::int64_t framesWritten_ = 0;
+    std::int64_t samplesWritten_ = 0;
     bool finished_ = false;
     std::string lastError_;
 };

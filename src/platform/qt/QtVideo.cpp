@@ -30,16 +30,28 @@ VideoWidget::VideoWidget(QWidget* parent) : QWidget(parent) {
     setMinimumSize(256, 192);
 }
 
-// A whole multiple of the picture, so every picture pixel is the same number of screen
-// pixels wide and high, centred on black; in an area smaller than the picture, the picture
-// shrunk to fit with its aspect kept (drawn smoothly).
-QRect VideoWidget::PictureRect(QSize widget, QSize picture) {
+// A whole multiple of the console's picture (half the front picture), so every console
+// pixel is the same number of screen pixels wide and high, centred on black; in an area
+// smaller than that, or when whole multiples are not asked for, the picture as large as
+// fits with its aspect kept.
+QRect VideoWidget::PictureRect(QSize widget, QSize picture, bool whole) {
     if (picture.isEmpty() || widget.isEmpty()) return {};
-    const int times =
-        std::min(widget.width() / picture.width(), widget.height() / picture.height());
-    const QSize scaled = times >= 1 ? picture * times : picture.scaled(widget, Qt::KeepAspectRatio);
+    const QSize unit(std::max(1, picture.width() / 2), std::max(1, picture.height() / 2));
+    const int times = std::min(widget.width() / unit.width(), widget.height() / unit.height());
+    const QSize scaled =
+        whole && times >= 1 ? unit * times : picture.scaled(widget, Qt::KeepAspectRatio);
     return {QPoint((widget.width() - scaled.width()) / 2, (widget.height() - scaled.height()) / 2),
             scaled};
+}
+
+QRect VideoWidget::PictureArea() const {
+    return PictureRect(size(), front_.isNull() ? QSize(512, 384) : front_.size(), whole_);
+}
+
+void VideoWidget::SetWholeMultiples(bool on) {
+    if (whole_ == on) return;
+    whole_ = on;
+    update();
 }
 
 // The back surface becomes the front picture and the old front the next back surface: the
@@ -50,17 +62,23 @@ void VideoWidget::Show(QImage& back) {
     else
         front_ = back.copy();
     ++flips_;
-    update(PictureRect(size(), front_.size()));
+    update(PictureArea());
 }
 
 void VideoWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const QRect target = PictureRect(size(), front_.size());
+    const QRect target = PictureArea();
     // Only the borders are filled: the picture covers the rest.
     const QRegion borders = QRegion(rect()).subtracted(target);
     for (const QRect& r : borders) painter.fillRect(r, Qt::black);
     if (target.isEmpty()) return;
-    if (target.width() < front_.width()) painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    // Whole multiples of the console's picture keep their pixels square and sharp; any
+    // other size is drawn smoothly.
+    const int unitWidth = std::max(1, front_.width() / 2);
+    const int unitHeight = std::max(1, front_.height() / 2);
+    if (target.width() % unitWidth != 0 || target.height() % unitHeight != 0 ||
+        target.width() / unitWidth != target.height() / unitHeight)
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, front_);
 }
 

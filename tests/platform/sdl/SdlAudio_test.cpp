@@ -3,6 +3,8 @@
 #include "platform/sdl/SdlJoystick.h"
 #include "platform/sdl/SdlStreamBuffer.h"
 
+#include <SDL.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -38,6 +40,47 @@ TEST(SdlJoystick, AxisRuleOnTheSignedRange) {
     SdlJoystick none(99); // no such joystick: nothing reported
     none.Update();
     EXPECT_TRUE(none.State().none());
+}
+
+// A gamepad plugged in while the program runs is picked up by name, its d-pad hat and its
+// buttons read, and SDL's database gives its A, B and Start; unplugged, it reports nothing.
+TEST(SdlJoystick, GamepadsComeAndGoAndTheirHatSteers) {
+    SdlJoystick pad;
+    pad.Update();
+    if (!pad.Names().empty()) GTEST_SKIP() << "a joystick is attached";
+    SDL_VirtualJoystickDesc desc{};
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    desc.nhats = 1;
+    desc.button_mask = (1u << SDL_CONTROLLER_BUTTON_MAX) - 1;
+    desc.axis_mask = (1u << SDL_CONTROLLER_AXIS_MAX) - 1;
+    desc.name = "Velmar Test Pad";
+    const int index = SDL_JoystickAttachVirtualEx(&desc);
+    if (index < 0) GTEST_SKIP() << "no virtual joysticks: " << SDL_GetError();
+    SDL_Joystick* device = SDL_JoystickOpen(index);
+    ASSERT_NE(device, nullptr);
+    const std::uint32_t changes = pad.Changes();
+    pad.Update();
+    EXPECT_GT(pad.Changes(), changes);
+    EXPECT_EQ(pad.Names(), std::vector<std::string>{"Velmar Test Pad"});
+    EXPECT_TRUE(pad.Present());
+    EXPECT_EQ(pad.Name(), "Velmar Test Pad");
+    EXPECT_EQ(pad.GamepadButtons(), (std::array<int, 3>{0, 1, 6}));
+    SDL_JoystickSetVirtualHat(device, 0, SDL_HAT_LEFTUP);
+    SDL_JoystickSetVirtualButton(device, 1, 1);
+    pad.Update();
+    EXPECT_TRUE(pad.State().test(kInputLeft) && pad.State().test(kInputUp));
+    EXPECT_TRUE(pad.ButtonHeld(1));
+    EXPECT_EQ(pad.State().count(), 3u);
+
+    SDL_JoystickClose(device);
+    SDL_JoystickDetachVirtual(index);
+    pad.Update();
+    EXPECT_TRUE(pad.Names().empty());
+    EXPECT_FALSE(pad.Present());
+    EXPECT_TRUE(pad.State().none());
 }
 
 class SdlStreamTest : public ::testing::Test {
