@@ -118,11 +118,11 @@ TEST(MainForm, CommandTableCaptionsSeparatorsTicksAndStartStates) {
         EXPECT_EQ(Captions(form->Menu(name)->actions()), captions) << name;
     }
 
-    const char* ticked[] = {"mBIOSBr",   "mFrameOff",      "mBckOn",      "mSprOn",   "mWindowed",
-                            "mVSyncOFF", "mHQ2xON",        "mVDPSOff",    "mMixerOn", "mPSGOn",
-                            "mTom1On",   "mTom2On",        "mTom3On",     "mNoiseOn", "mSquare",
-                            "mPSGSOff",  "mFMOff",         "mCH1On",      "mCH5On",   "mCH9On",
-                            "mPortAPad", "mPortBPad",      "mMapperAuto", "mSlot0",   "mVolume100",
+    const char* ticked[] = {"mBIOSBr",   "mFrameOff",       "mBckOn",      "mSprOn",   "mWindowed",
+                            "mVSyncOFF", "mHQ2xON",         "mVDPSOff",    "mMixerOn", "mPSGOn",
+                            "mTom1On",   "mTom2On",         "mTom3On",     "mNoiseOn", "mSquare",
+                            "mPSGSOff",  "mFMOff",          "mCH1On",      "mCH5On",   "mCH9On",
+                            "mPortAPad", "mPortBPad",       "mMapperAuto", "mSlot0",   "mVolume100",
                             "mSize2",    "mIntegerScaling", "mRegionNTSC"};
     for (const char* name : ticked) {
         ASSERT_NE(form->Item(name), nullptr) << name;
