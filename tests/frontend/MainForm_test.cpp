@@ -70,6 +70,13 @@ bool WaitForFrames(const TMainForm& form, std::uint64_t n) {
     return WaitFor([&] { return form.FramesShown() >= until; });
 }
 
+// A left click on the logo shown over the picture.
+void ClickLogo(TMainForm& form) {
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(20, 20), QPointF(20, 20), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&form.Logo(), &press);
+}
+
 bool PictureHasDetail(const QImage& image) {
     QSet<QRgb> colours;
     for (int y = 0; y < image.height(); y += 7)
@@ -158,12 +165,7 @@ TEST(MainForm, PausingResumingKeysAndFileCommands) {
     const auto dir = TestDir("play");
     QStringList errors;
     auto form = MakeForm(dir, &errors);
-    QWidget* logo = &form->Logo();
-    const auto click = [logo] {
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(20, 20), QPointF(20, 20),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(logo, &press);
-    };
+    const auto click = [&form] { ClickLogo(*form); };
 
     // No game: the logo stays whatever is clicked.
     EXPECT_TRUE(form->LogoShown());
@@ -356,12 +358,7 @@ TEST(MainForm, FailedSavesAndCapturesAreReported) {
     const auto dir = TestDir("failures");
     QStringList errors;
     auto form = MakeForm(dir, &errors);
-    QWidget* logo = &form->Logo();
-    const auto click = [logo] {
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(20, 20), QPointF(20, 20),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(logo, &press);
-    };
+    const auto click = [&form] { ClickLogo(*form); };
     form->Item("mBIOSJap")->trigger(); // the cartridge starts at once
     const auto ram = dir / "RAM" / "battery.RAM";
     std::filesystem::create_directories(ram); // in the way of the save
